@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Shared by scripts/run, scripts/test and scripts/bench: install what is missing, build.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${JOBS:-2}"
+
+PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6-dev fonts-dejavu-core
+          shared-mime-info libgtest-dev libgmock-dev libbenchmark-dev xvfb imagemagick xdotool
+          ccache time gdu dbus-x11 hicolor-icon-theme)
+
+# Installs the Debian packages that are missing; costs one dpkg query when none is.
+ensure_packages() {
+  local missing=()
+  local p
+  for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}" >&2
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  fi
+}
+
+# build DIR [cmake args...]: configure once, then build everything.
+build() {
+  local dir="$1"; shift
+  if [ ! -f "$ROOT/$dir/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$ROOT/$dir" "$@" >&2
+  fi
+  cmake --build "$ROOT/$dir" -j"$JOBS" >&2
+}

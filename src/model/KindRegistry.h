@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/TypeDatabase.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Hands out the kind identifiers of one document: five fixed kinds, then one per
+// distinct type description, in order of first use.
+//
+// Threads: every operation takes `m_lock`; classification runs on a background thread
+// while the main thread reads names and types.
+class KindRegistry {
+public:
+    static constexpr std::int32_t kFreeSpace = 0;
+    static constexpr std::int32_t kOtherSpace = 1;
+    static constexpr std::int32_t kFolder = 2;
+    static constexpr std::int32_t kSymlink = 3;
+    static constexpr std::int32_t kNoExtension = 4;
+
+    explicit KindRegistry(const TypeDatabase& types = TypeDatabase::system());
+
+    // Kind of a non-folder item by its name (bytes as the file system gave them).
+    [[nodiscard]] std::int32_t kindForFile(std::string_view name);
+    // Package kind of a folder, or absent for a plain folder.
+    [[nodiscard]] std::optional<std::int32_t> packageForDirectory(std::string_view name);
+
+    // "Unknown" outside the table.
+    [[nodiscard]] QString name(std::int32_t kind) const;
+    [[nodiscard]] std::optional<ContentType> type(std::int32_t kind) const;
+    [[nodiscard]] std::int32_t count() const;
+
+    // The usable extension of a name, lower case: 1 to 12 letters, digits, "-" or "_"
+    // after the last dot (not a leading one), at least one of them a letter.
+    [[nodiscard]] static std::optional<QString> pathExtension(std::string_view name);
+
+private:
+    std::int32_t registerKind(const QString& name, std::optional<ContentType> type); // lock held
+
+    const TypeDatabase& m_types;
+    mutable std::mutex m_lock;
+    std::vector<QString> m_names;
+    std::vector<std::optional<ContentType>> m_typesById;
+    std::unordered_map<QString, std::int32_t> m_byName;
+    std::unordered_map<QString, std::int32_t> m_fileCache;
+    std::unordered_map<QString, std::int32_t> m_packageCache; // -1: not a package
+};

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/KindRegistry.h"
+#include "model/KindStat.h"
+#include "model/RGB.h"
+#include "platform/SerialQueue.h"
+#include "platform/VolumeFacts.h"
+#include "scan/FileNode.h"
+#include "scan/NodeArena.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The model of one document window: the scanned location, its classified tree, the two
+// pseudo items, the per-kind totals and colours of the focused subtree, and the display
+// switches. Every change of an installed tree goes through the operations here.
+//
+// Threads: install() runs on the scan's background thread before the main thread hears
+// of the tree; afterwards the tree changes only on renderQueue() while the main thread
+// waits (the window's mutate). The document has no lock of its own.
+class TallyfernDocument {
+public:
+    // `path` is the scanned folder's absolute path (bytes). `volumeFacts` defaults to the
+    // platform's; `displayName` defaults to the platform's display name of the path.
+    explicit TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts = {},
+                               QString displayName = {});
+    ~TallyfernDocument();
+    TallyfernDocument(const TallyfernDocument&) = delete;
+    TallyfernDocument& operator=(const TallyfernDocument&) = delete;
+
+    [[nodiscard]] const std::string& path() const { return m_path; }
+    [[nodiscard]] const QString& displayName() const { return m_displayName; }
+    [[nodiscard]] FileNode* root() const { return m_tree.root; }
+    [[nodiscard]] KindRegistry& kinds() { return m_kinds; }
+    [[nodiscard]] const KindRegistry& kinds() const { return m_kinds; }
+    [[nodiscard]] SerialQueue& renderQueue() { return *m_renderQueue; }
+    [[nodiscard]] FileNode* freeNode() const { return m_freeNode; }
+    [[nodiscard]] FileNode* otherNode() const { return m_otherNode; }
+
+    // Installs a finished, not cancelled full scan: classify, pseudo items for a
+    // whole-volume scan, kind totals. Replaces (and frees) any previous tree.
+    void install(FileTree tree);
+    // Sets the kind of every node below `node` (the node keeps its own), iteratively.
+    void classify(FileNode* node);
+    void attachPseudoNodes();
+    void detachPseudoNodes();
+    // Adds the deltas to `from` and every ancestor, re-sorting each parent's children.
+    void propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count);
+    // `node` takes over the children, totals and flags of a rescan of the same folder
+    // (keeping its name, kind, place and package flag); the differences are propagated.
+    // The document keeps the rescan's arena alive.
+    void replaceContents(FileNode* node, FileTree rescanned);
+    // Removes `node` from its parent's children and subtracts its totals from every
+    // ancestor. Returns false when it has no parent or is not among its children.
+    bool removeNode(FileNode* node);
+    // Per-kind totals of the focus (or the root) and the colours by rank.
+    void computeKindStats();
+    // Root size minus the pseudo items among its children: what the scan found.
+    [[nodiscard]] std::int64_t scannedBytes() const;
+
+    std::vector<KindStat> kindStats; // largest first; equal sizes in kind order
+    std::vector<RGB> colors;         // indexed by kind identifier
+    bool showPackageContents = false;
+    bool showFreeSpace = true;
+    double scanDuration = 0;          // seconds, set by the window
+    std::int64_t unreadableCount = 0; // set by the window
+    FileNode* focus = nullptr;        // subtree the kind totals describe; null = root
+
+private:
+    std::string m_path;
+    QString m_displayName;
+    VolumeFactsProvider m_volumeFacts;
+    KindRegistry m_kinds;
+    FileTree m_tree;
+    NodeArena m_extraArena; // pseudo items and spliced-in rescans
+    FileNode* m_freeNode = nullptr;
+    FileNode* m_otherNode = nullptr;
+    std::unique_ptr<SerialQueue> m_renderQueue;
+};

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "scan/NodeFlags.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NodeArena;
+
+// One file, folder or pseudo item of a scanned tree.
+//
+// The tree is the memory bill (millions of nodes), so a node is small: its name bytes
+// live inline right after the fixed fields, and its children are an array of pointers,
+// both allocated from the NodeArena that made the node. Nodes are never freed one by
+// one; the arena releases them all at once, so no walk (recursive or not) is needed to
+// destroy a tree, and a node taken out of the tree stays valid until its arena goes.
+//
+// Names are the bytes the file system gave (not necessarily UTF-8), so a path rebuilt
+// from the tree names the real file. Decode them only for display.
+//
+// Threads: during a scan a folder's children and flags are written only by the worker
+// that lists it; afterwards the tree is read and changed only as the document allows.
+class FileNode {
+public:
+    FileNode(const FileNode&) = delete;
+    FileNode& operator=(const FileNode&) = delete;
+
+    [[nodiscard]] std::string_view name() const { return {nameBytes(), m_nameLength}; }
+
+    [[nodiscard]] std::span<FileNode* const> children() const { return {m_children, m_childCount}; }
+    [[nodiscard]] std::size_t childCount() const { return m_childCount; }
+    [[nodiscard]] FileNode* child(std::size_t i) const { return m_children[i]; }
+    [[nodiscard]] bool hasChildren() const { return m_childCount != 0; }
+    [[nodiscard]] bool isDirectory() const { return flags.contains(NodeFlags::Directory); }
+
+    // Index of `node` among the children (identity), or -1.
+    [[nodiscard]] std::ptrdiff_t indexOfChild(const FileNode* node) const;
+
+    // Replaces the children with `array` (owned by an arena that lives as long as this
+    // node's) of `count` entries. Does not touch the children's parent links.
+    void setChildren(FileNode** array, std::size_t count);
+    // Removes the child at `index`, keeping the order of the others. The removed node's
+    // parent link is left as it is.
+    void removeChildAt(std::size_t index);
+
+    // Full path: the topmost ancestor's name, "/" unless it already ends with one,
+    // then the names below it joined with "/". Built afresh on every call.
+    [[nodiscard]] std::string path() const;
+    // From the topmost ancestor down to the direct parent; empty for a parentless node.
+    [[nodiscard]] std::vector<FileNode*> ancestors() const;
+    // True when `ancestor` is met walking up from this node's parent (identity).
+    [[nodiscard]] bool hasAncestor(const FileNode* ancestor) const;
+    // Depth below the topmost ancestor (0 for a node without parent).
+    [[nodiscard]] std::size_t depth() const;
+
+    // Child order: size descending, then names by Unicode code point after NFC
+    // normalisation (no locale, no case folding); a stable sort.
+    void sortChildren();
+
+    // True when a comes before b in child order.
+    [[nodiscard]] static bool precedes(const FileNode& a, const FileNode& b);
+
+    FileNode* parent = nullptr; // never owns
+private:
+    FileNode** m_children = nullptr;
+
+public:
+    std::int64_t size = 0;        // allocated bytes (sum over children for a folder)
+    std::int64_t logicalSize = 0; // logical bytes
+    std::int64_t fileCount = 0;   // non-folder items in the subtree
+private:
+    std::uint32_t m_childCount = 0;
+
+public:
+    std::int32_t kind = 2; // kind identifier; the scanner gives every node "Folder"
+private:
+    std::uint16_t m_nameLength = 0;
+
+public:
+    NodeFlags flags;
+
+private:
+    friend class NodeArena;
+    FileNode() = default;
+    // The name starts here and runs past the end of the object as far as the arena
+    // allocated; never index this member directly.
+    char m_nameHead[5] = {};
+
+    [[nodiscard]] const char* nameBytes() const { return reinterpret_cast<const char*>(this) + kNameOffset; }
+    [[nodiscard]] char* nameBytes() { return reinterpret_cast<char*>(this) + kNameOffset; }
+
+public:
+    static const std::size_t kNameOffset;
+    // Longest name a node can hold (a root's name is a path).
+    static constexpr std::size_t kMaxNameLength = 65535;
+};
+
+static_assert(sizeof(FileNode) <= 56, "FileNode is the memory bill of a scan: grow it only on purpose");

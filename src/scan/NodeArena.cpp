@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+#include "scan/NodeArena.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
+constexpr std::size_t kAlign = alignof(FileNode);
+
+std::size_t roundUp(std::size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
+} // namespace
+
+void NodeArena::ChunkDeleter::operator()(char* p) const { std::free(p); }
+
+NodeArena::~NodeArena() = default;
+
+void* NodeArena::allocate(std::size_t bytes)
+{
+    bytes = roundUp(bytes);
+    if (std::size_t(m_end - m_cursor) >= bytes) {
+        void* result = m_cursor;
+        m_cursor += bytes;
+        return result;
+    }
+    // A large request gets a chunk of its own so that the current chunk keeps serving.
+    const bool ownChunk = bytes > kChunkBytes / 4;
+    const std::size_t chunkBytes = ownChunk ? bytes : kChunkBytes;
+    char* chunk = static_cast<char*>(std::malloc(chunkBytes));
+    if (!chunk)
+        throw std::bad_alloc();
+    m_reserved += chunkBytes;
+    m_chunks.emplace_back(chunk);
+    if (ownChunk)
+        return chunk;
+    m_cursor = chunk + bytes;
+    m_end = chunk + chunkBytes;
+    return chunk;
+}
+
+FileNode* NodeArena::make(std::string_view name, FileNode* parent, std::int64_t size,
+                          std::int64_t logicalSize, std::int64_t fileCount, std::int32_t kind,
+                          NodeFlags flags)
+{
+    if (name.size() > FileNode::kMaxNameLength)
+        name = name.substr(0, FileNode::kMaxNameLength);
+    const std::size_t bytes = std::max(sizeof(FileNode), FileNode::kNameOffset + name.size());
+    void* memory = allocate(bytes);
+    FileNode* node = new (memory) FileNode();
+    node->parent = parent;
+    node->size = size;
+    node->logicalSize = logicalSize;
+    node->fileCount = fileCount;
+    node->kind = kind;
+    node->flags = flags;
+    node->m_nameLength = static_cast<std::uint16_t>(name.size());
+    if (!name.empty())
+        std::memcpy(node->nameBytes(), name.data(), name.size());
+    return node;
+}
+
+FileNode** NodeArena::makeArray(std::size_t count)
+{
+    if (count == 0)
+        return nullptr;
+    return static_cast<FileNode**>(allocate(count * sizeof(FileNode*)));
+}
+
+void NodeArena::adoptChildren(FileNode* parent, std::span<FileNode* const> nodes)
+{
+    FileNode** array = makeArray(nodes.size());
+    if (!nodes.empty())
+        std::memcpy(array, nodes.data(), nodes.size() * sizeof(FileNode*));
+    for (FileNode* child : nodes)
+        child->parent = parent;
+    parent->setChildren(array, nodes.size());
+}
+
+void NodeArena::appendChild(FileNode* parent, FileNode* child)
+{
+    const std::size_t count = parent->childCount();
+    FileNode** array = makeArray(count + 1);
+    if (count)
+        std::memcpy(array, parent->children().data(), count * sizeof(FileNode*));
+    array[count] = child;
+    child->parent = parent;
+    parent->setChildren(array, count + 1);
+}
+
+void NodeArena::absorb(NodeArena&& other)
+{
+    if (&other == this)
+        return;
+    m_chunks.insert(m_chunks.end(), std::make_move_iterator(other.m_chunks.begin()),
+                    std::make_move_iterator(other.m_chunks.end()));
+    m_reserved += other.m_reserved;
+    other.m_chunks.clear();
+    other.m_cursor = other.m_end = nullptr;
+    other.m_reserved = 0;
+}

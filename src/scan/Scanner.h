@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "scan/FileNode.h"
+#include "scan/NodeArena.h"
+#include "scan/Progress.h"
+
+#include <memory>
+#include <string>
+
+// Walks one folder tree with a pool of worker threads and returns it as a FileTree.
+// One Scanner serves one run.
+//
+// Threads: run() blocks its caller while 4 to 16 workers list folders. progress(),
+// cancel() and isCancelled() may be called from any thread at any time.
+class Scanner {
+public:
+    explicit Scanner(std::string rootPath);
+    ~Scanner();
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+
+    // Scans everything below rootPath. Returns a root even when cancelled or when the
+    // root cannot be read (then flagged unreadable, no children, zero totals).
+    [[nodiscard]] FileTree run();
+
+    // A copy of the counters, taken under the lock.
+    [[nodiscard]] Progress progress() const;
+    void cancel();
+    [[nodiscard]] bool isCancelled() const;
+
+    [[nodiscard]] const std::string& rootPath() const;
+
+    // Fills in folder totals and child order below `node`, iteratively.
+    static void finalize(FileNode* node);
+    // 2 × processors, clamped to 4…16.
+    [[nodiscard]] static int workerCount(int processors);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

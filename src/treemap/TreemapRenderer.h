@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/RGB.h"
+#include "scan/FileNode.h"
+#include "treemap/CancelToken.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Paints a tree as cushion-shaded rectangles. A plain value built afresh for each render.
+//
+// Threads: render() runs on a serial render queue, never on the main thread; its jobs
+// run in parallel and paint disjoint pixels. The tree must not change meanwhile.
+struct TreemapRenderer {
+    std::vector<RGB> colors; // by kind identifier
+    bool showPackageContents = false;
+    std::optional<std::int32_t> highlightKind;
+
+    // A width × height ARGB32-premultiplied image, or a null image when not rendered
+    // (size below 1, cancelled).
+    [[nodiscard]] QImage render(const FileNode* root, int width, int height, const CancelToken& token,
+                                unsigned maxHelpers = ~0u) const;
+
+    // Base colour of a leaf, dimmed when another kind is highlighted.
+    [[nodiscard]] RGB color(const FileNode& node) const;
+};
