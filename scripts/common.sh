@@ -26,11 +26,15 @@ ensure_packages() {
   fi
 }
 
-# build DIR [cmake args...]: configure once, then build everything.
+# build DIR [cmake args...]: configure once, then build everything, or only the
+# targets listed in BUILD_TARGETS.
 build() {
   local dir="$1"; shift
   if [ ! -f "$ROOT/$dir/CMakeCache.txt" ]; then
     cmake -S "$ROOT" -B "$ROOT/$dir" "$@" >&2
   fi
-  cmake --build "$ROOT/$dir" -j"$JOBS" >&2
+  local targets=()
+  local t
+  for t in ${BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$ROOT/$dir" -j"$JOBS" "${targets[@]}" >&2
 }
