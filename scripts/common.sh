@@ -4,9 +4,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-2}"
 
-PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6-dev fonts-dejavu-core
+PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins fonts-dejavu-core
           shared-mime-info libgtest-dev libgmock-dev libbenchmark-dev xvfb imagemagick xdotool
-          ccache time gdu dbus-x11 hicolor-icon-theme)
+          ccache time gdu dbus hicolor-icon-theme)
 
 # Installs the Debian packages that are missing; costs one dpkg query when none is.
 ensure_packages() {
