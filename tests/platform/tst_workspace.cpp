@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// Reveal and open through a private D-Bus session bus with a stand-in file manager.
+#include "platform/gui/SystemWorkspace.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Decodes a file URL's path back to bytes.
+std::string pathBytes(const QUrl& url)
+{
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+} // namespace
+
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> calls;
+public slots:
+    void ShowItems(const QStringList& uris, const QString& startupId)
+    {
+        Q_UNUSED(startupId);
+        calls << uris;
+    }
+};
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls << url; }
+};
+
+class TestWorkspace : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void fileUrlsNameTheRealBytes();
+    void revealSendsEveryItemInOneCall();
+    void revealWithoutAFileManagerOpensEachFolderOnce();
+    void openHandsTheFileUrlToTheDesktop();
+
+private:
+    QProcess m_bus;
+    QString m_address;
+    UrlRecorder m_opened;
+};
+
+void TestWorkspace::initTestCase()
+{
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    if (!m_bus.waitForStarted(5000))
+        QSKIP("dbus-daemon is not installed");
+    QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 10000);
+    m_address = QString::fromLatin1(m_bus.readLine()).trimmed();
+    // The workspace uses the session bus, which connects on first use.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toLatin1());
+    QVERIFY(QDBusConnection::sessionBus().isConnected());
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opened, "openUrl");
+}
+
+void TestWorkspace::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    m_bus.kill();
+    m_bus.waitForFinished();
+}
+
+void TestWorkspace::init()
+{
+    m_opened.urls.clear();
+}
+
+void TestWorkspace::fileUrlsNameTheRealBytes()
+{
+    const std::vector<std::string> paths = {
+        "/home/u/caf\xe9 \xff.txt",        // not UTF-8
+        "/home/u/50% #1?.txt",             // characters URLs reserve
+        "/home/u/line\nbreak",             // a newline
+        "/home/u/Fotos/\xc3\xa9t\xc3\xa9", // valid UTF-8
+    };
+    for (const std::string& path : paths) {
+        const QUrl url = Workspace::fileUrl(path);
+        QVERIFY(url.isValid());
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(pathBytes(url), path);
+    }
+    // Where Qt can represent the name, the URL is the one it would build itself.
+    const QString utf8 = QString::fromUtf8("/home/u/Fotos/\xc3\xa9t\xc3\xa9 1.png");
+    QCOMPARE(Workspace::fileUrl(utf8.toStdString()), QUrl::fromLocalFile(utf8));
+}
+
+void TestWorkspace::revealSendsEveryItemInOneCall()
+{
+    QDBusConnection service = QDBusConnection::connectToBus(m_address, QStringLiteral("filemanager"));
+    FakeFileManager manager;
+    QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+
+    const std::vector<std::string> paths = {"/data/a.txt", "/data/sub/b\xff.bin", "/other/c"};
+    SystemWorkspace workspace;
+    workspace.reveal(paths);
+
+    QTRY_COMPARE(manager.calls.size(), 1);
+    const QStringList uris = manager.calls.front();
+    QCOMPARE(uris.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(pathBytes(QUrl(uris[i], QUrl::StrictMode)), paths[static_cast<std::size_t>(i)]);
+    QVERIFY(m_opened.urls.isEmpty());
+
+    service.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("filemanager"));
+}
+
+void TestWorkspace::revealWithoutAFileManagerOpensEachFolderOnce()
+{
+    QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QStringLiteral("org.freedesktop.FileManager1")));
+    SystemWorkspace workspace;
+    workspace.reveal({"/data/x/a.txt", "/data/y/b.txt", "/data/x/c.txt", "/top"});
+
+    QTRY_COMPARE(m_opened.urls.size(), 3);
+    QCOMPARE(pathBytes(m_opened.urls[0]), std::string("/data/x"));
+    QCOMPARE(pathBytes(m_opened.urls[1]), std::string("/data/y"));
+    QCOMPARE(pathBytes(m_opened.urls[2]), std::string("/"));
+}
+
+void TestWorkspace::openHandsTheFileUrlToTheDesktop()
+{
+    SystemWorkspace workspace;
+    workspace.open("/data/r\xe9sum\xe9.pdf");
+    QCOMPARE(m_opened.urls.size(), 1);
+    QCOMPARE(pathBytes(m_opened.urls.front()), std::string("/data/r\xe9sum\xe9.pdf"));
+
+    workspace.reveal({}); // nothing to show: no request at all
+    QCOMPARE(m_opened.urls.size(), 1);
+}
+
+QTEST_MAIN(TestWorkspace)
+#include "tst_workspace.moc"
