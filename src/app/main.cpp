@@ -1,13 +1,56 @@
 // SPDX-License-Identifier: MIT
+#include "app/AppDelegate.h"
+#include "app/LaunchArguments.h"
 #include "scan/CliScan.h"
 
+#include <QApplication>
+#include <QIcon>
+
 #include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string workingFolder()
+{
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     // The command-line mode comes first, before anything of the window system loads.
     if (CliScan::matches(argc, argv))
         return CliScan::run(argc, argv);
-    std::puts("tallyfern: the window is not built yet; use --scan PATH");
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tallyfern"));
+    QApplication::setApplicationName(QStringLiteral("Tallyfern"));
+    QApplication::setApplicationVersion(QStringLiteral(TALLYFERN_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyfern.Tallyfern"));
+    // The chooser and the document windows come and go; AppDelegate decides when to end.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppDelegate delegate;
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tallyfern.Tallyfern"),
+                                                 QIcon(QStringLiteral(":/tallyfern/tallyfern.svg"))));
+
+    // argv after QApplication took its own options out; raw bytes, so that names that
+    // are not UTF-8 reach the scanner intact.
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    delegate.open(LaunchArguments::folders(arguments, workingFolder()));
+    delegate.applicationDidFinishLaunching();
+    app.exec();
     return 0;
 }

@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: MIT
+#include "app/AppDelegate.h"
+
+#include "app/AboutDialog.h"
+#include "app/Links.h"
+#include "app/MainMenu.h"
+#include "window/DocumentWindowController.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTreeView>
+
+static void initAppResources()
+{
+    Q_INIT_RESOURCE(tallyfern);
+}
+
+AppDelegate::AppDelegate()
+    : AppDelegate(Environment{})
+{
+}
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent)
+    : QObject(parent)
+    , m_environment(std::move(environment))
+{
+    initAppResources();
+    using Id = ApplicationActions::Id;
+    const auto on = [this](Id id, void (AppDelegate::*slot)()) {
+        connect(m_applicationActions.action(id), &QAction::triggered, this, slot);
+    };
+    on(Id::About, &AppDelegate::showAbout);
+    on(Id::CheckForUpdates, &AppDelegate::checkForUpdates);
+    on(Id::Quit, &AppDelegate::quit);
+    on(Id::NewScan, &AppDelegate::showVolumes);
+    on(Id::OpenFolder, &AppDelegate::openFolder);
+    on(Id::Help, &AppDelegate::openSupport);
+    on(Id::Shortcuts, &AppDelegate::showShortcuts);
+    on(Id::SendFeedback, &AppDelegate::sendFeedback);
+    on(Id::Website, &AppDelegate::openWebsite);
+    on(Id::Privacy, &AppDelegate::openPrivacy);
+}
+
+AppDelegate::~AppDelegate()
+{
+    m_quitting = true;
+    for (const QPointer<DocumentWindowController>& document : m_documents) {
+        if (document) {
+            document->onClose = nullptr;
+            delete document.data();
+        }
+    }
+    delete m_about.data();
+    delete m_shortcuts.data();
+}
+
+void AppDelegate::open(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    m_launchedWithFiles = true;
+    for (const std::string& path : paths)
+        openDocument(path);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (!m_launchedWithFiles)
+        showVolumes();
+}
+
+void AppDelegate::showVolumes()
+{
+    if (!m_volumesController) {
+        m_volumesController = std::make_unique<VolumesWindowController>(m_environment.volumes);
+        m_volumesController->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
+        QPointer<AppDelegate> self(this);
+        m_volumesController->onOpen = [self](const std::string& path) {
+            if (self)
+                self->openDocument(path);
+        };
+        connect(m_volumesController.get(), &VolumesWindowController::openFolderRequested, this,
+                &AppDelegate::openFolder);
+        connect(m_volumesController.get(), &VolumesWindowController::closed, this, &AppDelegate::volumesClosed);
+    } else {
+        m_volumesController->reload();
+    }
+    m_volumesController->show();
+    m_volumesController->raise();
+    m_volumesController->activateWindow();
+}
+
+DocumentWindowController* AppDelegate::openDocument(const std::string& path)
+{
+    auto* controller = new DocumentWindowController(path, m_environment.documentFacts);
+    controller->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
+    controller->setCommandActions(&m_commandActions);
+    m_commandActions.watch(controller);
+
+    QPointer<AppDelegate> self(this);
+    QPointer<DocumentWindowController> weak(controller);
+    controller->onClose = [self, weak] {
+        if (self && weak)
+            self->documentClosed(weak.data());
+    };
+    m_documents.emplace_back(controller);
+    controller->show();
+    controller->raise();
+    controller->activateWindow();
+    if (m_volumesController)
+        m_volumesController->hide();
+    return controller;
+}
+
+std::vector<DocumentWindowController*> AppDelegate::documents() const
+{
+    std::vector<DocumentWindowController*> out;
+    for (const QPointer<DocumentWindowController>& document : m_documents) {
+        if (document)
+            out.push_back(document.data());
+    }
+    return out;
+}
+
+void AppDelegate::documentClosed(DocumentWindowController* controller)
+{
+    // Identity, not path: the same folder may be open twice.
+    std::erase_if(m_documents, [controller](const QPointer<DocumentWindowController>& document) {
+        return document.isNull() || document.data() == controller;
+    });
+    // The controller is inside its own close handling now; it goes when that is done.
+    controller->deleteLater();
+    if (m_documents.empty() && !m_quitting && !(m_volumesController && m_volumesController->isVisible()))
+        showVolumes();
+}
+
+void AppDelegate::volumesClosed()
+{
+    if (documents().empty())
+        quit();
+}
+
+void AppDelegate::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    // Each window stops its scan and renders as it closes.
+    for (DocumentWindowController* document : documents())
+        document->close();
+    if (m_volumesController)
+        m_volumesController->hide();
+    if (m_environment.terminate)
+        m_environment.terminate();
+    else
+        QCoreApplication::quit();
+}
+
+std::optional<std::vector<std::string>> AppDelegate::runOpenPanel()
+{
+    QFileDialog panel(nullptr, QStringLiteral("Choose a folder or volume to scan"));
+    panel.setFileMode(QFileDialog::Directory);
+    panel.setOption(QFileDialog::ShowDirsOnly, true);
+    panel.setOption(QFileDialog::DontUseNativeDialog, true);
+    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Scan"));
+    panel.setWindowModality(Qt::ApplicationModal);
+    // The dialog allows one folder in directory mode; its views allow several.
+    for (QAbstractItemView* view : panel.findChildren<QAbstractItemView*>(QStringLiteral("listView")))
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (QAbstractItemView* view : panel.findChildren<QAbstractItemView*>(QStringLiteral("treeView")))
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    if (panel.exec() != QDialog::Accepted)
+        return std::nullopt;
+    std::vector<std::string> paths;
+    for (const QString& file : panel.selectedFiles())
+        paths.push_back(QFile::encodeName(file).toStdString());
+    return paths;
+}
+
+void AppDelegate::openFolder()
+{
+    const std::optional<std::vector<std::string>> chosen =
+        m_environment.chooseFolders ? m_environment.chooseFolders() : runOpenPanel();
+    if (!chosen)
+        return;
+    for (const std::string& path : *chosen)
+        openDocument(path);
+}
+
+void AppDelegate::showAbout()
+{
+    if (!m_about) {
+        m_about = new AboutDialog;
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+QString AppDelegate::shortcutsText()
+{
+    return QStringLiteral(
+        "Click a block in the treemap to find it in the list; double-click to drill into its folder. "
+        "Select a kind in the lower-left table to highlight every file of that kind.\n"
+        "\n"
+        "Space — Quick Look\n"
+        "Ctrl+= / Ctrl+- / Ctrl+0 — zoom in / out / to top\n"
+        "Ctrl+Alt+← — collapse all subfolders\n"
+        "Ctrl+Shift+R — reveal in File Manager\n"
+        "Ctrl+↓ — open\n"
+        "Ctrl+Backspace — move to Trash\n"
+        "Ctrl+R — rescan the selected folder");
+}
+
+void AppDelegate::showShortcuts()
+{
+    if (!m_shortcuts) {
+        m_shortcuts = new QMessageBox(QMessageBox::Information, QStringLiteral("Tallyfern"),
+                                      QStringLiteral("Tallyfern Shortcuts"), QMessageBox::Ok);
+        m_shortcuts->setInformativeText(shortcutsText());
+        m_shortcuts->setIconPixmap(QApplication::windowIcon().pixmap(QSize(64, 64)));
+        m_shortcuts->setWindowModality(Qt::ApplicationModal);
+        m_shortcuts->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_shortcuts->show();
+    m_shortcuts->raise();
+    m_shortcuts->activateWindow();
+}
+
+void AppDelegate::openUrl(const QUrl& url)
+{
+    if (m_environment.openUrl)
+        m_environment.openUrl(url);
+    else
+        QDesktopServices::openUrl(url); // the result is of no use: nothing to fall back on
+}
+
+void AppDelegate::openWebsite()
+{
+    openUrl(Links::website());
+}
+
+void AppDelegate::openSupport()
+{
+    openUrl(Links::support());
+}
+
+void AppDelegate::openPrivacy()
+{
+    openUrl(Links::privacy());
+}
+
+void AppDelegate::sendFeedback()
+{
+    openUrl(Links::feedbackEmail());
+}
+
+void AppDelegate::checkForUpdates()
+{
+    openUrl(Links::releases());
+}

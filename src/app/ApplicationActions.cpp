@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+#include "app/ApplicationActions.h"
+
+#include "window/DocumentWindowController.h"
+#include "window/FileOutlineView.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QKeySequence>
+#include <QWindow>
+#include <QWidget>
+
+namespace {
+
+struct Spec {
+    ApplicationActions::Id id;
+    const char* text;
+    QKeySequence key;
+    const char* tip;
+};
+
+} // namespace
+
+ApplicationActions::ApplicationActions(QObject* parent)
+    : QObject(parent)
+{
+    using Id = ApplicationActions::Id;
+    const auto ctrl = Qt::ControlModifier;
+    const Spec specs[] = {
+        {Id::About, "About Tallyfern", {}, "Show the version of Tallyfern"},
+        {Id::CheckForUpdates, "Check for Updates…", {}, "Open the page of Tallyfern releases"},
+        {Id::Quit, "Quit Tallyfern", QKeySequence(ctrl | Qt::Key_Q), "Close every window and quit"},
+        {Id::NewScan, "New Scan…", QKeySequence(ctrl | Qt::Key_N), "Choose a volume to scan"},
+        {Id::OpenFolder, "Open Folder…", QKeySequence(ctrl | Qt::Key_O), "Choose folders to scan"},
+        {Id::Close, "Close", QKeySequence(ctrl | Qt::Key_W), "Close this window"},
+        {Id::Undo, "Undo", QKeySequence(ctrl | Qt::Key_Z), nullptr},
+        {Id::Redo, "Redo", QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr},
+        {Id::Cut, "Cut", QKeySequence(ctrl | Qt::Key_X), nullptr},
+        {Id::Paste, "Paste", QKeySequence(ctrl | Qt::Key_V), nullptr},
+        {Id::SelectAll, "Select All", QKeySequence(ctrl | Qt::Key_A), "Select every row of the outline"},
+        {Id::FullScreen, "Enter Full Screen", QKeySequence(Qt::Key_F11), "Fill the screen with this window"},
+        {Id::Minimize, "Minimize", QKeySequence(ctrl | Qt::Key_M), "Minimize this window"},
+        {Id::Zoom, "Zoom", {}, "Enlarge this window, or give it back its size"},
+        {Id::BringAllToFront, "Bring All to Front", {}, "Raise every Tallyfern window"},
+        {Id::Help, "Tallyfern Help", QKeySequence(Qt::Key_F1), "Open the support pages"},
+        {Id::Shortcuts, "Keyboard Shortcuts", {}, "Show the keyboard shortcuts"},
+        {Id::SendFeedback, "Send Feedback…", {}, "Write to the makers of Tallyfern"},
+        {Id::Website, "Tallyfern Website", {}, "Open the website of Tallyfern"},
+        {Id::Privacy, "Privacy Policy", {}, "Open the privacy policy"},
+    };
+    for (const Spec& spec : specs) {
+        auto* action = new QAction(QString::fromUtf8(spec.text), this);
+        action->setShortcut(spec.key);
+        if (spec.tip)
+            action->setStatusTip(QString::fromUtf8(spec.tip));
+        m_actions[std::size_t(spec.id)] = action;
+    }
+    // Quit works from every window, even one without this menu bar (a dialog).
+    action(Id::Quit)->setShortcutContext(Qt::ApplicationShortcut);
+    action(Id::About)->setMenuRole(QAction::AboutRole);
+    action(Id::Quit)->setMenuRole(QAction::QuitRole);
+
+    // Nothing in Tallyfern answers these; they stay for the habit of the keys.
+    for (const Id id : {Id::Undo, Id::Redo, Id::Cut, Id::Paste})
+        action(id)->setEnabled(false);
+
+    connect(action(Id::Close), &QAction::triggered, this, [] {
+        if (QWidget* window = activeWindow())
+            window->close();
+    });
+    connect(action(Id::Minimize), &QAction::triggered, this, [] {
+        if (QWidget* window = activeWindow())
+            window->showMinimized();
+    });
+    connect(action(Id::Zoom), &QAction::triggered, this, [] {
+        if (QWidget* window = activeWindow())
+            window->isMaximized() ? window->showNormal() : window->showMaximized();
+    });
+    connect(action(Id::FullScreen), &QAction::triggered, this, [] {
+        if (QWidget* window = activeWindow())
+            window->isFullScreen() ? window->showNormal() : window->showFullScreen();
+    });
+    connect(action(Id::BringAllToFront), &QAction::triggered, this, [] {
+        const QWidget* active = activeWindow();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && !window->isMinimized() && window != active)
+                window->raise();
+        }
+        if (QWidget* window = activeWindow())
+            window->raise(); // the key window stays in front
+    });
+    connect(action(Id::SelectAll), &QAction::triggered, this, &ApplicationActions::selectAll);
+
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::focusWindowChanged, this, &ApplicationActions::refresh);
+    refresh();
+}
+
+ApplicationActions::~ApplicationActions() = default;
+
+QWidget* ApplicationActions::activeWindow()
+{
+    return QApplication::activeWindow();
+}
+
+void ApplicationActions::refresh()
+{
+    QWidget* window = activeWindow();
+    for (const Id id : {Id::Close, Id::Minimize, Id::Zoom, Id::FullScreen})
+        action(id)->setEnabled(window != nullptr);
+    action(Id::FullScreen)->setText(window && window->isFullScreen() ? QStringLiteral("Exit Full Screen")
+                                                                      : QStringLiteral("Enter Full Screen"));
+    auto* document = qobject_cast<DocumentWindowController*>(window);
+    action(Id::SelectAll)->setEnabled(document && document->canPerform(std::nullopt) && document->outlineView());
+}
+
+void ApplicationActions::selectAll()
+{
+    auto* document = qobject_cast<DocumentWindowController*>(activeWindow());
+    if (!document || !document->canPerform(std::nullopt))
+        return;
+    if (QAbstractItemView* outline = document->outlineView())
+        outline->selectAll();
+}

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+#include "app/MainMenu.h"
+
+#include "app/ApplicationActions.h"
+#include "window/CommandActions.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+namespace MainMenu {
+
+QMenuBar* build(CommandActions& commands, ApplicationActions& application)
+{
+    using App = ApplicationActions::Id;
+    auto* bar = new QMenuBar;
+    const auto menu = [&](const char* title) {
+        QMenu* m = bar->addMenu(QString::fromUtf8(title));
+        QObject::connect(m, &QMenu::aboutToShow, &commands, &CommandActions::refresh);
+        QObject::connect(m, &QMenu::aboutToShow, &application, &ApplicationActions::refresh);
+        return m;
+    };
+    const auto app = [&](App id) { return application.action(id); };
+    const auto doc = [&](Command command) { return commands.action(command); };
+
+    QMenu* tallyfern = menu("Tallyfern");
+    tallyfern->addAction(app(App::About));
+    tallyfern->addAction(app(App::CheckForUpdates));
+    tallyfern->addSeparator();
+    tallyfern->addAction(app(App::Quit));
+
+    QMenu* file = menu("File");
+    file->addAction(app(App::NewScan));
+    file->addAction(app(App::OpenFolder));
+    file->addSeparator();
+    file->addAction(doc(Command::Rescan));
+    file->addAction(doc(Command::RescanAll));
+    file->addSeparator();
+    file->addAction(app(App::Close));
+
+    QMenu* edit = menu("Edit");
+    edit->addAction(app(App::Undo));
+    edit->addAction(app(App::Redo));
+    edit->addSeparator();
+    edit->addAction(app(App::Cut));
+    edit->addAction(doc(Command::Copy));
+    edit->addAction(app(App::Paste));
+    edit->addAction(app(App::SelectAll));
+    edit->addSeparator();
+    edit->addAction(doc(Command::CopyPath));
+
+    QMenu* item = menu("Item");
+    item->addAction(doc(Command::OpenItem));
+    item->addAction(doc(Command::RevealInFileManager));
+    item->addAction(doc(Command::QuickLook));
+    item->addSeparator();
+    item->addAction(doc(Command::MoveToTrash));
+
+    QMenu* view = menu("View");
+    view->addAction(doc(Command::ZoomIn));
+    view->addAction(doc(Command::ZoomOut));
+    view->addAction(doc(Command::ZoomToTop));
+    view->addAction(doc(Command::CollapseSubfolders));
+    view->addSeparator();
+    view->addAction(doc(Command::ToggleFreeSpace));
+    view->addAction(doc(Command::TogglePackageContents));
+    view->addSeparator();
+    view->addAction(doc(Command::CustomizeToolbar));
+    view->addAction(app(App::FullScreen));
+
+    QMenu* window = menu("Window");
+    window->addAction(app(App::Minimize));
+    window->addAction(app(App::Zoom));
+    window->addSeparator();
+    window->addAction(app(App::BringAllToFront));
+
+    QMenu* help = menu("Help");
+    help->addAction(app(App::Help));
+    help->addAction(app(App::Shortcuts));
+    help->addSeparator();
+    help->addAction(app(App::SendFeedback));
+    help->addAction(app(App::Website));
+    help->addAction(app(App::Privacy));
+    return bar;
+}
+
+} // namespace MainMenu
