@@ -3,11 +3,13 @@
 
 #include "platform/TypeDatabase.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -41,14 +43,30 @@ public:
     // after the last dot (not a leading one), at least one of them a letter.
     [[nodiscard]] static std::optional<QString> pathExtension(std::string_view name);
 
+    // Writes the usable extension of `name` (lower case, UTF-8) to `out`, which must hold
+    // kMaxExtensionBytes, and returns its length; 0 when there is none. Plain ASCII
+    // names take a fast path that allocates nothing.
+    static constexpr std::size_t kMaxExtensionBytes = 12 * 4;
+    [[nodiscard]] static std::size_t extensionBytes(std::string_view name, char* out);
+
 private:
     std::int32_t registerKind(const QString& name, std::optional<ContentType> type); // lock held
+
+    // Extension caches keyed by the UTF-8 bytes, looked up without making a string.
+    struct BytesHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    struct QStringHash {
+        std::size_t operator()(const QString& s) const noexcept { return qHash(s); }
+    };
+    using ExtensionMap = std::unordered_map<std::string, std::int32_t, BytesHash, std::equal_to<>>;
 
     const TypeDatabase& m_types;
     mutable std::mutex m_lock;
     std::vector<QString> m_names;
     std::vector<std::optional<ContentType>> m_typesById;
-    std::unordered_map<QString, std::int32_t> m_byName;
-    std::unordered_map<QString, std::int32_t> m_fileCache;
-    std::unordered_map<QString, std::int32_t> m_packageCache; // -1: not a package
+    std::unordered_map<QString, std::int32_t, QStringHash> m_byName;
+    ExtensionMap m_fileCache;
+    ExtensionMap m_packageCache; // -1: not a package
 };

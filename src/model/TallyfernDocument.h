@@ -71,7 +71,17 @@ public:
     std::int64_t unreadableCount = 0; // set by the window
     FileNode* focus = nullptr;        // subtree the kind totals describe; null = root
 
+    // True when `node` is the root or its parent chain reaches the root. Nodes that the
+    // document takes out of the tree get their parent link cleared, so this is exact.
+    [[nodiscard]] bool isInTree(const FileNode* node) const;
+
 private:
+    // Moves `child` to its place in `parent`'s otherwise ordered children.
+    static void reposition(FileNode* parent, FileNode* child);
+    // Appends a pseudo item to the root, reusing the spare slots of the last array made
+    // for that, so that toggling free space does not grow the arena each time.
+    void appendToRoot(FileNode* node);
+
     std::string m_path;
     QString m_displayName;
     VolumeFactsProvider m_volumeFacts;
@@ -80,5 +90,7 @@ private:
     NodeArena m_extraArena; // pseudo items and spliced-in rescans
     FileNode* m_freeNode = nullptr;
     FileNode* m_otherNode = nullptr;
+    FileNode** m_rootArray = nullptr; // last children array made by appendToRoot
+    std::size_t m_rootArrayCapacity = 0;
     std::unique_ptr<SerialQueue> m_renderQueue;
 };

@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: MIT
+#include "model/TallyfernDocument.h"
+
+#include "model/Palette.h"
+#include "platform/DisplayName.h"
+#include "platform/MountTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+TallyfernDocument::TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts, QString displayName)
+    : m_path(std::move(path))
+    , m_displayName(displayName.isEmpty() ? DisplayName::of(m_path) : std::move(displayName))
+    , m_volumeFacts(volumeFacts ? std::move(volumeFacts) : VolumeFactsProvider(&VolumeFacts::of))
+    , m_renderQueue(std::make_unique<SerialQueue>("Tallyfern.render"))
+{
+}
+
+// The render queue is the last member, so it is destroyed first: queued renders finish
+// while the tree they read still exists.
+TallyfernDocument::~TallyfernDocument() = default;
+
+void TallyfernDocument::install(FileTree tree)
+{
+    if (!tree.root)
+        return;
+    classify(tree.root);
+    m_tree = std::move(tree);
+    m_extraArena = NodeArena();
+    m_rootArray = nullptr;
+    m_rootArrayCapacity = 0;
+    focus = nullptr;
+    m_freeNode = nullptr;
+    m_otherNode = nullptr;
+
+    const std::optional<VolumeFacts> facts = m_volumeFacts(m_path);
+    if (facts && !facts->volumePath.empty() && facts->total
+        && MountTable::standardize(facts->volumePath) == MountTable::standardize(m_path)) {
+        const std::int64_t free = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
+        const std::int64_t total = *facts->total;
+        const std::int64_t scanned = std::max<std::int64_t>(m_tree.root->size, 0);
+        // Written so that no subtraction can overflow, whatever the figures.
+        const std::int64_t unseen = total > scanned && total - scanned > free ? total - scanned - free : 0;
+        m_freeNode = m_extraArena.make("Free Space", nullptr, free, 0, 0, KindRegistry::kFreeSpace,
+                                       NodeFlags::Pseudo);
+        m_otherNode = m_extraArena.make("Other Space", nullptr, unseen, 0, 0, KindRegistry::kOtherSpace,
+                                        NodeFlags::Pseudo);
+        if (showFreeSpace)
+            attachPseudoNodes();
+    }
+    computeKindStats();
+}
+
+void TallyfernDocument::classify(FileNode* node)
+{
+    if (!node)
+        return;
+    // Pre-order, as a recursive walk would go, so kinds are registered in the same order;
+    // an explicit stack because trees can be far deeper than any thread's stack allows.
+    struct Frame {
+        FileNode* folder;
+        std::size_t next;
+    };
+    std::vector<Frame> stack{{node, 0}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.folder->childCount()) {
+            stack.pop_back();
+            continue;
+        }
+        FileNode* child = top.folder->child(top.next++);
+        if (child->flags.contains(NodeFlags::Directory)) {
+            if (const std::optional<std::int32_t> package = m_kinds.packageForDirectory(child->name())) {
+                child->flags.insert(NodeFlags::Package);
+                child->kind = *package;
+            } else {
+                child->flags.remove(NodeFlags::Package);
+                child->kind = KindRegistry::kFolder;
+            }
+            if (child->hasChildren())
+                stack.push_back({child, 0}); // `top` is not used after this
+        } else if (child->flags.contains(NodeFlags::Symlink)) {
+            child->kind = KindRegistry::kSymlink;
+        } else {
+            child->kind = m_kinds.kindForFile(child->name());
+        }
+    }
+}
+
+void TallyfernDocument::appendToRoot(FileNode* node)
+{
+    FileNode* root = m_tree.root;
+    const std::size_t count = root->childCount();
+    auto* array = const_cast<FileNode**>(root->children().data());
+    if (array != m_rootArray || count + 1 > m_rootArrayCapacity) {
+        m_rootArrayCapacity = count + 2; // room for both pseudo items
+        m_rootArray = m_extraArena.makeArray(m_rootArrayCapacity);
+        if (count)
+            std::memcpy(m_rootArray, array, count * sizeof(FileNode*));
+        array = m_rootArray;
+    }
+    array[count] = node;
+    node->parent = root;
+    root->setChildren(array, count + 1);
+}
+
+void TallyfernDocument::attachPseudoNodes()
+{
+    FileNode* root = m_tree.root;
+    if (!root)
+        return;
+    for (FileNode* item : {m_freeNode, m_otherNode}) {
+        if (item && item->size >= 1 && !item->parent) {
+            appendToRoot(item);
+            root->size += item->size;
+        }
+    }
+    root->sortChildren();
+}
+
+void TallyfernDocument::detachPseudoNodes()
+{
+    FileNode* root = m_tree.root;
+    if (!root)
+        return;
+    for (FileNode* item : {m_freeNode, m_otherNode}) {
+        if (!item || item->parent != root)
+            continue;
+        const std::ptrdiff_t index = root->indexOfChild(item);
+        if (index >= 0) {
+            root->removeChildAt(std::size_t(index));
+            root->size -= item->size;
+        }
+        item->parent = nullptr;
+    }
+}
+
+void TallyfernDocument::reposition(FileNode* parent, FileNode* child)
+{
+    const std::ptrdiff_t found = parent->indexOfChild(child);
+    if (found < 0)
+        return;
+    auto* array = const_cast<FileNode**>(parent->children().data());
+    const std::size_t count = parent->childCount();
+    std::size_t i = std::size_t(found);
+    // Only `child` changed, so moving it past the neighbours it now precedes (or that now
+    // precede it) gives what a stable sort would, in linear rather than n log n time.
+    while (i > 0 && FileNode::precedes(*child, *array[i - 1])) {
+        array[i] = array[i - 1];
+        --i;
+    }
+    while (i + 1 < count && FileNode::precedes(*array[i + 1], *child)) {
+        array[i] = array[i + 1];
+        ++i;
+    }
+    array[i] = child;
+}
+
+void TallyfernDocument::propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count)
+{
+    for (FileNode* node = from; node; node = node->parent) {
+        node->size += size;
+        node->logicalSize += logical;
+        node->fileCount += count;
+        if (node->parent)
+            reposition(node->parent, node);
+    }
+}
+
+void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
+{
+    FileNode* fresh = rescanned.root;
+    FileNode* root = m_tree.root;
+    // A node that left the tree meanwhile (trashed, or under a replaced folder) must
+    // not push its new totals into the live tree.
+    if (!node || !fresh || !root || !isInTree(node))
+        return;
+    const bool isRoot = node == root;
+    const bool pseudoAttached = isRoot
+        && ((m_freeNode && m_freeNode->parent == root) || (m_otherNode && m_otherNode->parent == root));
+    if (pseudoAttached)
+        detachPseudoNodes();
+
+    const std::int64_t oldSize = node->size;
+    const std::int64_t oldLogical = node->logicalSize;
+    const std::int64_t oldCount = node->fileCount;
+
+    for (FileNode* old : node->children())
+        old->parent = nullptr;
+    node->setChildren(const_cast<FileNode**>(fresh->children().data()), fresh->childCount());
+    for (FileNode* child : node->children())
+        child->parent = node;
+    node->size = fresh->size;
+    node->logicalSize = fresh->logicalSize;
+    node->fileCount = fresh->fileCount;
+    node->flags = (fresh->flags - NodeFlags::Package) | (node->flags & NodeFlags::Package);
+    m_extraArena.absorb(std::move(rescanned.arena));
+
+    if (FileNode* parent = node->parent) {
+        reposition(parent, node);
+        propagate(parent, node->size - oldSize, node->logicalSize - oldLogical, node->fileCount - oldCount);
+    }
+    if (pseudoAttached)
+        attachPseudoNodes();
+}
+
+bool TallyfernDocument::removeNode(FileNode* node)
+{
+    if (!node || !node->parent)
+        return false;
+    FileNode* parent = node->parent;
+    const std::ptrdiff_t index = parent->indexOfChild(node);
+    if (index < 0)
+        return false;
+    parent->removeChildAt(std::size_t(index));
+    node->parent = nullptr;
+    propagate(parent, -node->size, -node->logicalSize, -node->fileCount);
+    return true;
+}
+
+bool TallyfernDocument::isInTree(const FileNode* node) const
+{
+    const FileNode* root = m_tree.root;
+    if (!node || !root)
+        return false;
+    return node == root || node->hasAncestor(root);
+}
+
+void TallyfernDocument::computeKindStats()
+{
+    const FileNode* root = m_tree.root;
+    if (!root) {
+        kindStats.clear();
+        colors.clear();
+        return;
+    }
+    const FileNode* scope = focus && isInTree(focus) ? focus : root;
+    const std::int32_t n = m_kinds.count();
+    std::vector<KindStat> totals(std::size_t(n), KindStat{});
+    for (std::int32_t i = 0; i < n; ++i)
+        totals[std::size_t(i)].kind = i;
+
+    const bool collapsePackages = !showPackageContents;
+    auto isLeaf = [collapsePackages](const FileNode* node) {
+        return !node->flags.contains(NodeFlags::Directory)
+            || (collapsePackages && node->flags.contains(NodeFlags::Package));
+    };
+    auto addLeaf = [&totals, n](const FileNode* node) {
+        if (node->kind >= 0 && node->kind < n) {
+            KindStat& stat = totals[std::size_t(node->kind)];
+            stat.size += node->size;
+            stat.count += 1;
+        }
+    };
+
+    std::vector<const FileNode*> stack;
+    if (!scope->flags.contains(NodeFlags::Pseudo)) {
+        if (isLeaf(scope))
+            addLeaf(scope);
+        else
+            stack.push_back(scope);
+    }
+    while (!stack.empty()) {
+        const FileNode* folder = stack.back();
+        stack.pop_back();
+        for (const FileNode* child : folder->children()) {
+            if (child->flags.contains(NodeFlags::Pseudo))
+                continue;
+            if (isLeaf(child))
+                addLeaf(child);
+            else if (child->hasChildren())
+                stack.push_back(child);
+        }
+    }
+
+    kindStats.clear();
+    for (const KindStat& stat : totals)
+        if (stat.size >= 1)
+            kindStats.push_back(stat);
+    std::stable_sort(kindStats.begin(), kindStats.end(),
+                     [](const KindStat& a, const KindStat& b) { return a.size > b.size; });
+
+    colors.assign(std::size_t(n), Palette::kUnranked);
+    const std::vector<RGB>& palette = Palette::colors();
+    for (std::size_t rank = 0; rank < kindStats.size() && rank < palette.size(); ++rank)
+        colors[std::size_t(kindStats[rank].kind)] = palette[rank];
+    colors[KindRegistry::kFreeSpace] = Palette::kFreeSpace;
+    colors[KindRegistry::kOtherSpace] = Palette::kOtherSpace;
+}
+
+std::int64_t TallyfernDocument::scannedBytes() const
+{
+    const FileNode* root = m_tree.root;
+    if (!root)
+        return 0;
+    std::int64_t bytes = root->size;
+    for (const FileNode* child : root->children())
+        if (child->flags.contains(NodeFlags::Pseudo))
+            bytes -= child->size;
+    return bytes;
+}
