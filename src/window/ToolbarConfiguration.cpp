@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#include "window/ToolbarConfiguration.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString kItemsKey = QStringLiteral("items");
+
+} // namespace
+
+const QString ToolbarConfiguration::kIdentifier = QStringLiteral("TallyfernDocument");
+const QString ToolbarConfiguration::kFlexibleSpace = QStringLiteral("flexibleSpace");
+const QString ToolbarConfiguration::kSpace = QStringLiteral("space");
+
+const std::vector<ToolbarConfiguration::Item>& ToolbarConfiguration::items()
+{
+    static const std::vector<Item> table = {
+        {QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In"), QStringLiteral("zoom-in"),
+         QStringLiteral("zoom-in")},
+        {QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out"), QStringLiteral("zoom-out"),
+         QStringLiteral("zoom-out")},
+        {QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top"), QStringLiteral("go-top"),
+         QStringLiteral("zoom-top")},
+        {QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager"),
+         QStringLiteral("system-file-manager"), QStringLiteral("folder")},
+        {QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look"),
+         QStringLiteral("view-preview"), QStringLiteral("eye")},
+        {QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash"),
+         QStringLiteral("user-trash"), QStringLiteral("trash")},
+        {QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan"), QStringLiteral("view-refresh"),
+         QStringLiteral("rescan")},
+    };
+    return table;
+}
+
+const ToolbarConfiguration::Item* ToolbarConfiguration::item(const QString& identifier)
+{
+    for (const Item& candidate : items())
+        if (candidate.identifier == identifier)
+            return &candidate;
+    return nullptr;
+}
+
+QStringList ToolbarConfiguration::defaultItems()
+{
+    return {QStringLiteral("zoomOut"), QStringLiteral("zoomIn"),    QStringLiteral("zoomTop"),
+            kFlexibleSpace,            QStringLiteral("reveal"),    QStringLiteral("quickLook"),
+            QStringLiteral("rescan"),  QStringLiteral("trash")};
+}
+
+QStringList ToolbarConfiguration::allowedItems()
+{
+    return defaultItems() << kSpace;
+}
+
+QStringList ToolbarConfiguration::sanitized(const QStringList& identifiers)
+{
+    QStringList result;
+    for (const QString& identifier : identifiers) {
+        const bool space = identifier == kFlexibleSpace || identifier == kSpace;
+        if (space || (item(identifier) && !result.contains(identifier)))
+            result << identifier;
+    }
+    return result;
+}
+
+QStringList ToolbarConfiguration::load()
+{
+    QSettings settings;
+    settings.beginGroup(kIdentifier);
+    if (!settings.contains(kItemsKey))
+        return defaultItems();
+    return sanitized(settings.value(kItemsKey).toStringList());
+}
+
+void ToolbarConfiguration::save(const QStringList& identifiers)
+{
+    QSettings settings;
+    settings.beginGroup(kIdentifier);
+    // An empty list is a choice too; QSettings would store it as "no value".
+    settings.setValue(kItemsKey, identifiers.isEmpty() ? QVariant(QStringList()) : QVariant(sanitized(identifiers)));
+}
+
+void ToolbarConfiguration::forget()
+{
+    QSettings settings;
+    settings.remove(kIdentifier);
+}
+
+QString ToolbarConfiguration::label(const QString& identifier)
+{
+    if (identifier == kFlexibleSpace)
+        return QStringLiteral("Flexible Space");
+    if (identifier == kSpace)
+        return QStringLiteral("Space");
+    const Item* found = item(identifier);
+    return found ? found->label : QString();
+}
+
+QIcon ToolbarConfiguration::icon(const QString& identifier)
+{
+    const Item* found = item(identifier);
+    if (!found)
+        return {};
+    const QIcon shipped(QStringLiteral(":/icons/%1.svg").arg(found->fallbackIcon));
+    return QIcon::fromTheme(found->themeIcon, shipped);
+}
