@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "scan/FileNode.h"
+#include "treemap/TMRect.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <span>
+#include <type_traits>
+
+// The one squarified layout step. Rendering, hit testing and rectangle lookup all call
+// layoutChildren, so that the three agree to the last bit on every rectangle; keep any
+// change to the arithmetic here, in this exact form.
+namespace Treemap {
+
+// True when `node` gets its children laid out inside `rect`; any other node is a leaf.
+[[nodiscard]] inline bool isSubdivided(const FileNode& node, const TMRect& rect, bool showPackageContents)
+{
+    return node.isDirectory() && node.hasChildren()
+        && (showPackageContents || !node.flags.contains(NodeFlags::Package)) && node.size >= 1
+        && !rect.isDegenerate();
+}
+
+namespace detail {
+template <class Sink>
+bool offer(Sink& sink, FileNode* child, const TMRect& rect)
+{
+    if constexpr (std::is_same_v<std::invoke_result_t<Sink&, FileNode*, const TMRect&>, bool>) {
+        return sink(child, rect);
+    } else {
+        sink(child, rect);
+        return true;
+    }
+}
+} // namespace detail
+
+// Lays out the children of `parent` (in child order, largest first) into `rect` and calls
+// sink(FileNode* child, const TMRect& childRect) for each child that gets a rectangle, in
+// child order. A sink that returns bool stops the layout by returning false.
+//
+// The starting total is the parent's own size, not a fresh sum: in an inconsistent tree
+// the difference is absorbed by the final row, which always fills what is left.
+// Allocates nothing.
+template <class Sink>
+void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
+{
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    const std::span<FileNode* const> children = parent.children();
+    const std::size_t n = children.size();
+    double x0 = rect.x0;
+    double y0 = rect.y0;
+    const double x1 = rect.x1;
+    const double y1 = rect.y1;
+    double remaining = double(parent.size);
+
+    std::size_t i = 0;
+    while (i < n) {
+        if (children[i]->size < 1 || remaining <= 0)
+            return;
+        const double w = x1 - x0;
+        const double h = y1 - y0;
+        if (w <= 0 || h <= 0)
+            return;
+        const double scale = w * h / remaining;
+        const double side = w < h ? w : h;
+        const double side2 = side * side;
+
+        double rowSum = double(children[i]->size);
+        const double first = scale * rowSum;
+        const double first2 = first * first;
+        double worst = (first <= 0 || first2 <= 0) ? kInfinity : std::max(side2 * first / first2, first2 / (side2 * first));
+
+        bool isFinal = false;
+        std::size_t j = i + 1;
+        for (; j < n; ++j) {
+            const double size = double(children[j]->size);
+            if (children[j]->size < 1) {
+                isFinal = true;
+                break;
+            }
+            const double area = scale * size;
+            const double s = scale * (rowSum + size);
+            const double s2 = s * s;
+            const double next = (area <= 0 || s2 <= 0) ? kInfinity : std::max(side2 * first / s2, s2 / (side2 * area));
+            if (worst < next) // a tie joins the row
+                break;
+            rowSum += size;
+            worst = next;
+        }
+        if (j == n || remaining <= rowSum)
+            isFinal = true;
+
+        if (w < h) {
+            // A horizontal strip along the top, items left to right.
+            const double bottom = isFinal ? y1 : y0 + h * (rowSum / remaining);
+            double x = x0;
+            for (std::size_t k = i; k < j; ++k) {
+                const double right = k + 1 == j ? x1 : x + w * (double(children[k]->size) / rowSum);
+                if (!detail::offer(sink, children[k], TMRect{x, y0, right, bottom}))
+                    return;
+                x = right;
+            }
+            y0 = bottom;
+        } else {
+            // A vertical strip on the left, items top to bottom.
+            const double right = isFinal ? x1 : x0 + w * (rowSum / remaining);
+            double y = y0;
+            for (std::size_t k = i; k < j; ++k) {
+                const double bottom = k + 1 == j ? y1 : y + h * (double(children[k]->size) / rowSum);
+                if (!detail::offer(sink, children[k], TMRect{x0, y, right, bottom}))
+                    return;
+                y = bottom;
+            }
+            x0 = right;
+        }
+        remaining -= rowSum;
+        i = j;
+        if (isFinal)
+            return;
+    }
+}
+
+} // namespace Treemap
