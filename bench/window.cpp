@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+// window --bench PATH [RUNS]: opens a document window on PATH and measures, for RUNS full
+// scans (default 3), the worst lateness of a 10 ms timer while the scan runs, the time
+// from the scan's hand-over to the main thread to the first treemap image painted, and
+// the time to expand the outline row of the folder with the most children. A bare scan
+// of the same folder in the same run is printed beside them. The last line is the
+// summary: window: max_stall_ms=S expand_ms=E first_image_ms=F
+//
+// window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
+// with --demo, once the scan is done, a row two levels down is selected and a kind is
+// highlighted.
+#include "model/TallyfernDocument.h"
+#include "scan/Scanner.h"
+#include "window/DocumentWindowController.h"
+#include "window/FileOutlineModel.h"
+#include "window/FileOutlineView.h"
+#include "window/KeyTableView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+// Records when the main thread starts running a block posted to the application object
+// (the scan thread's hand-over is the only such block while a first scan runs).
+class HandOverClock : public QObject {
+public:
+    qint64 lastNs = 0;
+    QElapsedTimer* clock = nullptr;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::MetaCall)
+            lastNs = clock->nsecsElapsed();
+        return false;
+    }
+};
+
+// Notes the time right after the next paint of a widget.
+class PaintClock : public QObject {
+public:
+    bool armed = false;
+    qint64 paintedNs = -1;
+    QElapsedTimer* clock = nullptr;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (armed && event->type() == QEvent::Paint) {
+            armed = false;
+            QTimer::singleShot(0, this, [this] { paintedNs = clock->nsecsElapsed(); });
+        }
+        return false;
+    }
+};
+
+FileNode* widestFolder(FileNode* root)
+{
+    FileNode* best = root;
+    std::vector<FileNode*> pending{root};
+    while (!pending.empty()) {
+        FileNode* node = pending.back();
+        pending.pop_back();
+        if (node->childCount() > best->childCount() && node->isDirectory())
+            best = node;
+        for (FileNode* child : node->children())
+            if (child->isDirectory() && child->hasChildren())
+                pending.push_back(child);
+    }
+    return best;
+}
+
+struct Run {
+    double stallMs = 0;
+    double handOverStallMs = 0;
+    double firstImageMs = 0;
+    double scanS = 0;
+    std::size_t nodes = 0;
+};
+
+Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
+{
+    QElapsedTimer clock;
+    clock.start();
+    HandOverClock handOver;
+    handOver.clock = &clock;
+    qApp->installEventFilter(&handOver);
+
+    DocumentWindowController window(path);
+    PaintClock painted;
+    painted.clock = &clock;
+    window.treemapView()->installEventFilter(&painted);
+    window.show();
+
+    Run run;
+    qint64 lastTick = clock.nsecsElapsed();
+    bool scanning = true;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const double late = double(now - lastTick) / 1e6 - 10.0;
+        lastTick = now;
+        if (scanning)
+            run.stallMs = std::max(run.stallMs, late);
+        else
+            run.handOverStallMs = std::max(run.handOverStallMs, late);
+    });
+    ticker.start();
+
+    bool ended = false;
+    QObject::connect(&window, &DocumentWindowController::scanEnded, [&](bool) {
+        ended = true;
+        scanning = false;
+        painted.armed = false;
+    });
+    QObject::connect(window.treemapView(), &TreemapView::imageDelivered, [&] { painted.armed = true; });
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const qint64 handOverNs = handOver.lastNs;
+    qApp->removeEventFilter(&handOver);
+    while (painted.paintedNs < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    run.firstImageMs = double(painted.paintedNs - handOverNs) / 1e6;
+    run.scanS = window.disk().scanDuration;
+    ticker.stop();
+
+    FileNode* widest = widestFolder(window.disk().root());
+    run.nodes = widest->childCount();
+    FileOutlineView* outline = window.outlineView();
+    auto* model = static_cast<FileOutlineModel*>(outline->model());
+    for (FileNode* up : widest->ancestors())
+        outline->expand(model->indexOf(up));
+    QCoreApplication::processEvents();
+    const QModelIndex index = model->indexOf(widest);
+    for (int i = 0; i < 3; ++i) {
+        outline->collapse(index);
+        QCoreApplication::processEvents();
+        const qint64 t0 = clock.nsecsElapsed();
+        outline->expand(index);
+        outline->scrollTo(model->index(0, 0, index));
+        QCoreApplication::processEvents(); // layout and paint
+        expandTimes.push_back(double(clock.nsecsElapsed() - t0) / 1e6);
+    }
+    window.close();
+    return run;
+}
+
+double bareScanSeconds(const std::string& path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Scanner scanner(path);
+    FileTree tree = scanner.run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int bench(const std::string& path, int runs)
+{
+    std::vector<double> stalls, handOvers, images, scans, bare, expands;
+    std::size_t widest = 0;
+    for (int i = 0; i < runs; ++i) {
+        bare.push_back(bareScanSeconds(path));
+        const Run run = measureOnce(path, expands);
+        stalls.push_back(run.stallMs);
+        handOvers.push_back(run.handOverStallMs);
+        images.push_back(run.firstImageMs);
+        scans.push_back(run.scanS);
+        widest = run.nodes;
+        std::printf("run %d: scan %.2f s (bare scanner %.2f s), worst 10 ms timer lateness %.1f ms while "
+                    "scanning, %.1f ms after; first image %.1f ms after the hand-over\n",
+                    i + 1, run.scanS, bare.back(), run.stallMs, run.handOverStallMs, run.firstImageMs);
+    }
+    std::printf("window scan (scan + install) median %.2f s; bare scanner median %.2f s\n", median(scans),
+                median(bare));
+    std::printf("expand the widest folder (%zu children): median %.1f ms over %zu expands\n", widest,
+                median(expands), expands.size());
+    std::printf("hand-over stall (event loop after the scan, incl. first layout) median %.1f ms\n",
+                median(handOvers));
+    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f\n", median(stalls), median(expands),
+                median(images));
+    return 0;
+}
+
+int show(const std::string& path, bool demo)
+{
+    auto* window = new DocumentWindowController(path);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->onClose = [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); };
+    if (demo) {
+        QObject::connect(window, &DocumentWindowController::scanEnded, window, [window](bool cancelled) {
+            FileNode* root = window->disk().root();
+            if (cancelled || !root)
+                return;
+            FileNode* pick = root;
+            for (int depth = 0; depth < 2; ++depth) {
+                auto folder = std::find_if(pick->children().begin(), pick->children().end(),
+                                           [](FileNode* n) { return n->isDirectory() && n->hasChildren(); });
+                if (folder == pick->children().end())
+                    break;
+                pick = *folder;
+            }
+            window->select(pick->hasChildren() ? pick->child(0) : pick);
+            window->outlineView()->setFocus();
+        });
+    }
+    window->show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (argc >= 3 && std::strcmp(argv[1], "--bench") == 0)
+        return bench(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 3);
+    if (argc >= 3 && std::strcmp(argv[1], "--show") == 0)
+        return show(argv[2], argc >= 4 && std::strcmp(argv[3], "--demo") == 0);
+    std::fprintf(stderr, "usage: window --bench PATH [RUNS] | --show PATH [--demo]\n");
+    return 2;
+}

@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: MIT
+#include "treemap/TreemapView.h"
+
+#include "platform/MainThread.h"
+#include "platform/SerialQueue.h"
+#include "treemap/Treemap.h"
+#include "treemap/TreemapRenderer.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include <cmath>
+
+TreemapView::TreemapView(QWidget* parent)
+    : QWidget(parent)
+    , m_ownQueue(std::make_unique<SerialQueue>("Tallyfern.render.default"))
+    , m_renderQueue(m_ownQueue.get())
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(1, 1);
+}
+
+TreemapView::~TreemapView()
+{
+    cancelRender();
+}
+
+void TreemapView::setRenderQueue(SerialQueue* queue)
+{
+    cancelRender();
+    m_renderQueue = queue ? queue : m_ownQueue.get();
+}
+
+void TreemapView::setRoot(FileNode* root)
+{
+    m_root = root;
+    if (!root)
+        m_hovered = nullptr;
+    setNeedsRender();
+}
+
+void TreemapView::setColors(std::vector<RGB> colors)
+{
+    m_colors = std::move(colors);
+    setNeedsRender();
+}
+
+void TreemapView::setShowPackageContents(bool show)
+{
+    m_showPackageContents = show;
+    setNeedsRender();
+}
+
+void TreemapView::setHighlightKind(std::optional<std::int32_t> kind)
+{
+    if (kind == m_highlightKind)
+        return;
+    m_highlightKind = kind;
+    setNeedsRender();
+}
+
+void TreemapView::setSelection(std::vector<FileNode*> nodes)
+{
+    m_selection = std::move(nodes);
+    update();
+}
+
+void TreemapView::cancelRender()
+{
+    if (m_currentToken)
+        m_currentToken->cancel();
+}
+
+void TreemapView::setNeedsRender()
+{
+    cancelRender();
+    if (m_renderScheduled)
+        return;
+    m_renderScheduled = true;
+    // One start per turn of the event loop, however many requests it brings.
+    QMetaObject::invokeMethod(this, &TreemapView::startRender, Qt::QueuedConnection);
+}
+
+void TreemapView::startRender()
+{
+    m_renderScheduled = false;
+    if (!m_root || !isVisible() || width() < 1 || height() < 1) {
+        m_image = QImage();
+        update();
+        return;
+    }
+    const double ratio = devicePixelRatioF();
+    const int pixelWidth = static_cast<int>(std::lround(ratio * width()));
+    const int pixelHeight = static_cast<int>(std::lround(ratio * height()));
+    auto token = std::make_shared<CancelToken>();
+    m_currentToken = token;
+    ++m_renderCount;
+
+    TreemapRenderer renderer;
+    renderer.colors = m_colors;
+    renderer.showPackageContents = m_showPackageContents;
+    renderer.highlightKind = m_highlightKind;
+    const FileNode* root = m_root;
+    QPointer<TreemapView> view(this);
+    m_renderQueue->async([renderer = std::move(renderer), root, pixelWidth, pixelHeight, ratio, token, view] {
+        if (token->isCancelled())
+            return;
+        QImage image = renderer.render(root, pixelWidth, pixelHeight, *token);
+        if (image.isNull() || token->isCancelled())
+            return;
+        image.setDevicePixelRatio(ratio);
+        Dispatch::postToMain([view, token, image = std::move(image)]() mutable {
+            if (!view || token->isCancelled())
+                return;
+            view->m_image = std::move(image);
+            view->update();
+            emit view->imageDelivered();
+        });
+    });
+}
+
+TMRect TreemapView::bounds() const
+{
+    return TMRect{0, 0, double(width()), double(height())};
+}
+
+FileNode* TreemapView::nodeAt(QPointF point) const
+{
+    if (!m_root)
+        return nullptr;
+    return Treemap::hitTest(m_root, bounds(), point.x(), point.y(), m_showPackageContents);
+}
+
+std::vector<QRectF> TreemapView::selectionOutlines() const
+{
+    std::vector<QRectF> outlines;
+    if (!m_root)
+        return outlines;
+    const std::size_t count = std::min(m_selection.size(), kMaxOutlined);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::optional<TMRect> r = Treemap::rect(m_selection[i], m_root, bounds(), m_showPackageContents);
+        if (!r)
+            continue;
+        const QRectF box = QRectF(r->x0, r->y0, r->width(), r->height()).adjusted(1, 1, -1, -1);
+        if (box.width() > 0 && box.height() > 0)
+            outlines.push_back(box);
+    }
+    return outlines;
+}
+
+void TreemapView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    if (!m_image.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), m_image);
+        // A move to a screen of another scale keeps the old image until a sharp one comes.
+        if (m_root && !m_renderScheduled && m_image.devicePixelRatio() != devicePixelRatioF())
+            setNeedsRender();
+    }
+    if (!m_root)
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    for (const QRectF& box : selectionOutlines()) {
+        painter.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.7f), 3));
+        painter.drawRect(box);
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.drawRect(box);
+    }
+}
+
+void TreemapView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    setNeedsRender();
+}
+
+void TreemapView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    setNeedsRender();
+}
+
+void TreemapView::mouseMoveEvent(QMouseEvent* event)
+{
+    FileNode* hit = nodeAt(event->position());
+    if (hit == m_hovered)
+        return;
+    m_hovered = hit;
+    if (m_delegate)
+        m_delegate->updateStatus(hit);
+}
+
+void TreemapView::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    m_hovered = nullptr;
+    if (m_delegate)
+        m_delegate->updateStatus(nullptr);
+}
+
+void TreemapView::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (FileNode* hit = nodeAt(event->position()); hit && m_delegate)
+        m_delegate->select(hit);
+}
+
+void TreemapView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (FileNode* hit = nodeAt(event->position()); hit && m_delegate)
+        m_delegate->didDoubleClick(hit);
+}
+
+void TreemapView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    FileNode* hit = nodeAt(event->pos());
+    if (!hit || !m_delegate)
+        return;
+    m_delegate->select(hit);
+    if (std::unique_ptr<QMenu> menu = m_delegate->contextMenu())
+        menu->exec(event->globalPos());
+}
+
+void TreemapView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && event->text() == QLatin1String(" ")) {
+        if (m_delegate)
+            m_delegate->toggleQuickLook();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

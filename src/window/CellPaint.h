@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QModelIndex;
+class QPainter;
+class QStyleOptionViewItem;
+
+// What every cell delegate of the document window paints alike: the row background,
+// the label colours and fonts given in points of the window's layout.
+namespace CellPaint {
+
+// Row background (alternating colour, selection) as the style draws it, without text.
+void drawBackground(QPainter* painter, const QStyleOptionViewItem& option);
+// True when the row is selected: labels and bars turn white on the highlight.
+[[nodiscard]] bool isEmphasized(const QStyleOptionViewItem& option);
+// Label colour of a cell: highlighted text when emphasized, the secondary label colour
+// when the model asks for it, the ordinary text colour otherwise.
+[[nodiscard]] QColor textColor(const QStyleOptionViewItem& option, const QModelIndex& index);
+// The secondary label colour: the text colour at reduced strength.
+[[nodiscard]] QColor secondaryColor(const QColor& text);
+// The application font at `points` layout points (one point is one logical pixel).
+[[nodiscard]] QFont uiFont(double points, QFont::Weight weight = QFont::Normal);
+
+} // namespace CellPaint

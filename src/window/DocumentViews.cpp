@@ -1,0 +1,393 @@
+// SPDX-License-Identifier: MIT
+// The views of a document window: the main view and the progress view, the status bar
+// and its texts, the window title and the outline's icons.
+#include "window/DocumentWindowController.h"
+
+#include "model/TallyfernDocument.h"
+#include "platform/DisplayName.h"
+#include "platform/MainThread.h"
+#include "platform/gui/IconProvider.h"
+#include "window/BarCellView.h"
+#include "window/CellPaint.h"
+#include "window/ElidingLabel.h"
+#include "window/FileOutlineModel.h"
+#include "window/FileOutlineView.h"
+#include "window/Fmt.h"
+#include "window/KeyTableView.h"
+#include "window/KindsTableModel.h"
+#include "window/NameCellView.h"
+#include "window/ProgressSpinner.h"
+#include "window/SwatchCellView.h"
+#include "window/TextCellView.h"
+#include "window/UnreadableFoldersWindow.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kRowHeight = 22;
+
+struct ColumnSpec {
+    int width;
+    int minimum;
+};
+constexpr ColumnSpec kOutlineColumns[] = {{210, 120}, {72, 56}, {78, 50}, {64, 40}, {110, 50}};
+constexpr int kKindsWidths[] = {22, 220, 80, 70};
+
+// At most this many unreadable folders are listed; the count says how many there are.
+constexpr std::size_t kUnreadableListLimit = 10000;
+
+void styleTable(QAbstractItemView* view)
+{
+    view->setAlternatingRowColors(true);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+} // namespace
+
+void DocumentWindowController::buildMainView()
+{
+    QPointer<DocumentWindowController> self(this);
+
+    // Outline
+    m_outlineModel = new FileOutlineModel(*m_disk, this);
+    m_outlineModel->iconProvider = [this](const FileNode* node) { return icon(node); };
+    m_outlineView = new FileOutlineView;
+    m_outlineView->setObjectName(QStringLiteral("outline"));
+    styleTable(m_outlineView);
+    m_outlineView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_outlineView->setUniformRowHeights(true);
+    m_outlineView->setIndentation(14);
+    m_outlineView->setExpandsOnDoubleClick(false);
+    m_outlineView->setModel(m_outlineModel);
+    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Name, new NameCellView(m_outlineView));
+    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Size,
+                                            new TextCellView(Qt::AlignRight, true, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Percent, new BarCellView(m_outlineView));
+    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Count,
+                                            new TextCellView(Qt::AlignRight, true, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Kind,
+                                            new TextCellView(Qt::AlignLeft, false, m_outlineView));
+    QHeaderView* header = m_outlineView->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(false);
+    header->setMinimumSectionSize(40);
+    for (int c = 0; c < FileOutlineModel::ColumnCount; ++c)
+        header->resizeSection(c, kOutlineColumns[c].width);
+    // The name column takes what the window gains or loses; the others keep their width.
+    header->setSectionResizeMode(FileOutlineModel::Name, QHeaderView::Stretch);
+    connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int width) {
+        const int minimum = kOutlineColumns[section].minimum;
+        if (width < minimum && header->sectionResizeMode(section) == QHeaderView::Interactive)
+            header->resizeSection(section, minimum);
+    });
+    m_outlineView->onSpace = [self] {
+        if (self)
+            self->toggleQuickLook();
+    };
+    m_outlineView->menuProvider = [self]() -> std::unique_ptr<QMenu> {
+        return self ? self->contextMenu() : nullptr;
+    };
+    connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &DocumentWindowController::outlineSelectionChanged);
+    connect(m_outlineView, &QAbstractItemView::doubleClicked, this,
+            &DocumentWindowController::outlineDoubleClicked);
+
+    // Kinds table
+    m_kindsModel = new KindsTableModel(*m_disk, this);
+    m_kindsTable = new KeyTableView;
+    m_kindsTable->setObjectName(QStringLiteral("kinds"));
+    styleTable(m_kindsTable);
+    m_kindsTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_kindsTable->setShowGrid(false);
+    m_kindsTable->verticalHeader()->hide();
+    m_kindsTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_kindsTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    m_kindsTable->setWordWrap(false);
+    m_kindsTable->setModel(m_kindsModel);
+    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Swatch, new SwatchCellView(m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Kind, new TextCellView(Qt::AlignLeft, false, m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Size, new TextCellView(Qt::AlignRight, true, m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Count, new TextCellView(Qt::AlignRight, true, m_kindsTable));
+    QHeaderView* kindsHeader = m_kindsTable->horizontalHeader();
+    kindsHeader->setSectionsClickable(false);
+    kindsHeader->setHighlightSections(false);
+    kindsHeader->setMinimumSectionSize(22);
+    for (int c = 0; c < KindsTableModel::ColumnCount; ++c)
+        kindsHeader->resizeSection(c, kKindsWidths[c]);
+    kindsHeader->setSectionResizeMode(KindsTableModel::Swatch, QHeaderView::Fixed);
+    kindsHeader->setSectionResizeMode(KindsTableModel::Kind, QHeaderView::Stretch);
+    kindsHeader->setStretchLastSection(false);
+    connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &DocumentWindowController::kindsSelectionChanged);
+
+    // Outline above kinds; the outline takes a change of height.
+    m_leftSplit = new QSplitter(Qt::Vertical);
+    m_leftSplit->setHandleWidth(1);
+    m_leftSplit->setChildrenCollapsible(false);
+    m_leftSplit->addWidget(m_outlineView);
+    m_leftSplit->addWidget(m_kindsTable);
+    m_leftSplit->setStretchFactor(0, 1);
+    m_leftSplit->setStretchFactor(1, 0);
+
+    m_treemapView = new TreemapView;
+    m_treemapView->setObjectName(QStringLiteral("treemap"));
+    m_treemapView->setDelegate(this);
+    m_treemapView->setRenderQueue(&m_disk->renderQueue());
+
+    // Left column beside the treemap; the treemap takes a change of width.
+    m_mainSplit = new QSplitter(Qt::Horizontal);
+    m_mainSplit->setHandleWidth(1);
+    m_mainSplit->setChildrenCollapsible(false);
+    m_mainSplit->addWidget(m_leftSplit);
+    m_mainSplit->addWidget(m_treemapView);
+    m_mainSplit->setStretchFactor(0, 0);
+    m_mainSplit->setStretchFactor(1, 1);
+
+    // Status bar: the status shrinks first, the summary keeps its full text.
+    auto* statusBar = new QWidget;
+    statusBar->setFixedHeight(26);
+    auto* statusLayout = new QHBoxLayout(statusBar);
+    statusLayout->setContentsMargins(10, 0, 10, 0);
+    statusLayout->setSpacing(12);
+    auto* status = new ElidingLabel;
+    status->setObjectName(QStringLiteral("status"));
+    status->setFont(CellPaint::uiFont(11));
+    m_statusLabel = status;
+    auto* warning = new QToolButton;
+    warning->setObjectName(QStringLiteral("unreadable"));
+    warning->setIcon(IconProvider::symbol(QStringLiteral("exclamationmark.triangle.fill")));
+    warning->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    warning->setAutoRaise(true);
+    warning->setIconSize(QSize(14, 14));
+    warning->setFont(CellPaint::uiFont(11));
+    warning->setToolTip(QStringLiteral("Some folders could not be read. Click to see which."));
+    warning->hide();
+    connect(warning, &QToolButton::clicked, this, &DocumentWindowController::showUnreadableFolders);
+    m_warningButton = warning;
+    m_summaryLabel = new QLabel;
+    m_summaryLabel->setObjectName(QStringLiteral("summary"));
+    m_summaryLabel->setFont(CellPaint::uiFont(11));
+    QPalette secondary = m_summaryLabel->palette();
+    secondary.setColor(QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
+    m_summaryLabel->setPalette(secondary);
+    m_summaryLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+    statusLayout->addWidget(m_statusLabel, 1);
+    statusLayout->addWidget(m_warningButton);
+    statusLayout->addWidget(m_summaryLabel);
+
+    auto* separator = new QFrame;
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Plain);
+    separator->setFixedHeight(1);
+    separator->setForegroundRole(QPalette::Mid);
+
+    m_mainView = new QWidget;
+    auto* mainLayout = new QVBoxLayout(m_mainView);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+    mainLayout->addWidget(m_mainSplit, 1);
+    mainLayout->addWidget(separator);
+    mainLayout->addWidget(statusBar);
+}
+
+void DocumentWindowController::showProgressView()
+{
+    auto* container = new QWidget;
+    auto* outer = new QVBoxLayout(container);
+    outer->addStretch(1);
+    auto* stack = new QVBoxLayout;
+    stack->setSpacing(10);
+    stack->setAlignment(Qt::AlignHCenter);
+
+    auto* spinner = new ProgressSpinner;
+    auto* title = new QLabel(QStringLiteral("Scanning “") + m_disk->displayName() + QStringLiteral("”…"));
+    title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
+    title->setAlignment(Qt::AlignHCenter);
+    auto* count = new QLabel(QStringLiteral(" "));
+    count->setObjectName(QStringLiteral("progressCount"));
+    count->setFont(CellPaint::uiFont(13));
+    count->setAlignment(Qt::AlignHCenter);
+    auto* path = new ElidingLabel;
+    path->setObjectName(QStringLiteral("progressPath"));
+    path->setText(QStringLiteral(" "));
+    path->setFont(CellPaint::uiFont(11));
+    path->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    path->setFixedWidth(560);
+    QPalette secondary = path->palette();
+    secondary.setColor(QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
+    path->setPalette(secondary);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    cancel->setObjectName(QStringLiteral("cancel"));
+    connect(cancel, &QPushButton::clicked, this, &DocumentWindowController::cancelScan);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), container);
+    connect(escape, &QShortcut::activated, cancel, &QPushButton::click);
+
+    stack->addWidget(spinner, 0, Qt::AlignHCenter);
+    stack->addWidget(title, 0, Qt::AlignHCenter);
+    stack->addWidget(count, 0, Qt::AlignHCenter);
+    stack->addWidget(path, 0, Qt::AlignHCenter);
+    stack->addSpacing(10); // 20 after the path label with the stack's own 10
+    stack->addWidget(cancel, 0, Qt::AlignHCenter);
+    outer->addLayout(stack);
+    outer->addStretch(1);
+
+    m_progressView = container;
+    m_progressCountLabel = count;
+    m_progressPathLabel = path;
+    // The main view stays alive while the progress view is shown.
+    if (centralWidget() == m_mainView)
+        takeCentralWidget();
+    setCentralWidget(container);
+    cancel->setFocus();
+}
+
+void DocumentWindowController::showMainView()
+{
+    if (centralWidget() == m_mainView)
+        return;
+    const QSize size = centralWidget() ? centralWidget()->size() : this->size();
+    // setCentralWidget deletes the progress view it replaces.
+    setCentralWidget(m_mainView);
+    m_mainView->resize(size);
+    m_mainView->layout()->activate();
+    const int width = m_mainSplit->width();
+    const int left = std::clamp(int(0.45 * width), 400, 600);
+    m_mainSplit->setSizes({left, std::max(0, width - left - m_mainSplit->handleWidth())});
+    const int height = m_leftSplit->height();
+    const int top = int(0.68 * height);
+    m_leftSplit->setSizes({top, std::max(0, height - top - m_leftSplit->handleWidth())});
+    m_progressView = nullptr;
+    m_progressCountLabel = nullptr;
+    m_progressPathLabel = nullptr;
+    m_outlineView->setFocus();
+}
+
+// ---------------------------------------------------------------------------------
+// Status bar and title
+
+void DocumentWindowController::updateSummary()
+{
+    const FileNode* root = m_disk->root();
+    if (!root)
+        return;
+    m_summaryLabel->setText(Fmt::count(root->fileCount) + QStringLiteral(" files · ")
+                            + Fmt::bytes(m_disk->scannedBytes()) + QStringLiteral(" · scanned in ")
+                            + QString::asprintf("%.1f", m_disk->scanDuration) + QStringLiteral(" s"));
+    const std::int64_t unreadable = m_disk->unreadableCount;
+    if (unreadable >= 1)
+        m_warningButton->setText(Fmt::count(unreadable) + QStringLiteral(" unreadable"));
+    m_warningButton->setVisible(unreadable >= 1);
+}
+
+void DocumentWindowController::updateStatus(FileNode* node)
+{
+    if (node) {
+        m_statusLabel->setText(describe(node));
+        return;
+    }
+    const std::vector<FileNode*> selected = selectedNodes();
+    m_statusLabel->setText(selected.empty() ? QString() : describe(selected.back()));
+}
+
+QString DocumentWindowController::describe(const FileNode* node) const
+{
+    static const QString kDash = QStringLiteral(" — ");
+    static const QString kDot = QStringLiteral(" · ");
+    if (node->flags.contains(NodeFlags::Pseudo))
+        return DisplayName::decode(node->name()) + kDash + Fmt::bytes(node->size);
+    QString text = DisplayName::decode(node->path()) + kDash + Fmt::bytes(node->size);
+    if (node->isDirectory())
+        text += kDot + Fmt::count(node->fileCount) + QStringLiteral(" files");
+    else if (node->logicalSize != node->size)
+        text += QStringLiteral(" (") + Fmt::bytes(node->logicalSize) + QStringLiteral(" logical)");
+    if (node->flags.contains(NodeFlags::Unreadable))
+        text += kDot + QStringLiteral("could not be read");
+    return text;
+}
+
+void DocumentWindowController::updateTitle()
+{
+    const FileNode* zoomRoot = m_treemapView->root();
+    if (!zoomRoot)
+        return;
+    setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + DisplayName::decode(zoomRoot->path()));
+}
+
+// ---------------------------------------------------------------------------------
+// Icons and the list of unreadable folders
+
+QIcon DocumentWindowController::icon(const FileNode* node)
+{
+    if (node->flags.contains(NodeFlags::Pseudo))
+        return IconProvider::symbol(node->kind == KindRegistry::kFreeSpace ? QStringLiteral("circle.dashed")
+                                                                           : QStringLiteral("questionmark.circle"));
+    const bool package = node->flags.contains(NodeFlags::Package);
+    if (!package && node->parent) {
+        const auto cached = m_iconCache.constFind(node->kind);
+        if (cached != m_iconCache.constEnd())
+            return *cached;
+        const ContentType type = m_disk->kinds().type(node->kind).value_or(
+            node->isDirectory() ? TypeDatabase::folderType() : TypeDatabase::genericDataType());
+        const QIcon icon = IconProvider::forType(type);
+        m_iconCache.insert(node->kind, icon);
+        return icon;
+    }
+    const std::optional<ContentType> type = package ? m_disk->kinds().type(node->kind) : std::nullopt;
+    return IconProvider::forItem(node->path(), node->isDirectory(), type ? &*type : nullptr);
+}
+
+void DocumentWindowController::showUnreadableFolders()
+{
+    if (m_unreadableWindow) {
+        m_unreadableWindow->raise();
+        m_unreadableWindow->activateWindow();
+        return;
+    }
+    FileNode* root = m_disk->root();
+    if (!root || isScanning())
+        return;
+    // The walk runs on the render queue, where the tree holds still, and leaves the
+    // main thread free.
+    QPointer<DocumentWindowController> self(this);
+    m_disk->renderQueue().async([root, self] {
+        std::vector<std::string> paths;
+        std::size_t total = 0;
+        std::vector<const FileNode*> pending{root};
+        while (!pending.empty()) {
+            const FileNode* node = pending.back();
+            pending.pop_back();
+            if (node->flags.contains(NodeFlags::Unreadable) && !node->flags.contains(NodeFlags::Pseudo)) {
+                if (paths.size() < kUnreadableListLimit)
+                    paths.push_back(node->path());
+                ++total;
+            }
+            for (auto it = node->children().rbegin(); it != node->children().rend(); ++it)
+                if ((*it)->isDirectory())
+                    pending.push_back(*it);
+        }
+        Dispatch::postToMain([self, paths = std::move(paths), total] {
+            if (!self || self->m_unreadableWindow || self->m_closeHandled)
+                return;
+            auto* window = new UnreadableFoldersWindow(paths, total, self);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            self->m_unreadableWindow = window;
+            window->show();
+        });
+    });
+}

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: MIT
+#include "window/FileOutlineModel.h"
+
+#include "model/TallyfernDocument.h"
+#include "platform/DisplayName.h"
+#include "scan/FileNode.h"
+#include "window/Fmt.h"
+#include "window/ItemRoles.h"
+
+FileOutlineModel::FileOutlineModel(TallyfernDocument& document, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_document(document)
+{
+}
+
+void FileOutlineModel::setBlocked(bool blocked)
+{
+    beginResetModel();
+    m_blocked = blocked;
+    m_rowCache.clear();
+    endResetModel();
+}
+
+void FileOutlineModel::reload()
+{
+    beginResetModel();
+    m_rowCache.clear();
+    endResetModel();
+}
+
+FileNode* FileOutlineModel::root() const
+{
+    return m_blocked ? nullptr : m_document.root();
+}
+
+bool FileOutlineModel::isExpandable(const FileNode* node, bool showPackageContents)
+{
+    return node && node->isDirectory() && node->hasChildren()
+        && (!node->flags.contains(NodeFlags::Package) || showPackageContents);
+}
+
+FileNode* FileOutlineModel::node(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    auto* parentNode = static_cast<FileNode*>(index.internalPointer());
+    if (!parentNode)
+        return root();
+    if (index.row() < 0 || std::size_t(index.row()) >= parentNode->childCount())
+        return nullptr;
+    return parentNode->child(std::size_t(index.row()));
+}
+
+int FileOutlineModel::rowOf(const FileNode* node) const
+{
+    if (!node->parent)
+        return 0;
+    const auto found = m_rowCache.find(node);
+    if (found != m_rowCache.end() && std::size_t(found->second) < node->parent->childCount()
+        && node->parent->child(std::size_t(found->second)) == node)
+        return found->second;
+    const auto row = static_cast<int>(node->parent->indexOfChild(node));
+    if (row >= 0)
+        m_rowCache[node] = row;
+    return row;
+}
+
+QModelIndex FileOutlineModel::indexOf(const FileNode* node, int column) const
+{
+    const FileNode* top = root();
+    if (!node || !top)
+        return {};
+    if (node == top)
+        return createIndex(0, column, nullptr);
+    // Every ancestor up to the root must show its children.
+    const FileNode* up = node->parent;
+    while (up && up != top) {
+        if (!isExpandable(up, m_document.showPackageContents))
+            return {};
+        up = up->parent;
+    }
+    if (up != top || !isExpandable(top, m_document.showPackageContents))
+        return {};
+    const int row = rowOf(node);
+    if (row < 0)
+        return {};
+    return createIndex(row, column, node->parent);
+}
+
+QModelIndex FileOutlineModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column < 0 || column >= ColumnCount || row < 0 || row >= rowCount(parent))
+        return {};
+    if (!parent.isValid())
+        return createIndex(row, column, nullptr);
+    return createIndex(row, column, node(parent));
+}
+
+QModelIndex FileOutlineModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return {};
+    auto* parentNode = static_cast<FileNode*>(child.internalPointer());
+    if (!parentNode)
+        return {};
+    if (parentNode == root() || !parentNode->parent)
+        return createIndex(0, 0, nullptr);
+    const int row = rowOf(parentNode);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, parentNode->parent);
+}
+
+int FileOutlineModel::rowCount(const QModelIndex& parent) const
+{
+    if (!root())
+        return 0;
+    if (!parent.isValid())
+        return 1;
+    if (parent.column() != 0)
+        return 0;
+    const FileNode* n = node(parent);
+    return isExpandable(n, m_document.showPackageContents) ? static_cast<int>(n->childCount()) : 0;
+}
+
+int FileOutlineModel::columnCount(const QModelIndex&) const
+{
+    return ColumnCount;
+}
+
+bool FileOutlineModel::hasChildren(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return root() != nullptr;
+    return parent.column() == 0 && isExpandable(node(parent), m_document.showPackageContents);
+}
+
+double FileOutlineModel::fraction(const FileNode* node)
+{
+    if (!node->parent)
+        return 1.0;
+    if (node->parent->size < 1)
+        return 0.0;
+    return double(node->size) / double(node->parent->size);
+}
+
+QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
+{
+    const FileNode* n = node(index);
+    if (!n)
+        return {};
+    const bool unreadable = n->flags.contains(NodeFlags::Unreadable);
+    switch (role) {
+    case ItemRoles::Node:
+        return QVariant::fromValue(static_cast<void*>(const_cast<FileNode*>(n)));
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case Name:
+            return n->parent ? DisplayName::decode(n->name()) : m_document.displayName();
+        case Size:
+            return Fmt::bytes(n->size);
+        case Count:
+            return n->isDirectory() ? Fmt::count(n->fileCount) : QString();
+        case Kind:
+            return unreadable ? QStringLiteral("Folder (no access)") : m_document.kinds().name(n->kind);
+        default:
+            return {};
+        }
+    case ItemRoles::Fraction:
+        return index.column() == Percent ? QVariant(fraction(n)) : QVariant();
+    case ItemRoles::Secondary:
+        if (index.column() == Kind)
+            return true;
+        return index.column() == Name && (unreadable || n->flags.contains(NodeFlags::Pseudo));
+    case Qt::DecorationRole:
+        if (index.column() == Name && iconProvider)
+            return iconProvider(n);
+        return {};
+    case Qt::ToolTipRole:
+        return index.column() == Name ? QVariant(QString::fromStdString(n->path())) : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue((index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
+                                   | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case Name: return QStringLiteral("Name");
+        case Size: return QStringLiteral("Size");
+        case Percent: return QStringLiteral("% of Folder");
+        case Count: return QStringLiteral("Files");
+        case Kind: return QStringLiteral("Kind");
+        default: return {};
+        }
+    }
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft)
+                                   | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags FileOutlineModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <functional>
+#include <unordered_map>
+
+class FileNode;
+class TallyfernDocument;
+
+// The outline's rows, read lazily from the document's tree: one top-level row for the
+// root, then each expandable node's children in their stored order. Collapsed folders
+// cost nothing. While `blocked` (a full scan may be replacing the tree) there are no
+// rows at all.
+//
+// An index's internal pointer is the parent node (null for the root row), so the node
+// of a row is one array access. Threads: main thread only.
+class FileOutlineModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    enum Column { Name, Size, Percent, Count, Kind, ColumnCount };
+
+    explicit FileOutlineModel(TallyfernDocument& document, QObject* parent = nullptr);
+
+    // Icon of a name cell; the window serves it from its per-kind cache.
+    std::function<QIcon(const FileNode*)> iconProvider;
+
+    // Drops every row and answers none until unblocked (which also reloads).
+    void setBlocked(bool blocked);
+    [[nodiscard]] bool isBlocked() const { return m_blocked; }
+    // Rebuilds every row from the tree as it is now.
+    void reload();
+
+    [[nodiscard]] static bool isExpandable(const FileNode* node, bool showPackageContents);
+    [[nodiscard]] FileNode* node(const QModelIndex& index) const;
+    // The row of `node` (column `column`), or an invalid index when the outline has no
+    // row for it (inside a hidden package, detached, blocked).
+    [[nodiscard]] QModelIndex indexOf(const FileNode* node, int column = 0) const;
+    // The share of its parent's size a node's bar shows.
+    [[nodiscard]] static double fraction(const FileNode* node);
+
+    [[nodiscard]] QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QModelIndex parent(const QModelIndex& child) const override;
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] bool hasChildren(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    [[nodiscard]] FileNode* root() const;
+    [[nodiscard]] int rowOf(const FileNode* node) const;
+
+    TallyfernDocument& m_document;
+    bool m_blocked = false;
+    // Rows of nodes asked for as parents: finding a node among its siblings is a linear
+    // search, done once per parent between reloads.
+    mutable std::unordered_map<const FileNode*, int> m_rowCache;
+};

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+
+// The file outline: a tree table whose Space key and context menu go to callbacks of
+// the window. Space is consumed even without a callback; a right click on a row that is
+// not selected selects it alone first, and a right click below the last row opens
+// nothing. The callbacks hold the window weakly.
+class FileOutlineView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit FileOutlineView(QWidget* parent = nullptr);
+
+    std::function<void()> onSpace;
+    std::function<std::unique_ptr<QMenu>()> menuProvider;
+
+    // The menu the context-menu gesture at `pos` (viewport coordinates) leads to, after
+    // adjusting the selection; null for none.
+    [[nodiscard]] std::unique_ptr<QMenu> menuAt(QPoint pos);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+
+#include <cstdint>
+
+class TallyfernDocument;
+
+// The kinds table: row i is entry i of the document's kind totals (of the zoom root),
+// with its colour swatch, name, size and file count. Threads: main thread only.
+class KindsTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Swatch, Kind, Size, Count, ColumnCount };
+
+    explicit KindsTableModel(TallyfernDocument& document, QObject* parent = nullptr);
+
+    void reload();
+    // While blocked (a full scan may be rewriting the totals) the table has no rows;
+    // unblocking reloads.
+    void setBlocked(bool blocked);
+    // The swatch colour of a kind; grey beyond the colour list.
+    [[nodiscard]] QColor color(std::int32_t kind) const;
+    // The row of a kind, or -1.
+    [[nodiscard]] int rowOf(std::int32_t kind) const;
+    [[nodiscard]] std::int32_t kindAt(int row) const;
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    TallyfernDocument& m_document;
+    bool m_blocked = false;
+};
