@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
@@ -16,6 +17,25 @@ std::size_t roundUp(std::size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 void NodeArena::ChunkDeleter::operator()(char* p) const { std::free(p); }
 
 NodeArena::~NodeArena() = default;
+
+NodeArena::NodeArena(NodeArena&& other) noexcept
+    : m_chunks(std::move(other.m_chunks)), m_cursor(std::exchange(other.m_cursor, nullptr)),
+      m_end(std::exchange(other.m_end, nullptr)), m_reserved(std::exchange(other.m_reserved, 0))
+{
+    other.m_chunks.clear();
+}
+
+NodeArena& NodeArena::operator=(NodeArena&& other) noexcept
+{
+    if (&other != this) {
+        m_chunks = std::move(other.m_chunks);
+        other.m_chunks.clear();
+        m_cursor = std::exchange(other.m_cursor, nullptr);
+        m_end = std::exchange(other.m_end, nullptr);
+        m_reserved = std::exchange(other.m_reserved, 0);
+    }
+    return *this;
+}
 
 void* NodeArena::allocate(std::size_t bytes)
 {

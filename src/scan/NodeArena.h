@@ -16,8 +16,9 @@
 class NodeArena {
 public:
     NodeArena() = default;
-    NodeArena(NodeArena&&) noexcept = default;
-    NodeArena& operator=(NodeArena&&) noexcept = default;
+    // A moved-from arena is empty: it must not keep bumping into chunks it gave away.
+    NodeArena(NodeArena&& other) noexcept;
+    NodeArena& operator=(NodeArena&& other) noexcept;
     NodeArena(const NodeArena&) = delete;
     NodeArena& operator=(const NodeArena&) = delete;
     ~NodeArena();

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class DirectoryReader;
+
 // Walks one folder tree with a pool of worker threads and returns it as a FileTree.
 // One Scanner serves one run.
 //
@@ -16,6 +18,9 @@
 class Scanner {
 public:
     explicit Scanner(std::string rootPath);
+    // Lists folders through `reader` (which must outlive the scanner) instead of the
+    // system's, so that tests can make single calls fail.
+    Scanner(std::string rootPath, const DirectoryReader& reader);
     ~Scanner();
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;

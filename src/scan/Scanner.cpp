@@ -1,0 +1,395 @@
+// SPDX-License-Identifier: MIT
+#include "scan/Scanner.h"
+
+#include "platform/DirectoryReader.h"
+#include "scan/InodeKey.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kListingBufferBytes = 262144;
+constexpr std::size_t kWorkerStackBytes = 1048576;
+
+// An open folder whose subfolders are still waiting to be opened relative to it. The
+// last subfolder to be opened (or dropped at cancellation) closes it, so descriptors
+// stay bounded by the folders that still have pending subfolders.
+struct OpenFolder {
+    int fd;
+    std::atomic<std::uint32_t> users;
+};
+
+void release(const DirectoryReader& reader, OpenFolder* folder)
+{
+    if (folder && folder->users.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        reader.close(folder->fd);
+        delete folder;
+    }
+}
+
+// A folder still to list. `parent` is absent only for the root; `device` is the
+// folder's own volume, against which its entries are checked for mount points when the
+// file system cannot say so itself.
+struct Pending {
+    FileNode* node;
+    OpenFolder* parent;
+    std::uint64_t device;
+};
+
+void raiseDescriptorLimit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    });
+}
+
+int availableProcessors()
+{
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return CPU_COUNT(&set);
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
+
+// Everything the workers share. The lister sees it through this type because
+// Scanner::State itself is private.
+struct Shared {
+    Shared(std::string path, const DirectoryReader& r) : rootPath(std::move(path)), reader(r) {}
+
+    const std::string rootPath;
+    const DirectoryReader& reader;
+
+    // `mutex` + `cond`: guard everything down to `finalPath`.
+    mutable std::mutex mutex;
+    std::condition_variable cond;
+    std::vector<Pending> pending;
+    int active = 0;
+    int waiting = 0;
+    bool cancelled = false;
+    Progress counters; // currentPath unused: derived from lastFinished when read
+    const FileNode* lastFinished = nullptr;
+    bool finished = false;
+    std::string finalPath;
+
+    // Never held together with `mutex`.
+    std::mutex inodeLock;
+    std::unordered_set<InodeKey, InodeKeyHash> seenInodes;
+
+    // One per worker; merged into the returned tree when the workers are done.
+    std::vector<NodeArena> arenas;
+};
+
+// What one worker keeps between folders: its arena, listing buffer and scratch lists.
+class FolderLister {
+public:
+    FolderLister(Shared& state, NodeArena& arena)
+        : m_state(state), m_reader(state.reader), m_arena(arena), m_buffer(new char[kListingBufferBytes])
+    {
+    }
+
+    void runLoop();
+
+private:
+    int open(const Pending& item);
+    void list(const Pending& item, int fd);
+    [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
+
+    Shared& m_state;
+    const DirectoryReader& m_reader;
+    NodeArena& m_arena;
+    std::unique_ptr<char[]> m_buffer;
+    std::vector<FileNode*> m_children;
+    std::vector<Pending> m_subfolders;
+    std::int64_t m_files = 0;
+    std::int64_t m_bytes = 0;
+};
+
+void FolderLister::runLoop()
+{
+    std::unique_lock lock(m_state.mutex);
+    for (;;) {
+        while (m_state.pending.empty()) {
+            if (m_state.active < 1 || m_state.cancelled) {
+                m_state.cond.notify_all();
+                return;
+            }
+            ++m_state.waiting;
+            m_state.cond.wait(lock);
+            --m_state.waiting;
+        }
+        if (m_state.cancelled) {
+            m_state.cond.notify_all();
+            return;
+        }
+        const Pending item = m_state.pending.back();
+        m_state.pending.pop_back();
+        ++m_state.active;
+        lock.unlock();
+
+        m_files = 0;
+        m_bytes = 0;
+        m_subfolders.clear();
+        const int fd = open(item);
+        if (fd >= 0)
+            list(item, fd);
+        else
+            item.node->flags.insert(NodeFlags::Unreadable);
+
+        lock.lock();
+        m_state.pending.insert(m_state.pending.end(), m_subfolders.begin(), m_subfolders.end());
+        --m_state.active;
+        m_state.counters.files += m_files;
+        m_state.counters.bytes += m_bytes;
+        m_state.counters.directories += 1;
+        if (item.node->flags.contains(NodeFlags::Unreadable))
+            m_state.counters.unreadable += 1;
+        m_state.lastFinished = item.node;
+        if (m_state.waiting > 0)
+            m_state.cond.notify_all();
+    }
+}
+
+int FolderLister::open(const Pending& item)
+{
+    if (!item.parent)
+        return m_reader.openPath(m_state.rootPath.c_str());
+    const std::string_view name = item.node->name();
+    // Names come from getdents64 and so hold no NUL; the arena keeps them unterminated.
+    char terminated[256];
+    int fd;
+    if (name.size() < sizeof terminated) {
+        std::memcpy(terminated, name.data(), name.size());
+        terminated[name.size()] = '\0';
+        fd = m_reader.openChild(item.parent->fd, terminated);
+    } else {
+        fd = m_reader.openChild(item.parent->fd, std::string(name).c_str());
+    }
+    release(m_reader, item.parent);
+    // Out of descriptors: the full path still works unless it is longer than the
+    // system allows, in which case the folder stays unreadable.
+    if (fd == -EMFILE || fd == -ENFILE)
+        fd = m_reader.openPath(item.node->path().c_str());
+    return fd;
+}
+
+bool FolderLister::firstLink(const DirectoryReader::EntryFacts& facts)
+{
+    std::lock_guard guard(m_state.inodeLock);
+    return m_state.seenInodes.insert(InodeKey { facts.device, facts.inode }).second;
+}
+
+void FolderLister::list(const Pending& item, int fd)
+{
+    FileNode* const folder = item.node;
+    m_children.clear();
+    DirectoryReader::EntryFacts facts;
+    for (;;) {
+        const long n = m_reader.readBatch(fd, m_buffer.get(), kListingBufferBytes);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            folder->flags.insert(NodeFlags::Unreadable);
+            break;
+        }
+        DirectoryReader::forEachName(m_buffer.get(), n, [&](const char* name, std::size_t length) {
+            if (!m_reader.examine(fd, name, facts))
+                return;
+            const std::string_view view(name, length);
+            if (facts.type == DirectoryReader::EntryType::Directory) {
+                const bool mountPoint = facts.mountRootKnown ? facts.mountRoot : facts.device != item.device;
+                if (mountPoint)
+                    return;
+                FileNode* child = m_arena.make(view, folder, 0, 0, 0, 2, NodeFlags::Directory);
+                m_children.push_back(child);
+                m_subfolders.push_back(Pending { child, nullptr, facts.device });
+                return;
+            }
+            std::int64_t allocated = facts.allocatedSize;
+            std::int64_t logical = facts.logicalSize;
+            if (facts.linkCount >= 2 && !firstLink(facts))
+                allocated = logical = 0;
+            const NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink
+                                                                                       : NodeFlags();
+            m_children.push_back(m_arena.make(view, folder, allocated, logical, 1, 2, flags));
+            ++m_files;
+            m_bytes += allocated;
+        });
+    }
+    FileNode** array = m_arena.makeArray(m_children.size());
+    if (!m_children.empty())
+        std::memcpy(array, m_children.data(), m_children.size() * sizeof(FileNode*));
+    folder->setChildren(array, m_children.size());
+
+    if (m_subfolders.empty()) {
+        m_reader.close(fd);
+        return;
+    }
+    auto* open = new OpenFolder { fd, static_cast<std::uint32_t>(m_subfolders.size()) };
+    for (Pending& sub : m_subfolders)
+        sub.parent = open;
+}
+
+void* workerMain(void* arg)
+{
+    static_cast<FolderLister*>(arg)->runLoop();
+    return nullptr;
+}
+
+} // namespace
+
+struct Scanner::State : Shared {
+    using Shared::Shared;
+};
+
+Scanner::Scanner(std::string rootPath) : Scanner(std::move(rootPath), DirectoryReader::system()) {}
+
+Scanner::Scanner(std::string rootPath, const DirectoryReader& reader)
+    : m_state(std::make_unique<State>(std::move(rootPath), reader))
+{
+}
+
+Scanner::~Scanner() = default;
+
+const std::string& Scanner::rootPath() const { return m_state->rootPath; }
+
+int Scanner::workerCount(int processors) { return std::clamp(2 * processors, 4, 16); }
+
+FileTree Scanner::run()
+{
+    raiseDescriptorLimit();
+    State& s = *m_state;
+    FileTree tree;
+    tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
+
+    // The root's own volume, against which its entries are checked for mount points.
+    std::uint64_t rootDevice = 0;
+    {
+        const int fd = s.reader.openPath(s.rootPath.c_str());
+        DirectoryReader::EntryFacts facts;
+        if (fd >= 0) {
+            if (s.reader.examineOpen(fd, facts))
+                rootDevice = facts.device;
+            s.reader.close(fd);
+        }
+    }
+    {
+        std::lock_guard lock(s.mutex);
+        s.pending.push_back(Pending { tree.root, nullptr, rootDevice });
+    }
+
+    const int count = workerCount(availableProcessors());
+    s.arenas.resize(std::size_t(count));
+    std::vector<std::unique_ptr<FolderLister>> listers;
+    std::vector<pthread_t> threads;
+    pthread_attr_t attr;
+    ::pthread_attr_init(&attr);
+    ::pthread_attr_setstacksize(&attr, kWorkerStackBytes);
+    for (int i = 0; i < count; ++i) {
+        listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)]));
+        pthread_t thread;
+        if (::pthread_create(&thread, &attr, &workerMain, listers.back().get()) == 0)
+            threads.push_back(thread);
+    }
+    ::pthread_attr_destroy(&attr);
+    // Without any thread (resource limits) the caller lists everything itself.
+    if (threads.empty())
+        listers.front()->runLoop();
+    for (pthread_t thread : threads)
+        ::pthread_join(thread, nullptr);
+    listers.clear();
+
+    // After a cancellation the folders never listed still hold their parents open.
+    {
+        std::lock_guard lock(s.mutex);
+        for (const Pending& item : s.pending)
+            release(s.reader, item.parent);
+        s.pending.clear();
+        s.pending.shrink_to_fit();
+    }
+    for (NodeArena& arena : s.arenas)
+        tree.arena.absorb(std::move(arena));
+
+    finalize(tree.root);
+
+    // The tree now belongs to the caller, who may drop it before reading progress.
+    std::lock_guard lock(s.mutex);
+    s.finalPath = s.lastFinished ? s.lastFinished->path() : std::string();
+    s.lastFinished = nullptr;
+    s.finished = true;
+    return tree;
+}
+
+Progress Scanner::progress() const
+{
+    std::lock_guard lock(m_state->mutex);
+    Progress copy = m_state->counters;
+    if (m_state->finished)
+        copy.currentPath = m_state->finalPath;
+    else if (m_state->lastFinished)
+        copy.currentPath = m_state->lastFinished->path();
+    return copy;
+}
+
+void Scanner::cancel()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->cancelled = true;
+    m_state->cond.notify_all();
+}
+
+bool Scanner::isCancelled() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->cancelled;
+}
+
+void Scanner::finalize(FileNode* node)
+{
+    if (!node || !node->isDirectory())
+        return;
+    // Post-order with an explicit stack: trees may be far deeper than any thread stack.
+    struct Frame {
+        FileNode* folder;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    stack.push_back(Frame { node, 0 });
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        FileNode* folder = top.folder;
+        if (top.next < folder->childCount()) {
+            FileNode* child = folder->child(top.next++);
+            if (child->isDirectory())
+                stack.push_back(Frame { child, 0 });
+            continue;
+        }
+        std::int64_t size = 0, logical = 0, files = 0;
+        for (const FileNode* child : folder->children()) {
+            size += child->size;
+            logical += child->logicalSize;
+            files += child->fileCount;
+        }
+        folder->size = size;
+        folder->logicalSize = logical;
+        folder->fileCount = files;
+        folder->sortChildren();
+        stack.pop_back();
+    }
+}

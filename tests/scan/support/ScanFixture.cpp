@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: MIT
+#include "scan/support/ScanFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace scantest {
+
+TempDir::TempDir(const char* base)
+{
+    if (!base || ::access(base, W_OK) != 0)
+        base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tallyfern-scan-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
+    // Readable by everyone: some tests scan it as an unprivileged user.
+    ::chmod(pattern.c_str(), 0755);
+    m_path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    if (!m_path.empty())
+        (void)capture({"rm", "-rf", "--", m_path});
+}
+
+std::string TempDir::operator/(std::string_view relative) const
+{
+    return m_path + "/" + std::string(relative);
+}
+
+void makeDir(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0755) != 0)
+        ADD_FAILURE() << "mkdir " << path << ": " << std::strerror(errno);
+}
+
+void writeFile(const std::string& path, std::size_t bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        ADD_FAILURE() << "create " << path << ": " << std::strerror(errno);
+        return;
+    }
+    const std::string data(bytes, 'x');
+    if (bytes && ::write(fd, data.data(), bytes) != static_cast<ssize_t>(bytes))
+        ADD_FAILURE() << "write " << path << ": " << std::strerror(errno);
+    ::close(fd);
+}
+
+void writeSparse(const std::string& path, std::int64_t logical)
+{
+    writeFile(path, 4096);
+    if (::truncate(path.c_str(), logical) != 0)
+        ADD_FAILURE() << "truncate " << path << ": " << std::strerror(errno);
+}
+
+void makeLink(const std::string& target, const std::string& path)
+{
+    if (::link(target.c_str(), path.c_str()) != 0)
+        ADD_FAILURE() << "link " << path << ": " << std::strerror(errno);
+}
+
+void makeSymlink(const std::string& target, const std::string& path)
+{
+    if (::symlink(target.c_str(), path.c_str()) != 0)
+        ADD_FAILURE() << "symlink " << path << ": " << std::strerror(errno);
+}
+
+void makeFifo(const std::string& path)
+{
+    if (::mkfifo(path.c_str(), 0644) != 0)
+        ADD_FAILURE() << "mkfifo " << path << ": " << std::strerror(errno);
+}
+
+DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes)
+{
+    DiskSize leaf;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        if (::mkdirat(fd, name.c_str(), 0755) != 0) {
+            ADD_FAILURE() << "mkdirat at level " << i << ": " << std::strerror(errno);
+            break;
+        }
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) {
+        ADD_FAILURE() << "open in chain: " << std::strerror(errno);
+        return leaf;
+    }
+    if (leafBytes) {
+        const int file = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const std::string data(leafBytes, 'x');
+        struct stat st {};
+        if (file < 0 || ::write(file, data.data(), leafBytes) != static_cast<ssize_t>(leafBytes) || ::fstat(file, &st) != 0)
+            ADD_FAILURE() << "leaf: " << std::strerror(errno);
+        else
+            leaf = {static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size), st.st_ino};
+        if (file >= 0)
+            ::close(file);
+    }
+    ::close(fd);
+    return leaf;
+}
+
+DiskSize sizeOf(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        ADD_FAILURE() << "lstat " << path << ": " << std::strerror(errno);
+        return {};
+    }
+    return {static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size), st.st_ino};
+}
+
+FileNode* childNamed(const FileNode* node, std::string_view name)
+{
+    if (!node)
+        return nullptr;
+    for (FileNode* child : node->children())
+        if (child->name() == name)
+            return child;
+    return nullptr;
+}
+
+FileNode* find(const FileNode* root, std::string_view relative)
+{
+    const FileNode* node = root;
+    while (node && !relative.empty()) {
+        const auto slash = relative.find('/');
+        node = childNamed(node, relative.substr(0, slash));
+        relative = slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
+    }
+    return const_cast<FileNode*>(node);
+}
+
+std::vector<std::string> consistencyFaults(const FileNode* root)
+{
+    std::vector<std::string> faults;
+    std::vector<const FileNode*> stack {root};
+    while (!stack.empty() && faults.size() < 20) {
+        const FileNode* node = stack.back();
+        stack.pop_back();
+        if (!node->isDirectory())
+            continue;
+        std::int64_t size = 0, logical = 0, files = 0;
+        const auto children = node->children();
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const FileNode* child = children[i];
+            if (child->parent != node)
+                faults.push_back("wrong parent: " + child->path());
+            if (i > 0 && FileNode::precedes(*child, *children[i - 1]))
+                faults.push_back("out of order: " + child->path());
+            size += child->size;
+            logical += child->logicalSize;
+            files += child->fileCount;
+            stack.push_back(child);
+        }
+        if (size != node->size || logical != node->logicalSize || files != node->fileCount)
+            faults.push_back("totals differ from the sums: " + node->path());
+    }
+    return faults;
+}
+
+std::string capture(const std::vector<std::string>& argv, int* status)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    std::string out;
+    if (rc == 0) {
+        char buffer[65536];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                out.append(buffer, std::size_t(n));
+        int wstatus = 0;
+        while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+        }
+        if (status)
+            *status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    } else {
+        ADD_FAILURE() << "spawn " << argv[0] << ": " << std::strerror(rc);
+        if (status)
+            *status = -1;
+    }
+    ::close(pipeFds[0]);
+    return out;
+}
+
+std::string tallyfernBinary()
+{
+    // The application sits at the top of the build folder, the one holding CMakeCache.txt.
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    std::string dir(self, std::size_t(n));
+    while (dir.rfind('/') != std::string::npos && dir.rfind('/') > 0) {
+        dir.resize(dir.rfind('/'));
+        if (::access((dir + "/CMakeCache.txt").c_str(), F_OK) == 0)
+            return dir + "/tallyfern";
+    }
+    return {};
+}
+
+} // namespace scantest
