@@ -9,6 +9,7 @@
 #include <limits>
 #include <span>
 #include <type_traits>
+#include <utility>
 
 // The one squarified layout step. Rendering, hit testing and rectangle lookup all call
 // layoutChildren, so that the three agree to the last bit on every rectangle; keep any
@@ -40,11 +41,16 @@ bool offer(Sink& sink, FileNode* child, const TMRect& rect)
 // sink(FileNode* child, const TMRect& childRect) for each child that gets a rectangle, in
 // child order. A sink that returns bool stops the layout by returning false.
 //
+// `keepGoing(freeRect)` is asked before each row with the part of `rect` still free, in
+// which every later child will lie; returning false ends the layout there. The renderer
+// uses it to skip the long tails of children too small to reach a pixel; it never
+// changes the rectangles that are yielded.
+//
 // The starting total is the parent's own size, not a fresh sum: in an inconsistent tree
 // the difference is absorbed by the final row, which always fills what is left.
 // Allocates nothing.
-template <class Sink>
-void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
+template <class Sink, class KeepGoing>
+void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, KeepGoing&& keepGoing)
 {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
     const std::span<FileNode* const> children = parent.children();
@@ -61,7 +67,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
             return;
         const double w = x1 - x0;
         const double h = y1 - y0;
-        if (w <= 0 || h <= 0)
+        if (w <= 0 || h <= 0 || !keepGoing(TMRect{x0, y0, x1, y1}))
             return;
         const double scale = w * h / remaining;
         const double side = w < h ? w : h;
@@ -120,6 +126,12 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
         if (isFinal)
             return;
     }
+}
+
+template <class Sink>
+void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
+{
+    layoutChildren(parent, rect, std::forward<Sink>(sink), [](const TMRect&) { return true; });
 }
 
 } // namespace Treemap

@@ -74,6 +74,11 @@ TEST(Renderer, ABrightChannelSaturatesAt255)
     EXPECT_EQ(word(image, 1, 1), ReferencePixel::flat({0.8, 0.1, 0.5}));
     EXPECT_EQ(word(image, 1, 1) >> 16 & 0xFF, 255u);
     EXPECT_LT(word(image, 1, 1) & 0xFF, 255u);
+
+    // Colours outside 0 … 1 stay inside their own channel.
+    const QImage odd = render({.colors = {{-0.5, 2.0, std::nan("")}}}, file, 3, 1);
+    for (int col = 0; col < 3; ++col)
+        EXPECT_EQ(word(odd, col, 0), 0xFF00FF00u);
 }
 
 TEST(Renderer, EmptySizesAndEmptyTreesGiveNothingOrGrey)
