@@ -53,10 +53,13 @@ public:
     void propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count);
     // `node` takes over the children, totals and flags of a rescan of the same folder
     // (keeping its name, kind, place and package flag); the differences are propagated.
-    // The document keeps the rescan's arena alive.
+    // The document keeps the rescan's arena alive. The old children get no parent.
+    // Nothing happens when `node` is no longer in the tree.
     void replaceContents(FileNode* node, FileTree rescanned);
     // Removes `node` from its parent's children and subtracts its totals from every
-    // ancestor. Returns false when it has no parent or is not among its children.
+    // ancestor. Its parent link is cleared, so the node (and all below it) no longer
+    // counts as part of the tree. Returns false when it has no parent or is not among
+    // its children.
     bool removeNode(FileNode* node);
     // Per-kind totals of the focus (or the root) and the colours by rank.
     void computeKindStats();
