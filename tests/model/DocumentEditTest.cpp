@@ -217,17 +217,3 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
         ASSERT_TRUE(isConsistent(doc.root())) << "step " << step;
     }
 }
-
-TEST(DocumentEdit, TreeChangesRunOnTheRenderQueue)
-{
-    Fixture f;
-    bool onQueue = false;
-    f.doc.renderQueue().sync([&] {
-        onQueue = f.doc.renderQueue().isCurrent();
-        f.doc.removeNode(f.b);
-        f.doc.computeKindStats();
-    });
-    EXPECT_TRUE(onQueue);
-    EXPECT_EQ(f.doc.root()->size, 20 * kMB);
-    EXPECT_EQ(f.doc.scannedBytes(), 20 * kMB);
-}

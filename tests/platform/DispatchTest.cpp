@@ -106,19 +106,6 @@ TEST(ParallelFor, CallerTakesPartAndZeroHelpersMeansCallerAlone)
     EXPECT_EQ(called, 1);
 }
 
-TEST(ParallelFor, ReturnsOnlyWhenEveryIterationHasFinished)
-{
-    std::atomic<int> finished{0};
-    Dispatch::parallelFor(64, [&](std::size_t i) {
-        // Uneven work, so that helpers are still busy when the caller runs out.
-        volatile std::uint64_t sink = 0;
-        for (std::size_t k = 0; k < (i % 8) * 20000; ++k)
-            sink = sink + k;
-        ++finished;
-    });
-    EXPECT_EQ(finished.load(), 64);
-}
-
 TEST(MainThread, PostedTasksRunOnTheMainThreadInOrder)
 {
     std::unique_ptr<QCoreApplication> owned;

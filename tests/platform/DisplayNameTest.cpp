@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "platform/DisplayName.h"
-#include "platform/MountTable.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QSysInfo>
 #include <QTemporaryDir>
-
-#include <algorithm>
 
 TEST(DisplayName, RootHomeAndPlainFolders)
 {
@@ -30,14 +27,6 @@ TEST(DisplayName, RootHomeAndPlainFolders)
     EXPECT_EQ(DisplayName::of(folder), "Projects");
     EXPECT_EQ(DisplayName::of(folder + "/"), "Projects");
     EXPECT_EQ(DisplayName::of("/no/such/Thing"), "Thing");
-}
-
-TEST(DisplayName, AMountPointWithoutLabelShowsItsLastComponent)
-{
-    const std::vector<MountEntry> mounts = MountTable::current();
-    if (std::none_of(mounts.begin(), mounts.end(), [](const MountEntry& m) { return m.mountPoint == "/proc"; }))
-        GTEST_SKIP() << "no /proc mount";
-    EXPECT_EQ(DisplayName::of("/proc"), "proc");
 }
 
 TEST(DisplayName, DecodeReplacesBytesThatAreNotUtf8)

@@ -39,10 +39,3 @@ TEST(TypeDatabase, PackagesComeFromTheBuiltInTable)
     EXPECT_FALSE(db.packageType("jpg"));
     EXPECT_FALSE(db.packageType("APP")) << "extensions arrive in lower case";
 }
-
-TEST(TypeDatabase, FixedTypes)
-{
-    EXPECT_EQ(TypeDatabase::folderType().name, "inode/directory");
-    EXPECT_EQ(TypeDatabase::symlinkType().name, "inode/symlink");
-    EXPECT_EQ(TypeDatabase::genericDataType().name, "application/octet-stream");
-}
