@@ -22,7 +22,6 @@ TreemapView::TreemapView(QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(1, 1);
 }
 
 TreemapView::~TreemapView()

@@ -164,6 +164,8 @@ void DocumentWindowController::scanFinished(bool cancelled)
     }
     // A finished scan shows its new tree; a cancelled rescan returns to the tree the
     // document still holds, seen from its root.
+    if (!cancelled)
+        ++m_treeGeneration;
     showMainView();
     FileNode* root = m_disk->root();
     m_treemapView->setColors(m_disk->colors);
@@ -327,33 +329,45 @@ void DocumentWindowController::refreshKinds()
 // ---------------------------------------------------------------------------------
 // Changes of the tree
 
+DocumentWindowController::OutlineState DocumentWindowController::captureOutlineState() const
+{
+    OutlineState state;
+    for (QModelIndex index = m_outlineModel->index(0, 0); index.isValid(); index = m_outlineView->indexBelow(index)) {
+        if (m_outlineView->isExpanded(index))
+            if (FileNode* node = m_outlineModel->node(index))
+                state.expanded.push_back(node);
+    }
+    state.selected = selectedNodes();
+    state.scrollX = m_outlineView->horizontalScrollBar()->value();
+    state.scrollY = m_outlineView->verticalScrollBar()->value();
+    return state;
+}
+
 void DocumentWindowController::mutate(const std::function<void()>& body)
 {
+    // The outline's rows are positions in the tree: note what they show by node before
+    // the change, and drop them right after it, so that no row ever reads a position
+    // that has moved.
+    if (!m_stateBeforeMutation)
+        m_stateBeforeMutation = captureOutlineState();
     m_treemapView->cancelRender();
     m_disk->renderQueue().sync(body);
+    m_outlineModel->reload();
 }
 
 void DocumentWindowController::reloadAfterMutation()
 {
-    std::vector<FileNode*> expanded;
-    for (QModelIndex index = m_outlineModel->index(0, 0); index.isValid();
-         index = m_outlineView->indexBelow(index)) {
-        if (m_outlineView->isExpanded(index))
-            if (FileNode* node = m_outlineModel->node(index))
-                expanded.push_back(node);
-    }
-    const std::vector<FileNode*> selected = selectedNodes();
-    const int scrollX = m_outlineView->horizontalScrollBar()->value();
-    const int scrollY = m_outlineView->verticalScrollBar()->value();
+    const OutlineState state = m_stateBeforeMutation ? *m_stateBeforeMutation : captureOutlineState();
+    m_stateBeforeMutation.reset();
 
     m_outlineModel->reload();
-    for (FileNode* node : expanded) {
+    for (FileNode* node : state.expanded) {
         const QModelIndex index = m_outlineModel->indexOf(node);
         if (index.isValid())
             m_outlineView->expand(index);
     }
     QItemSelection selection;
-    for (FileNode* node : selected) {
+    for (FileNode* node : state.selected) {
         const QModelIndex index = m_outlineModel->indexOf(node);
         if (index.isValid())
             selection.select(index, index);
@@ -362,8 +376,8 @@ void DocumentWindowController::reloadAfterMutation()
                                                            | QItemSelectionModel::Rows);
     // The scroll ranges follow the new rows only once they are laid out.
     m_outlineView->doItemsLayout();
-    m_outlineView->horizontalScrollBar()->setValue(scrollX);
-    m_outlineView->verticalScrollBar()->setValue(scrollY);
+    m_outlineView->horizontalScrollBar()->setValue(state.scrollX);
+    m_outlineView->verticalScrollBar()->setValue(state.scrollY);
 
     refreshKinds();
     m_treemapView->setSelection(selectedNodes());

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "platform/VolumeFacts.h"
+#include "platform/gui/PreviewPanel.h"
+#include "scan/NodeArena.h"
 #include "treemap/TreemapView.h"
 #include "window/Command.h"
 
@@ -11,13 +13,16 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class CommandActions;
+class DocumentToolbar;
 class FileOutlineModel;
 class FileOutlineView;
 class KeyTableView;
@@ -29,6 +34,7 @@ class QTimer;
 class ScanThread;
 class Scanner;
 class TallyfernDocument;
+class Workspace;
 
 // One window per scanned folder or volume. Owns the document, runs the full scan on a
 // thread of its own behind a progress view, then shows the outline above the kinds table
@@ -59,6 +65,8 @@ public:
     // Shared actions of the application (one QAction per command); set by the app shell before show();
     // the toolbar uses them. May stay null in tests.
     void setCommandActions(CommandActions* actions);
+    // Where file actions go (open, reveal, trash); the system's unless a test sets one.
+    void setWorkspace(std::shared_ptr<Workspace> workspace);
 
     // Selection and views
     std::vector<FileNode*> selectedNodes() const;
@@ -104,6 +112,16 @@ private:
     void showUnreadableFolders();
     QIcon icon(const FileNode* node);
 
+    // What the outline shows, by node: rows are positions in the tree, so they must be
+    // noted before the tree changes and found again afterwards.
+    struct OutlineState {
+        std::vector<FileNode*> expanded; // in row order, parents before children
+        std::vector<FileNode*> selected;
+        int scrollX = 0;
+        int scrollY = 0;
+    };
+    OutlineState captureOutlineState() const;
+
     // Commands (DocumentCommands.cpp)
     void didDoubleClick(FileNode* node) override;
     std::unique_ptr<QMenu> contextMenu() override;
@@ -125,6 +143,12 @@ private:
     void rescanAll();
     void rescanSubtree(FileNode* node);
     void buildToolbar();
+    FileNode* collapseTarget() const;
+    void applyZoom(FileNode* node);
+    QAction* commandAction(Command command);
+    std::vector<PreviewItem> previewItems() const;
+    Workspace& workspace();
+    void deliverRescan(FileNode* node, FileTree tree, std::int64_t unreadable, std::uint64_t generation);
 
     // Owned jointly with a running scan thread, which installs into it.
     std::shared_ptr<TallyfernDocument> m_disk;
@@ -135,6 +159,11 @@ private:
     int m_subtreeScans = 0;
     bool m_closeHandled = false;
     CommandActions* m_commandActions = nullptr;
+    std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones
+    DocumentToolbar* m_toolbar = nullptr;
+    std::shared_ptr<Workspace> m_workspace;
+    // Counts installed trees; a folder rescan started on an older tree is dropped.
+    std::uint64_t m_treeGeneration = 0;
 
     FileOutlineModel* m_outlineModel = nullptr;
     KindsTableModel* m_kindsModel = nullptr;
@@ -152,4 +181,5 @@ private:
     QPointer<QLabel> m_progressPathLabel;
     QPointer<QWidget> m_unreadableWindow;
     QHash<std::int32_t, QIcon> m_iconCache;
+    std::optional<OutlineState> m_stateBeforeMutation; // set by mutate, used by reloadAfterMutation
 };

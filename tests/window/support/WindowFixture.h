@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "scan/NodeArena.h"
+
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <string>
+
+// A folder built on disk for one test, removed afterwards.
+class FolderFixture {
+public:
+    FolderFixture();
+    [[nodiscard]] std::string root() const;
+    [[nodiscard]] std::string path(const std::string& relative) const;
+    void mkdir(const std::string& relative) const;
+    // A file of `bytes` bytes of data (all of it allocated).
+    void write(const std::string& relative, std::int64_t bytes) const;
+    // A file of logical size `bytes` with no data written (almost nothing allocated).
+    void sparse(const std::string& relative, std::int64_t bytes) const;
+    // What the file system allocated for the item (st_blocks × 512).
+    [[nodiscard]] std::int64_t allocated(const std::string& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A tree made in memory, with totals and child order filled in by finish().
+class TreeBuilder {
+public:
+    explicit TreeBuilder(const std::string& rootPath);
+    FileNode* folder(FileNode* parent, const std::string& name);
+    FileNode* file(FileNode* parent, const std::string& name, std::int64_t size, std::int64_t logical = -1);
+    [[nodiscard]] FileNode* root() const { return m_tree.root; }
+    // Totals and order, then hands the tree over.
+    [[nodiscard]] FileTree finish();
+
+private:
+    FileTree m_tree;
+};
