@@ -50,10 +50,12 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     m_quitting = true;
-    for (const QPointer<DocumentWindowController>& document : m_documents) {
-        if (document) {
-            document->onClose = nullptr;
-            delete document.data();
+    for (auto* list : {&m_documents, &m_closed}) {
+        for (const QPointer<DocumentWindowController>& document : *list) {
+            if (document) {
+                document->onClose = nullptr;
+                delete document.data();
+            }
         }
     }
     delete m_about.data();
@@ -136,6 +138,8 @@ void AppDelegate::documentClosed(DocumentWindowController* controller)
     });
     // The controller is inside its own close handling now; it goes when that is done.
     controller->deleteLater();
+    std::erase_if(m_closed, [](const QPointer<DocumentWindowController>& closed) { return closed.isNull(); });
+    m_closed.emplace_back(controller);
     if (m_documents.empty() && !m_quitting && !(m_volumesController && m_volumesController->isVisible()))
         showVolumes();
 }

@@ -84,6 +84,9 @@ private:
     ApplicationActions m_applicationActions;
     // Owned; a closed window's controller is dropped from here and deleted later.
     std::vector<QPointer<DocumentWindowController>> m_documents;
+    // Closed windows waiting for their deferred deletion; deleted at once if the event
+    // loop ends first.
+    std::vector<QPointer<DocumentWindowController>> m_closed;
     std::unique_ptr<VolumesWindowController> m_volumesController;
     bool m_launchedWithFiles = false;
     bool m_quitting = false;

@@ -155,6 +155,10 @@ void VolumesWindowController::buildContents()
     m_table = new QListWidget(content);
     m_table->setItemDelegate(new VolumeCellView(m_table));
     m_table->setFrameShape(QFrame::NoFrame);
+    // Rows sit on the window itself, without a white well behind them.
+    QPalette tablePalette = m_table->palette();
+    tablePalette.setColor(QPalette::Base, palette().color(QPalette::Window));
+    m_table->setPalette(tablePalette);
     m_table->setUniformItemSizes(true);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/AppDelegate.h"
+
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Small real folders to scan and an AppDelegate whose outside world is recorded: the
+// mount table is fixed text, opened links are collected, the open panel answers what a
+// test sets, and quitting is counted instead of ending the test program.
+class ShellFixture {
+public:
+    ShellFixture();
+
+    // Absolute path of fixture folder `name` ("a", "b" or "c"), holding a few files.
+    [[nodiscard]] std::string folder(const char* name) const;
+
+    [[nodiscard]] AppDelegate::Environment environment();
+
+    std::shared_ptr<std::string> mountInfo;
+    std::shared_ptr<std::vector<QUrl>> openedUrls = std::make_shared<std::vector<QUrl>>();
+    std::shared_ptr<int> terminations = std::make_shared<int>(0);
+    std::shared_ptr<std::optional<std::vector<std::string>>> panelAnswer =
+        std::make_shared<std::optional<std::vector<std::string>>>();
+
+    // Sets up QSettings and QStandardPaths for a test program; call from initTestCase.
+    static void isolateSettings(const char* program);
+
+private:
+    QTemporaryDir m_dir;
+};
