@@ -254,6 +254,7 @@ void DocumentWindowController::showProgressView()
     if (centralWidget() == m_mainView)
         takeCentralWidget();
     setCentralWidget(container);
+    container->show();
     cancel->setFocus();
 }
 
@@ -264,6 +265,7 @@ void DocumentWindowController::showMainView()
     const QSize size = centralWidget() ? centralWidget()->size() : this->size();
     // setCentralWidget deletes the progress view it replaces.
     setCentralWidget(m_mainView);
+    m_mainView->show(); // a widget given to a visible window stays hidden until shown
     m_mainView->resize(size);
     m_mainView->layout()->activate();
     const int width = m_mainSplit->width();

@@ -12,10 +12,12 @@
 #include "window/ItemRoles.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
+#include "window/UnreadableFoldersWindow.h"
 #include "window/support/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -263,6 +265,36 @@ private slots:
         disk.unreadableCount = 0;
         m_window->updateSummary();
         QVERIFY(m_window->warningButton()->isHidden());
+    }
+
+    void warningButtonListsTheUnreadableFolders()
+    {
+        FileNode* docs = nodeAt(root(), {"docs"});
+        FileNode* deep = nodeAt(root(), {"media", "photos", "2024", "deep"});
+        m_window->mutate([docs, deep] {
+            docs->flags.insert(NodeFlags::Unreadable);
+            deep->flags.insert(NodeFlags::Unreadable);
+        });
+        m_window->disk().unreadableCount = 2;
+        m_window->reloadAfterMutation();
+        QAbstractButton* button = m_window->warningButton();
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->text(), QStringLiteral("2 unreadable"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        UnreadableFoldersWindow* list = nullptr;
+        QTRY_VERIFY((list = m_window->findChild<UnreadableFoldersWindow*>()) != nullptr);
+        QStringList shown;
+        for (int i = 0; i < list->list()->count(); ++i)
+            shown << list->list()->item(i)->text();
+        shown.sort();
+        QStringList expected{QString::fromStdString(m_fixture->path("docs")),
+                             QString::fromStdString(m_fixture->path("media/photos/2024/deep"))};
+        expected.sort();
+        QCOMPARE(shown, expected);
+        // A second click brings the same window forward instead of another one.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_window->findChildren<UnreadableFoldersWindow*>().size(), 1);
     }
 
     void describeTexts()

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The document window on the generated 1M-entry tree: the worst stall of the event loop
+# while the scan runs (lateness of a 10 ms timer), the time to expand the outline row of
+# the folder with the most children, and the time from the scan's hand-over to the first
+# treemap image on screen; a bare scan of the same tree in the same run beside them.
+# Usage: scripts/bench window [PATH] [RUNS]   (default: the generated tree, made once; 3 runs)
+# Targets on a 2-core machine: max_stall_ms < 50, expand_ms < 100, first_image_ms < 300.
+set -euo pipefail
+BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+TREE=/var/tmp/tallyfern-bench-tree
+STAMP="$TREE.stamp"
+FILES=1000000
+
+target="${1:-}"
+if [ -z "$target" ]; then
+  target="$TREE"
+  # The stamp says a complete tree of this size was written; anything else is redone.
+  if [ ! -f "$STAMP" ] || [ "$(cat "$STAMP")" != "files=$FILES" ]; then
+    echo "generating $TREE (once)..." >&2
+    rm -rf "$TREE" "$STAMP"
+    "$BUILD_DIR/bench/mktree" "$TREE" "$FILES" >&2
+    echo "files=$FILES" > "$STAMP"
+  fi
+fi
+[ -d "$target" ] || { echo "window: $target is not a folder" >&2; exit 2; }
+
+# A real window needs a display; without one, Qt's offscreen platform paints the same.
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# Warm the caches once, then measure.
+"$BUILD_DIR/tallyfern" --scan "$target" >/dev/null 2>&1 || true
+exec "$BUILD_DIR/bench/window" --bench "$target" "${2:-3}"

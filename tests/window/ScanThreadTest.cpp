@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "window/ScanThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+std::size_t currentStackSize()
+{
+    pthread_attr_t attributes;
+    std::size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+        pthread_attr_getstacksize(&attributes, &size);
+        pthread_attr_destroy(&attributes);
+    }
+    return size;
+}
+
+TEST(ScanThread, RunsOnItsOwnThreadWithTheLargeStack)
+{
+    std::size_t seen = 0;
+    std::thread::id where;
+    {
+        ScanThread thread([&] {
+            seen = currentStackSize();
+            where = std::this_thread::get_id();
+        });
+        EXPECT_EQ(thread.stackSize(), ScanThread::kStackSize);
+    } // joined here
+    EXPECT_GE(seen, ScanThread::kStackSize);
+    EXPECT_NE(where, std::this_thread::get_id());
+}
+
+TEST(ScanThread, WaitIsIdempotentAndDestructionWaits)
+{
+    std::atomic<int> runs = 0;
+    ScanThread thread([&] { ++runs; });
+    thread.wait();
+    EXPECT_EQ(runs, 1);
+    thread.wait();
+    EXPECT_EQ(runs, 1);
+}
+
+} // namespace
