@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,17 +57,21 @@ double renderMs(const TreemapRenderer& renderer, const FileNode* root, int w, in
     return ms;
 }
 
-double medianRenderMs(const TreemapRenderer& renderer, const FileNode* root, int w, int h, unsigned helpers,
-                      int runs)
+// All cores and one core at one size, alternating so that a change in the machine's
+// load during the run touches both figures alike. Returns {all cores, one core}.
+std::pair<double, double> medianRenderMs(const TreemapRenderer& renderer, const FileNode* root, int w, int h,
+                                         int runs)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(renderMs(renderer, root, w, h, helpers));
-    const double m = median(times);
-    std::printf("render %d x %d, %s: median %.1f ms of %d (min %.1f, max %.1f)\n", w, h,
-                helpers ? "all cores" : "one core", m, runs, *std::min_element(times.begin(), times.end()),
-                *std::max_element(times.begin(), times.end()));
-    return m;
+    std::vector<double> all, one;
+    for (int i = 0; i < runs; ++i) {
+        all.push_back(renderMs(renderer, root, w, h, ~0u));
+        one.push_back(renderMs(renderer, root, w, h, 0));
+    }
+    for (const auto& [times, what] : {std::pair{&all, "all cores"}, std::pair{&one, "one core"}})
+        std::printf("render %d x %d, %s: median %.1f ms of %d (min %.1f, max %.1f)\n", w, h, what, median(*times),
+                    runs, *std::min_element(times->begin(), times->end()),
+                    *std::max_element(times->begin(), times->end()));
+    return {median(all), median(one)};
 }
 
 } // namespace
@@ -90,13 +95,9 @@ int main(int argc, char** argv)
     for (std::int32_t k = 0; k <= 40; ++k)
         renderer.colors.push_back(palette[std::size_t(k) % palette.size()]);
 
-    constexpr unsigned kAllCores = ~0u;
-    constexpr unsigned kOneCore = 0;
-    (void)renderMs(renderer, tree.root, 2560, 1600, kAllCores); // warm caches and the pool
-    const double all2560 = medianRenderMs(renderer, tree.root, 2560, 1600, kAllCores, runs);
-    const double one2560 = medianRenderMs(renderer, tree.root, 2560, 1600, kOneCore, runs);
-    const double all3840 = medianRenderMs(renderer, tree.root, 3840, 2160, kAllCores, runs);
-    const double one3840 = medianRenderMs(renderer, tree.root, 3840, 2160, kOneCore, runs);
+    (void)renderMs(renderer, tree.root, 2560, 1600, ~0u); // warm caches and the pool
+    const auto [all2560, one2560] = medianRenderMs(renderer, tree.root, 2560, 1600, runs);
+    const auto [all3840, one3840] = medianRenderMs(renderer, tree.root, 3840, 2160, runs);
     const double speedup2560 = one2560 / all2560;
     const double speedup3840 = one3840 / all3840;
     std::printf("speedup over one core: %.2f at 2560 x 1600, %.2f at 3840 x 2160\n", speedup2560, speedup3840);

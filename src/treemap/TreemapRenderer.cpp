@@ -244,6 +244,48 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
     return true;
 }
 
+// A new image filled with the background. A 4K image is over 30 MB of fresh pages that
+// the kernel supplies on first touch, so the fill is shared out in bands.
+QImage backgroundImage(int width, int height, unsigned maxHelpers)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return image;
+    // Rows are width × 4 bytes for 32-bit formats, so the words are contiguous.
+    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+    constexpr std::size_t kBandRows = 64;
+    const std::size_t rows = std::size_t(height);
+    const std::size_t w = std::size_t(width);
+    Dispatch::parallelFor((rows + kBandRows - 1) / kBandRows, [&](std::size_t band) {
+        const std::size_t end = std::min(rows, (band + 1) * kBandRows);
+        std::fill(pixels + band * kBandRows * w, pixels + end * w, kBackground);
+    }, maxHelpers);
+    return image;
+}
+
+QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int width, int height,
+                  const CancelToken& token, unsigned maxHelpers, const TreemapRenderer::JobRunner& runJobs)
+{
+    if (width < 1 || height < 1)
+        return {};
+    // The image is the pixel buffer: every early return below frees it.
+    QImage image = backgroundImage(width, height, maxHelpers);
+    if (image.isNull() || !root || root->size < 1)
+        return image;
+
+    std::vector<Job> jobs{Job{root, TMRect{0, 0, double(width), double(height)}, Surface{}, kRootRidge, true}};
+    if (!expandJobs(jobs, renderer.showPackageContents, token))
+        return {};
+
+    const Painter painter(renderer, reinterpret_cast<std::uint32_t*>(image.bits()), width, height, token);
+    const std::function<void(std::size_t)> body = [&](std::size_t i) { painter.draw(jobs[i]); };
+    runJobs(jobs.size(), body);
+
+    if (token.isCancelled())
+        return {};
+    return image;
+}
+
 } // namespace
 
 RGB TreemapRenderer::color(const FileNode& node) const
@@ -260,35 +302,14 @@ RGB TreemapRenderer::color(const FileNode& node) const
 QImage TreemapRenderer::render(const FileNode* root, int width, int height, const CancelToken& token,
                                unsigned maxHelpers) const
 {
-    return render(root, width, height, token, [maxHelpers](std::size_t count, const std::function<void(std::size_t)>& body) {
-        Dispatch::parallelFor(count, body, maxHelpers);
-    });
+    return renderTree(*this, root, width, height, token, maxHelpers,
+                      [maxHelpers](std::size_t count, const std::function<void(std::size_t)>& body) {
+                          Dispatch::parallelFor(count, body, maxHelpers);
+                      });
 }
 
 QImage TreemapRenderer::render(const FileNode* root, int width, int height, const CancelToken& token,
                                const JobRunner& runJobs) const
 {
-    if (width < 1 || height < 1)
-        return {};
-    // The image is the pixel buffer: every early return below frees it.
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return {};
-    image.fill(kBackground);
-    if (!root || root->size < 1)
-        return image;
-
-    std::vector<Job> jobs{Job{root, TMRect{0, 0, double(width), double(height)}, Surface{}, kRootRidge, true}};
-    if (!expandJobs(jobs, showPackageContents, token))
-        return {};
-
-    // Rows are width × 4 bytes for 32-bit formats, so the words are contiguous.
-    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
-    const Painter painter(*this, pixels, width, height, token);
-    const std::function<void(std::size_t)> body = [&](std::size_t i) { painter.draw(jobs[i]); };
-    runJobs(jobs.size(), body);
-
-    if (token.isCancelled())
-        return {};
-    return image;
+    return renderTree(*this, root, width, height, token, ~0u, runJobs);
 }
