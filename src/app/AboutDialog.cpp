@@ -28,6 +28,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     auto* name = new QLabel(QStringLiteral("Tallyfern"), this);
     name->setFont(CellPaint::uiFont(16, QFont::Bold));
     name->setAlignment(Qt::AlignCenter);
+    name->setMinimumWidth(220);
 
     m_version = new QLabel(QStringLiteral("Version ") + Links::appVersion(), this);
     m_version->setFont(CellPaint::uiFont(11));
@@ -55,4 +56,5 @@ AboutDialog::AboutDialog(QWidget* parent)
     layout->addSpacing(10);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+
 }

@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTreeView>
@@ -229,6 +230,12 @@ void AppDelegate::showShortcuts()
         m_shortcuts = new QMessageBox(QMessageBox::Information, QStringLiteral("Tallyfern"),
                                       QStringLiteral("Tallyfern Shortcuts"), QMessageBox::Ok);
         m_shortcuts->setInformativeText(shortcutsText());
+        // The message reads as the heading of the alert.
+        if (auto* heading = m_shortcuts->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            QFont bold = heading->font();
+            bold.setBold(true);
+            heading->setFont(bold);
+        }
         m_shortcuts->setIconPixmap(QApplication::windowIcon().pixmap(QSize(64, 64)));
         m_shortcuts->setWindowModality(Qt::ApplicationModal);
         m_shortcuts->setAttribute(Qt::WA_DeleteOnClose);
