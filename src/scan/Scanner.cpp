@@ -94,6 +94,10 @@ struct Shared {
 
     // One per worker; merged into the returned tree when the workers are done.
     std::vector<NodeArena> arenas;
+
+    // Set by the worker that completes the root: then every folder has its totals and
+    // child order, and run() has nothing left to finalise.
+    std::atomic<bool> rootComplete {false};
 };
 
 // What one worker keeps between folders: its arena, listing buffer and scratch lists.
@@ -107,8 +111,9 @@ public:
     void runLoop();
 
 private:
-    int open(const Pending& item);
+    int open(Pending& item);
     void list(const Pending& item, int fd);
+    void complete(FileNode* folder);
     [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
 
     Shared& m_state;
@@ -138,7 +143,7 @@ void FolderLister::runLoop()
             m_state.cond.notify_all();
             return;
         }
-        const Pending item = m_state.pending.back();
+        Pending item = m_state.pending.back();
         m_state.pending.pop_back();
         ++m_state.active;
         lock.unlock();
@@ -151,6 +156,12 @@ void FolderLister::runLoop()
             list(item, fd);
         else
             item.node->flags.insert(NodeFlags::Unreadable);
+        // Until its subfolders are complete, a folder's fileCount counts the ones still
+        // to come; it is set before they are published under the lock below.
+        if (m_subfolders.empty())
+            complete(item.node);
+        else
+            item.node->fileCount = static_cast<std::int64_t>(m_subfolders.size());
 
         lock.lock();
         m_state.pending.insert(m_state.pending.end(), m_subfolders.begin(), m_subfolders.end());
@@ -166,10 +177,16 @@ void FolderLister::runLoop()
     }
 }
 
-int FolderLister::open(const Pending& item)
+int FolderLister::open(Pending& item)
 {
-    if (!item.parent)
-        return m_reader.openPath(m_state.rootPath.c_str());
+    if (!item.parent) {
+        // The root's own volume, against which its entries are checked for mount points.
+        const int fd = m_reader.openPath(m_state.rootPath.c_str());
+        DirectoryReader::EntryFacts facts;
+        if (fd >= 0 && m_reader.examineOpen(fd, facts))
+            item.device = facts.device;
+        return fd;
+    }
     const std::string_view name = item.node->name();
     // Names come from getdents64 and so hold no NUL; the arena keeps them unterminated.
     char terminated[256];
@@ -246,6 +263,24 @@ void FolderLister::list(const Pending& item, int fd)
         sub.parent = open;
 }
 
+// Totals and child order of a folder whose subfolders are all complete, then of every
+// ancestor that this makes complete. The release/acquire decrement orders each
+// folder's totals before the parent's sums, whichever worker computes them.
+void FolderLister::complete(FileNode* folder)
+{
+    for (FileNode* node = folder;;) {
+        Scanner::sumChildren(node);
+        FileNode* parent = node->parent;
+        if (!parent) {
+            m_state.rootComplete.store(true, std::memory_order_release);
+            return;
+        }
+        if (std::atomic_ref<std::int64_t>(parent->fileCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
+            return;
+        node = parent;
+    }
+}
+
 void* workerMain(void* arg)
 {
     static_cast<FolderLister*>(arg)->runLoop();
@@ -278,20 +313,9 @@ FileTree Scanner::run()
     FileTree tree;
     tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
 
-    // The root's own volume, against which its entries are checked for mount points.
-    std::uint64_t rootDevice = 0;
-    {
-        const int fd = s.reader.openPath(s.rootPath.c_str());
-        DirectoryReader::EntryFacts facts;
-        if (fd >= 0) {
-            if (s.reader.examineOpen(fd, facts))
-                rootDevice = facts.device;
-            s.reader.close(fd);
-        }
-    }
     {
         std::lock_guard lock(s.mutex);
-        s.pending.push_back(Pending { tree.root, nullptr, rootDevice });
+        s.pending.push_back(Pending { tree.root, nullptr, 0 });
     }
 
     const int count = workerCount(availableProcessors());
@@ -326,7 +350,10 @@ FileTree Scanner::run()
     for (NodeArena& arena : s.arenas)
         tree.arena.absorb(std::move(arena));
 
-    finalize(tree.root);
+    // A cancelled run leaves folders that were never listed, and so ancestors that were
+    // never completed.
+    if (!s.rootComplete.load(std::memory_order_acquire))
+        finalize(tree.root);
 
     // The tree now belongs to the caller, who may drop it before reading progress.
     std::lock_guard lock(s.mutex);
@@ -380,16 +407,21 @@ void Scanner::finalize(FileNode* node)
                 stack.push_back(Frame { child, 0 });
             continue;
         }
-        std::int64_t size = 0, logical = 0, files = 0;
-        for (const FileNode* child : folder->children()) {
-            size += child->size;
-            logical += child->logicalSize;
-            files += child->fileCount;
-        }
-        folder->size = size;
-        folder->logicalSize = logical;
-        folder->fileCount = files;
-        folder->sortChildren();
+        sumChildren(folder);
         stack.pop_back();
     }
+}
+
+void Scanner::sumChildren(FileNode* folder)
+{
+    std::int64_t size = 0, logical = 0, files = 0;
+    for (const FileNode* child : folder->children()) {
+        size += child->size;
+        logical += child->logicalSize;
+        files += child->fileCount;
+    }
+    folder->size = size;
+    folder->logicalSize = logical;
+    folder->fileCount = files;
+    folder->sortChildren();
 }

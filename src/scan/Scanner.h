@@ -38,6 +38,8 @@ public:
 
     // Fills in folder totals and child order below `node`, iteratively.
     static void finalize(FileNode* node);
+    // Totals of one folder from its children's, then its child order.
+    static void sumChildren(FileNode* folder);
     // 2 × processors, clamped to 4…16.
     [[nodiscard]] static int workerCount(int processors);
 

@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_set>
 
 using namespace scantest;
 
@@ -103,79 +101,14 @@ TEST_F(CliBinary, HundredThousandLevelsDeepScanAndExitCleanly)
                                    + " logical=10");
 }
 
-// What an independent walk finds: find -xdev, hard links once.
-struct Census {
-    std::int64_t files = 0;
-    std::int64_t dirs = 0;
-    std::int64_t allocated = 0;
-    std::int64_t logical = 0;
-};
-
-Census census(const std::string& root)
-{
-    Census c;
-    std::istringstream entries(capture({"find", root, "-xdev", "!", "-type", "d", "-printf", "%i %n %b %s\\n"}));
-    std::unordered_set<std::uint64_t> seen;
-    std::uint64_t inode;
-    std::int64_t links, blocks, size;
-    while (entries >> inode >> links >> blocks >> size) {
-        ++c.files;
-        if (links >= 2 && !seen.insert(inode).second)
-            continue;
-        c.allocated += blocks * 512;
-        c.logical += size;
-    }
-    const std::string dirs = capture({"find", root, "-xdev", "-type", "d", "-printf", "x"});
-    c.dirs = std::int64_t(dirs.size());
-    return c;
-}
-
-// About 20,000 entries: files of many sizes, sparse files, hard links inside and to
-// a file outside, symbolic links, FIFOs, empty folders and names that are not UTF-8.
-void buildMixedTree(const std::string& root, const std::string& outside)
-{
-    std::mt19937 random(7);
-    std::vector<std::string> folders {root};
-    std::vector<std::string> files;
-    writeFile(outside, 7000);
-    for (int i = 0; i < 20000; ++i) {
-        const std::string& parent = folders[random() % folders.size()];
-        std::string name = i % 97 == 0 ? std::string("\xff\xfe", 2) : std::string("e");
-        name += std::to_string(i);
-        const std::string path = parent + "/" + name;
-        const unsigned pick = random() % 1000;
-        if (pick < 60) {
-            makeDir(path);
-            folders.push_back(path);
-        } else if (pick < 75 && !files.empty()) {
-            makeLink(files[random() % files.size()], path);
-        } else if (pick < 77) {
-            makeLink(outside, path);
-        } else if (pick < 90) {
-            makeSymlink(pick % 2 ? "/usr" : "../nowhere", path);
-        } else if (pick < 95) {
-            makeFifo(path);
-        } else if (pick < 105) {
-            writeSparse(path, 1 + std::int64_t(random() % 50) * (1 << 20));
-            files.push_back(path);
-        } else {
-            writeFile(path, random() % 3 == 0 ? 0 : random() % 20000);
-            files.push_back(path);
-        }
-    }
-}
-
 TEST_F(CliBinary, TotalsEqualAnIndependentCount)
 {
-    TempDir dir;
-    makeDir(dir / "tree");
-    buildMixedTree(dir / "tree", dir / "outside");
-    const Census expected = census(dir / "tree");
+    const Census expected = census(sharedMixedTree());
     ASSERT_GT(expected.files, 15000);
     std::ostringstream line;
     line << "files=" << expected.files << " dirs=" << expected.dirs << " unreadable=0 allocated=" << expected.allocated
          << " logical=" << expected.logical;
-    EXPECT_EQ(run(dir / "tree"), line.str());
+    EXPECT_EQ(run(sharedMixedTree()), line.str());
 }
 
 } // namespace

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 using namespace scantest;
@@ -379,6 +381,55 @@ TEST(Scanner, ProgressMatchesTheTreeAndNamesTheLastFolder)
     EXPECT_EQ(progress.files, 2);
     EXPECT_EQ(progress.directories, 2);
     EXPECT_FALSE(scanner.isCancelled());
+}
+
+TEST(Scanner, ProgressReadWhileWorkersRunNeverRunsAheadOfTheResult)
+{
+    const Census expected = census(sharedMixedTree());
+    Scanner scanner(sharedMixedTree());
+    std::atomic<bool> done {false};
+    std::vector<Progress> seen;
+    std::thread poller([&] {
+        while (!done.load()) {
+            Progress now = scanner.progress();
+            if (seen.empty() || seen.back().directories != now.directories)
+                seen.push_back(std::move(now));
+            std::this_thread::yield();
+        }
+    });
+    const FileTree tree = scanner.run();
+    done.store(true);
+    poller.join();
+
+    EXPECT_EQ(consistencyFaults(tree.root), std::vector<std::string>());
+    EXPECT_EQ(tree.root->fileCount, expected.files);
+    EXPECT_EQ(tree.root->size, expected.allocated);
+    EXPECT_EQ(tree.root->logicalSize, expected.logical);
+    EXPECT_EQ(scanner.progress().directories, expected.dirs);
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_LE(seen[i - 1].files, seen[i].files);
+        EXPECT_LE(seen[i].files, expected.files);
+        EXPECT_LE(seen[i].bytes, expected.allocated);
+        EXPECT_EQ(seen[i].currentPath.empty(), seen[i].directories == 0);
+    }
+}
+
+TEST(Scanner, CancellingFromAnotherThreadLeavesAConsistentPartialTree)
+{
+    Scanner scanner(sharedMixedTree());
+    std::thread canceller([&] {
+        while (scanner.progress().directories < 50)
+            std::this_thread::yield();
+        scanner.cancel();
+    });
+    const FileTree tree = scanner.run();
+    canceller.join();
+    const Progress progress = scanner.progress();
+    EXPECT_TRUE(scanner.isCancelled());
+    EXPECT_EQ(consistencyFaults(tree.root), std::vector<std::string>());
+    EXPECT_EQ(progress.files, tree.root->fileCount);
+    EXPECT_EQ(progress.bytes, tree.root->size);
+    EXPECT_LE(progress.directories, foldersIn(tree.root));
 }
 
 TEST(Scanner, MissingOrNonFolderRootsAreUnreadable)

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
+#include <sstream>
+#include <unordered_set>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -173,6 +176,69 @@ std::vector<std::string> consistencyFaults(const FileNode* root)
             faults.push_back("totals differ from the sums: " + node->path());
     }
     return faults;
+}
+
+Census census(const std::string& root)
+{
+    Census c;
+    std::istringstream entries(capture({"find", root, "-xdev", "!", "-type", "d", "-printf", "%i %n %b %s\\n"}));
+    std::unordered_set<std::uint64_t> seen;
+    std::uint64_t inode;
+    std::int64_t links, blocks, size;
+    while (entries >> inode >> links >> blocks >> size) {
+        ++c.files;
+        if (links >= 2 && !seen.insert(inode).second)
+            continue;
+        c.allocated += blocks * 512;
+        c.logical += size;
+    }
+    const std::string dirs = capture({"find", root, "-xdev", "-type", "d", "-printf", "x"});
+    c.dirs = std::int64_t(dirs.size());
+    return c;
+}
+
+void buildMixedTree(const std::string& root, const std::string& outside)
+{
+    std::mt19937 random(7);
+    std::vector<std::string> folders {root};
+    std::vector<std::string> files;
+    writeFile(outside, 7000);
+    for (int i = 0; i < 20000; ++i) {
+        const std::string& parent = folders[random() % folders.size()];
+        std::string name = i % 97 == 0 ? std::string("\xff\xfe", 2) : std::string("e");
+        name += std::to_string(i);
+        const std::string path = parent + "/" + name;
+        const unsigned pick = random() % 1000;
+        if (pick < 60) {
+            makeDir(path);
+            folders.push_back(path);
+        } else if (pick < 75 && !files.empty()) {
+            makeLink(files[random() % files.size()], path);
+        } else if (pick < 77) {
+            makeLink(outside, path);
+        } else if (pick < 90) {
+            makeSymlink(pick % 2 ? "/usr" : "../nowhere", path);
+        } else if (pick < 95) {
+            makeFifo(path);
+        } else if (pick < 105) {
+            writeSparse(path, 1 + std::int64_t(random() % 50) * (1 << 20));
+            files.push_back(path);
+        } else {
+            writeFile(path, random() % 3 == 0 ? 0 : random() % 20000);
+            files.push_back(path);
+        }
+    }
+}
+
+const std::string& sharedMixedTree()
+{
+    static const TempDir dir;
+    static const std::string tree = [] {
+        makeDir(dir / "tree");
+        buildMixedTree(dir / "tree", dir / "outside");
+        return dir / "tree";
+    }();
+    return tree;
 }
 
 std::string capture(const std::vector<std::string>& argv, int* status)

@@ -69,6 +69,22 @@ DiskSize makeChain(const std::string& root, int levels, const std::string& name,
 // Walks iteratively. Empty when the tree is consistent.
 [[nodiscard]] std::vector<std::string> consistencyFaults(const FileNode* root);
 
+// About 20,000 entries below the existing folder `root`: files of many sizes, sparse
+// files, hard links inside and to `outside` (created), symbolic links, FIFOs, empty
+// folders and names that are not UTF-8. The same every time.
+void buildMixedTree(const std::string& root, const std::string& outside);
+// One such tree per test program, built on first use and never changed: scan it only.
+[[nodiscard]] const std::string& sharedMixedTree();
+
+// What an independent walk (find -xdev) finds below `root`, hard links counted once.
+struct Census {
+    std::int64_t files = 0;
+    std::int64_t dirs = 0;
+    std::int64_t allocated = 0;
+    std::int64_t logical = 0;
+};
+[[nodiscard]] Census census(const std::string& root);
+
 // Runs argv (no shell) and returns its standard output; `status` gets the exit status.
 [[nodiscard]] std::string capture(const std::vector<std::string>& argv, int* status = nullptr);
 // The application binary of the same build as this test program.

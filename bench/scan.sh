@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# `tallyfern --scan` against `du -sx` and `gdu` on the same tree, warm cache.
+# Usage: scripts/bench scan [PATH]   (default: the generated 1M-entry tree, made once)
+# Targets on a 2-core machine: ratio_vs_du <= 0.55, bytes_per_entry <= 80.
+# RUNS (default 7) sets the number of timed runs of each program; medians are printed.
+set -euo pipefail
+BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+APP="$BUILD_DIR/tallyfern"
+RUNS="${RUNS:-7}"
+TREE=/var/tmp/tallyfern-bench-tree
+STAMP="$TREE.stamp"
+FILES=1000000
+
+target="${1:-}"
+if [ -z "$target" ]; then
+  target="$TREE"
+  # The stamp says a complete tree of this size was written; anything else is redone.
+  if [ ! -f "$STAMP" ] || [ "$(cat "$STAMP")" != "files=$FILES" ]; then
+    echo "generating $TREE (once)..." >&2
+    rm -rf "$TREE" "$STAMP"
+    "$BUILD_DIR/bench/mktree" "$TREE" "$FILES" >&2
+    echo "files=$FILES" > "$STAMP"
+  fi
+fi
+[ -d "$target" ] || { echo "scan: $target is not a folder" >&2; exit 2; }
+command -v gdu >/dev/null || { echo "scan: gdu is missing (Debian package gdu)" >&2; exit 2; }
+
+now_ns() { date +%s%N; }
+
+# Median wall time in seconds of RUNS runs of the command.
+median_seconds() {
+  local times=() i start end
+  for ((i = 0; i < RUNS; i++)); do
+    start=$(now_ns)
+    "$@" >/dev/null 2>&1
+    end=$(now_ns)
+    times+=("$(( (end - start) / 1000 ))")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
+}
+
+# Warm the cache (and the dentry and inode caches) with every program once.
+"$APP" --scan "$target" >/dev/null
+du -sx "$target" >/dev/null 2>&1 || true
+gdu -n -x -p "$target" >/dev/null 2>&1 || true
+
+line=$("$APP" --scan "$target")
+files=$(sed -n 's/^files=\([0-9]*\) .*/\1/p' <<<"$line")
+
+app=$(median_seconds "$APP" --scan "$target")
+du_s=$(median_seconds du -sx "$target")
+gdu_s=$(median_seconds gdu -n -x -p "$target")
+
+peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
+rss=$(peak_kb "$APP" --scan "$target")
+empty=$(mktemp -d)
+base=$(peak_kb "$APP" --scan "$empty")
+rmdir "$empty"
+
+echo "tree: $target"
+echo "tallyfern --scan: $line"
+echo "median of $RUNS runs: tallyfern ${app}s  du -sx ${du_s}s  gdu -n -x -p ${gdu_s}s"
+awk -v a="$app" -v d="$du_s" -v g="$gdu_s" -v r="$rss" -v b="$base" -v f="$files" 'BEGIN {
+  if (f < 1) f = 1
+  printf "peak RSS of tallyfern --scan: %.1f MiB (an empty folder: %.1f MiB), per non-folder entry %.1f bytes (%.1f without the empty-folder baseline)\n",
+         r / 1024, b / 1024, r * 1024 / f, (r - b) * 1024 / f
+  printf "scan: ratio_vs_du=%.2f ratio_vs_gdu=%.2f bytes_per_entry=%.1f\n", a / d, a / g, r * 1024 / f
+}'
