@@ -10,6 +10,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+QIcon AboutDialog::applicationIcon()
+{
+    const QIcon window = QApplication::windowIcon();
+    return window.isNull() ? QIcon(QStringLiteral(":/tallyfern/tallyfern.svg")) : window;
+}
+
 AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent)
 {
@@ -19,10 +25,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     layout->setSpacing(6);
 
     auto* icon = new QLabel(this);
-    QIcon appIcon = QApplication::windowIcon();
-    if (appIcon.isNull())
-        appIcon = QIcon(QStringLiteral(":/tallyfern/tallyfern.svg"));
-    icon->setPixmap(appIcon.pixmap(QSize(96, 96)));
+    icon->setPixmap(applicationIcon().pixmap(QSize(96, 96)));
     icon->setAlignment(Qt::AlignCenter);
 
     auto* name = new QLabel(QStringLiteral("Tallyfern"), this);

@@ -11,6 +11,9 @@ class AboutDialog : public QDialog {
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 
+    // The application's icon, also where no icon theme or window icon provides it.
+    [[nodiscard]] static QIcon applicationIcon();
+
     [[nodiscard]] QLabel* versionLabel() const { return m_version; }
     [[nodiscard]] QLabel* creditsLabel() const { return m_credits; }
 

@@ -236,7 +236,7 @@ void AppDelegate::showShortcuts()
             bold.setBold(true);
             heading->setFont(bold);
         }
-        m_shortcuts->setIconPixmap(QApplication::windowIcon().pixmap(QSize(64, 64)));
+        m_shortcuts->setIconPixmap(AboutDialog::applicationIcon().pixmap(QSize(64, 64)));
         m_shortcuts->setWindowModality(Qt::ApplicationModal);
         m_shortcuts->setAttribute(Qt::WA_DeleteOnClose);
     }
