@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeySequence>
+#include <QMainWindow>
 #include <QWindow>
 #include <QWidget>
 
@@ -70,15 +71,15 @@ ApplicationActions::ApplicationActions(QObject* parent)
             window->close();
     });
     connect(action(Id::Minimize), &QAction::triggered, this, [] {
-        if (QWidget* window = activeWindow())
+        if (QWidget* window = activeMainWindow())
             window->showMinimized();
     });
     connect(action(Id::Zoom), &QAction::triggered, this, [] {
-        if (QWidget* window = activeWindow())
+        if (QWidget* window = activeMainWindow())
             window->isMaximized() ? window->showNormal() : window->showMaximized();
     });
     connect(action(Id::FullScreen), &QAction::triggered, this, [] {
-        if (QWidget* window = activeWindow())
+        if (QWidget* window = activeMainWindow())
             window->isFullScreen() ? window->showNormal() : window->showFullScreen();
     });
     connect(action(Id::BringAllToFront), &QAction::triggered, this, [] {
@@ -104,10 +105,17 @@ QWidget* ApplicationActions::activeWindow()
     return QApplication::activeWindow();
 }
 
+QWidget* ApplicationActions::activeMainWindow()
+{
+    return qobject_cast<QMainWindow*>(QApplication::activeWindow());
+}
+
 void ApplicationActions::refresh()
 {
-    QWidget* window = activeWindow();
-    for (const Id id : {Id::Close, Id::Minimize, Id::Zoom, Id::FullScreen})
+    action(Id::Close)->setEnabled(activeWindow() != nullptr);
+    // Sizing commands are for the chooser and document windows, not for dialogs.
+    QWidget* window = activeMainWindow();
+    for (const Id id : {Id::Minimize, Id::Zoom, Id::FullScreen})
         action(id)->setEnabled(window != nullptr);
     action(Id::FullScreen)->setText(window && window->isFullScreen() ? QStringLiteral("Exit Full Screen")
                                                                       : QStringLiteral("Enter Full Screen"));

@@ -51,6 +51,7 @@ public:
 
 private:
     static QWidget* activeWindow();
+    static QWidget* activeMainWindow();
     void selectAll();
 
     std::array<QAction*, kCount> m_actions{};

@@ -210,6 +210,25 @@ private slots:
         QTest::keyClick(second, Qt::Key_W, Qt::ControlModifier);
         QCOMPARE(delegate.documents().size(), std::size_t(1));
         QVERIFY(delegate.documents()[0] != second);
+
+        DocumentWindowController* first = delegate.documents()[0];
+        first->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QTest::keyClick(first, Qt::Key_F11);
+        QTRY_VERIFY(first->isFullScreen());
+        delegate.applicationActions().refresh();
+        QCOMPARE(delegate.applicationActions().action(ApplicationActions::Id::FullScreen)->text(),
+                 QStringLiteral("Exit Full Screen"));
+        QTest::keyClick(first, Qt::Key_F11);
+        QTRY_VERIFY(!first->isFullScreen());
+
+        // A dialog in front can be closed, but the window sizing commands are not for it.
+        delegate.showShortcuts();
+        QVERIFY(QTest::qWaitForWindowActive(delegate.shortcutsBox()));
+        delegate.applicationActions().refresh();
+        QVERIFY(delegate.applicationActions().action(ApplicationActions::Id::Close)->isEnabled());
+        QVERIFY(!delegate.applicationActions().action(ApplicationActions::Id::Minimize)->isEnabled());
+        QVERIFY(!delegate.applicationActions().action(ApplicationActions::Id::FullScreen)->isEnabled());
     }
 
     void aboutBoxShowsVersionAndTheWebsiteLink()
