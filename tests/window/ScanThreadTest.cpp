@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -24,15 +29,20 @@ TEST(ScanThread, RunsOnItsOwnThreadWithTheLargeStack)
 {
     std::size_t seen = 0;
     std::thread::id where;
+    int niceInside = 0;
+    const int niceOutside = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
     {
         ScanThread thread([&] {
             seen = currentStackSize();
             where = std::this_thread::get_id();
+            niceInside = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
         });
         EXPECT_EQ(thread.stackSize(), ScanThread::kStackSize);
     } // joined here
     EXPECT_GE(seen, ScanThread::kStackSize);
     EXPECT_NE(where, std::this_thread::get_id());
+    // Below the starting thread, so the interface stays ahead of the scan.
+    EXPECT_EQ(niceInside, std::min(niceOutside + ScanThread::kNiceIncrement, 19));
 }
 
 TEST(ScanThread, WaitIsIdempotentAndDestructionWaits)
