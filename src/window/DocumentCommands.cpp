@@ -4,8 +4,126 @@
 #include "window/DocumentWindowController.h"
 
 #include "model/TallyfernDocument.h"
+#include "platform/DisplayName.h"
+#include "platform/MainThread.h"
+#include "platform/gui/PreviewPanel.h"
+#include "platform/gui/SystemWorkspace.h"
+#include "scan/Scanner.h"
+#include "window/CommandActions.h"
+#include "window/CommandIcons.h"
+#include "window/DocumentToolbar.h"
+#include "window/FileOutlineModel.h"
+#include "window/FileOutlineView.h"
+#include "window/Fmt.h"
+#include "window/ToolbarConfiguration.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+// At most this many failures are listed after a trash.
+constexpr int kMaxReportedFailures = 10;
+
+QString nameOf(const FileNode* node)
+{
+    return DisplayName::decode(node->name());
+}
+
+bool isPseudo(const FileNode* node)
+{
+    return node->flags.contains(NodeFlags::Pseudo);
+}
+
+// True when `node` is still reachable from `root` through children lists, not merely
+// through parent links (which a node taken out of the tree may keep).
+bool isAttached(const FileNode* node, const FileNode* root)
+{
+    if (!node || !root)
+        return false;
+    for (const FileNode* child = node; child != root; child = child->parent) {
+        if (!child->parent || child->parent->indexOfChild(child) < 0)
+            return false;
+    }
+    return true;
+}
+
+// Names from below `top` down to `node`.
+std::vector<std::string> namesBelow(const FileNode* top, const FileNode* node)
+{
+    std::vector<std::string> names;
+    for (const FileNode* n = node; n && n != top; n = n->parent)
+        names.emplace_back(n->name());
+    std::reverse(names.begin(), names.end());
+    return names;
+}
+
+FileNode* findBelow(FileNode* top, const std::vector<std::string>& names)
+{
+    FileNode* current = top;
+    for (const std::string& name : names) {
+        FileNode* next = nullptr;
+        for (FileNode* child : current->children())
+            if (child->name() == name) {
+                next = child;
+                break;
+            }
+        if (!next)
+            return nullptr;
+        current = next;
+    }
+    return current;
+}
+
+// Ctrl+C in the outline copies the selected items' paths. Item views claim the Copy
+// key for the current cell's text, which would win over the shared Copy action.
+class CopyKeyFilter : public QObject {
+public:
+    CopyKeyFilter(std::function<void()> copy, QObject* parent)
+        : QObject(parent)
+        , m_copy(std::move(copy))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool override = event->type() == QEvent::ShortcutOverride;
+        if ((override || event->type() == QEvent::KeyPress)
+            && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+            event->accept();
+            if (!override)
+                m_copy();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_copy;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// Enablement
+
+FileNode* DocumentWindowController::collapseTarget() const
+{
+    const std::vector<FileNode*> selected = selectedNodes();
+    if (selected.empty())
+        return nullptr;
+    FileNode* last = selected.back();
+    return isExpandable(last) ? last : last->parent;
+}
 
 bool DocumentWindowController::canPerform(std::optional<Command> command) const
 {
@@ -13,7 +131,36 @@ bool DocumentWindowController::canPerform(std::optional<Command> command) const
         return false;
     if (!command)
         return true;
-    return false;
+    switch (*command) {
+    case Command::RevealInFileManager:
+    case Command::OpenItem:
+    case Command::CopyPath:
+    case Command::Copy:
+    case Command::QuickLook:
+        return !actionableNodes().empty();
+    case Command::MoveToTrash: {
+        const std::vector<FileNode*> nodes = actionableNodes();
+        return std::any_of(nodes.begin(), nodes.end(), [this](FileNode* n) { return n != m_disk->root(); });
+    }
+    case Command::ZoomIn:
+        return !selectedNodes().empty();
+    case Command::CollapseSubfolders:
+        return collapseTarget() != nullptr;
+    case Command::ZoomOut:
+    case Command::ZoomToTop: {
+        const FileNode* zoomRoot = m_treemapView->root();
+        return zoomRoot && zoomRoot->parent;
+    }
+    case Command::Rescan:
+    case Command::RescanAll:
+        return m_subtreeScans == 0;
+    case Command::ToggleFreeSpace:
+        return m_disk->freeNode() != nullptr;
+    case Command::TogglePackageContents:
+    case Command::CustomizeToolbar:
+        return true;
+    }
+    return true;
 }
 
 void DocumentWindowController::perform(Command command)
@@ -35,36 +182,498 @@ void DocumentWindowController::perform(Command command)
     case Command::TogglePackageContents: togglePackageContents(); break;
     case Command::Rescan: rescan(); break;
     case Command::RescanAll: rescanAll(); break;
-    case Command::CustomizeToolbar: break;
+    case Command::CustomizeToolbar:
+        if (m_toolbar)
+            m_toolbar->customize();
+        break;
     }
 }
 
 bool DocumentWindowController::isChecked(Command command) const
 {
     switch (command) {
-    case Command::ToggleFreeSpace: return m_disk->showFreeSpace;
+    case Command::ToggleFreeSpace: return m_disk->showFreeSpace && m_disk->freeNode();
     case Command::TogglePackageContents: return m_disk->showPackageContents;
     default: return false;
     }
 }
 
-void DocumentWindowController::didDoubleClick(FileNode*) { }
-std::unique_ptr<QMenu> DocumentWindowController::contextMenu() { return nullptr; }
-void DocumentWindowController::toggleQuickLook() { }
-void DocumentWindowController::refreshQuickLook() { }
-void DocumentWindowController::zoomIn() { }
-void DocumentWindowController::zoomOut() { }
-void DocumentWindowController::zoomToTop() { }
-void DocumentWindowController::collapseSubfolders() { }
-void DocumentWindowController::toggleFreeSpace() { }
-void DocumentWindowController::togglePackageContents() { }
-void DocumentWindowController::outlineDoubleClicked(const QModelIndex&) { }
-void DocumentWindowController::revealInFileManager() { }
-void DocumentWindowController::openItem() { }
-void DocumentWindowController::copyPath() { }
-void DocumentWindowController::moveToTrash() { }
-void DocumentWindowController::performTrash(const std::vector<FileNode*>&) { }
-void DocumentWindowController::rescan() { }
-void DocumentWindowController::rescanAll() { }
-void DocumentWindowController::rescanSubtree(FileNode*) { }
-void DocumentWindowController::buildToolbar() { }
+// ---------------------------------------------------------------------------------
+// Zoom and navigation
+
+void DocumentWindowController::applyZoom(FileNode* node)
+{
+    m_treemapView->setRoot(node); // asks for a render
+    refreshKinds();
+    updateTitle();
+    emit commandStateChanged();
+}
+
+void DocumentWindowController::zoomIn()
+{
+    const std::vector<FileNode*> selected = selectedNodes();
+    if (selected.empty())
+        return;
+    FileNode* target = selected.back();
+    if (!isExpandable(target))
+        target = target->parent;
+    if (!target)
+        return;
+    if (isPseudo(target) && target->parent)
+        target = target->parent;
+    applyZoom(target);
+}
+
+void DocumentWindowController::zoomOut()
+{
+    FileNode* zoomRoot = m_treemapView->root();
+    if (!zoomRoot || !zoomRoot->parent)
+        return;
+    applyZoom(zoomRoot->parent);
+}
+
+void DocumentWindowController::zoomToTop()
+{
+    if (FileNode* root = m_disk->root())
+        applyZoom(root);
+}
+
+void DocumentWindowController::didDoubleClick(FileNode* node)
+{
+    FileNode* zoomRoot = m_treemapView->root();
+    if (!zoomRoot || !node || !node->parent)
+        return;
+    // The zoom root's child that contains the click: one level down, however deep the
+    // clicked file lies.
+    FileNode* child = node;
+    while (child->parent && child->parent != zoomRoot)
+        child = child->parent;
+    if (child->parent != zoomRoot)
+        return;
+    if (isExpandable(child))
+        applyZoom(child);
+}
+
+void DocumentWindowController::collapseSubfolders()
+{
+    FileNode* target = collapseTarget();
+    if (!target)
+        return;
+    const QModelIndex index = m_outlineModel->indexOf(target);
+    if (!index.isValid())
+        return;
+    // QTreeView remembers the expansion of rows inside a collapsed one: close every
+    // expanded row below the target, walking only through expanded rows.
+    std::vector<QModelIndex> pending{index};
+    std::vector<QModelIndex> expanded;
+    while (!pending.empty()) {
+        const QModelIndex parent = pending.back();
+        pending.pop_back();
+        if (!m_outlineView->isExpanded(parent))
+            continue;
+        expanded.push_back(parent);
+        const int rows = m_outlineModel->rowCount(parent);
+        for (int row = 0; row < rows; ++row)
+            pending.push_back(m_outlineModel->index(row, 0, parent));
+    }
+    for (auto it = expanded.rbegin(); it != expanded.rend(); ++it)
+        m_outlineView->collapse(*it);
+    m_outlineView->expand(index);
+    m_outlineView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                                | QItemSelectionModel::Rows);
+    m_outlineView->scrollTo(index);
+}
+
+void DocumentWindowController::toggleFreeSpace()
+{
+    TallyfernDocument* disk = m_disk.get();
+    mutate([disk] {
+        const bool wasShown = disk->showFreeSpace;
+        disk->showFreeSpace = !wasShown;
+        if (wasShown)
+            disk->detachPseudoNodes();
+        else
+            disk->attachPseudoNodes();
+    });
+    reloadAfterMutation();
+    m_treemapView->setNeedsRender();
+}
+
+void DocumentWindowController::togglePackageContents()
+{
+    const bool show = !m_disk->showPackageContents;
+    TallyfernDocument* disk = m_disk.get();
+    mutate([disk, show] {
+        disk->showPackageContents = show;
+        disk->computeKindStats();
+    });
+    // A zoom root inside a package whose contents are now hidden would show a folder the
+    // outline no longer has: step out to the package's parent.
+    if (!show) {
+        FileNode* outermostPackage = nullptr;
+        for (FileNode* node = m_treemapView->root(); node; node = node->parent)
+            if (node->flags.contains(NodeFlags::Package) && node->parent)
+                outermostPackage = node;
+        if (outermostPackage) {
+            m_treemapView->setRoot(outermostPackage->parent);
+            updateTitle();
+        }
+    }
+    m_treemapView->setShowPackageContents(show);
+    reloadAfterMutation();
+}
+
+void DocumentWindowController::outlineDoubleClicked(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    FileNode* node = m_outlineModel->node(index);
+    if (!node)
+        return;
+    const QModelIndex row = index.siblingAtColumn(0);
+    if (isExpandable(node)) {
+        if (m_outlineView->isExpanded(row))
+            m_outlineView->collapse(row);
+        else
+            m_outlineView->expand(row);
+        return;
+    }
+    if (!isPseudo(node))
+        toggleQuickLook();
+}
+
+// ---------------------------------------------------------------------------------
+// File actions
+
+void DocumentWindowController::setWorkspace(std::shared_ptr<Workspace> workspace)
+{
+    m_workspace = std::move(workspace);
+}
+
+Workspace& DocumentWindowController::workspace()
+{
+    if (!m_workspace)
+        m_workspace = std::make_shared<SystemWorkspace>();
+    return *m_workspace;
+}
+
+void DocumentWindowController::revealInFileManager()
+{
+    std::vector<std::string> paths;
+    for (const FileNode* node : actionableNodes())
+        paths.push_back(node->path());
+    if (!paths.empty())
+        workspace().reveal(paths);
+}
+
+void DocumentWindowController::openItem()
+{
+    for (const FileNode* node : actionableNodes())
+        workspace().open(node->path());
+}
+
+void DocumentWindowController::copyPath()
+{
+    QStringList paths;
+    for (const FileNode* node : actionableNodes())
+        paths << DisplayName::decode(node->path());
+    if (paths.isEmpty())
+        return;
+    QGuiApplication::clipboard()->setText(paths.join(QLatin1Char('\n')));
+}
+
+std::vector<PreviewItem> DocumentWindowController::previewItems() const
+{
+    std::vector<PreviewItem> items;
+    for (const FileNode* node : actionableNodes()) {
+        PreviewItem item;
+        item.path = node->path();
+        item.name = node->parent ? nameOf(node) : m_disk->displayName();
+        item.isDirectory = node->isDirectory();
+        item.sizeText = Fmt::bytes(node->size);
+        item.kindText = node->flags.contains(NodeFlags::Unreadable) ? QStringLiteral("Folder (no access)")
+                                                                    : m_disk->kinds().name(node->kind);
+        if (item.isDirectory)
+            item.summary = Fmt::count(node->fileCount) + QStringLiteral(" files");
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void DocumentWindowController::toggleQuickLook()
+{
+    PreviewPanel* panel = PreviewPanel::shared();
+    if (panel->isVisible()) {
+        panel->hide();
+        return;
+    }
+    QPointer<DocumentWindowController> self(this);
+    panel->setSource(
+        this, [self] { return self ? self->previewItems() : std::vector<PreviewItem>(); },
+        [self](QKeyEvent* event) {
+            // Keys of the panel drive the outline, so the arrows move its selection and
+            // the panel follows.
+            if (!self)
+                return false;
+            QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                           ushort(event->count()));
+            QCoreApplication::sendEvent(self->m_outlineView, &copy);
+            return true;
+        });
+    panel->toggle();
+}
+
+void DocumentWindowController::refreshQuickLook()
+{
+    PreviewPanel* panel = PreviewPanel::existing();
+    if (panel && panel->isVisible() && panel->source() == this)
+        panel->reloadData();
+}
+
+void DocumentWindowController::moveToTrash()
+{
+    FileNode* root = m_disk->root();
+    if (!root)
+        return;
+    std::vector<FileNode*> nodes = actionableNodes();
+    std::erase(nodes, root); // the scanned folder itself is never trashed
+    if (nodes.empty())
+        return;
+    std::int64_t total = 0;
+    for (const FileNode* node : nodes)
+        total += node->size;
+
+    auto* alert = new QMessageBox(this);
+    alert->setIcon(QMessageBox::Warning);
+    alert->setText(nodes.size() == 1
+                       ? QStringLiteral("Move “") + nameOf(nodes.front()) + QStringLiteral("” to the Trash?")
+                       : QStringLiteral("Move %1 items to the Trash?").arg(nodes.size()));
+    alert->setInformativeText(QStringLiteral("This frees up to ") + Fmt::bytes(total)
+                              + QStringLiteral(" once the Trash is emptied."));
+    QPushButton* confirm = alert->addButton(QStringLiteral("Move to Trash"), QMessageBox::AcceptRole);
+    alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(confirm);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setObjectName(QStringLiteral("trashConfirmation"));
+    // A full rescan frees the nodes of this list: the question no longer stands.
+    connect(this, &DocumentWindowController::commandStateChanged, alert, [this, alert] {
+        if (isScanning())
+            alert->reject();
+    });
+    QPointer<DocumentWindowController> self(this);
+    connect(alert, &QMessageBox::finished, this, [self, alert, confirm, nodes] {
+        if (self && alert->clickedButton() == confirm && !self->isScanning())
+            self->performTrash(nodes);
+    });
+    alert->open();
+}
+
+void DocumentWindowController::performTrash(const std::vector<FileNode*>& nodes)
+{
+    std::vector<FileNode*> trashed;
+    QStringList failures;
+    for (FileNode* node : nodes) {
+        // A folder rescan may have replaced the node since the question was asked.
+        if (!isAttached(node, m_disk->root())) {
+            failures << nameOf(node) + QStringLiteral(": It is no longer part of the scan.");
+            continue;
+        }
+        const FileTrash::Outcome outcome = workspace().moveToTrash(node->path());
+        if (outcome.moved)
+            trashed.push_back(node);
+        else
+            failures << nameOf(node) + QStringLiteral(": ") + outcome.reason;
+    }
+
+    if (!trashed.empty()) {
+        if (FileNode* zoomRoot = m_treemapView->root()) {
+            for (FileNode* node : trashed) {
+                if (node == zoomRoot || zoomRoot->hasAncestor(node)) {
+                    m_treemapView->setRoot(node->parent ? node->parent : m_disk->root());
+                    break;
+                }
+            }
+        }
+        m_outlineView->clearSelection();
+        TallyfernDocument* disk = m_disk.get();
+        mutate([disk, &trashed] {
+            for (FileNode* node : trashed)
+                disk->removeNode(node);
+        });
+        reloadAfterMutation();
+        m_treemapView->setNeedsRender();
+        updateTitle();
+    }
+
+    if (!failures.isEmpty()) {
+        auto* report = new QMessageBox(this);
+        report->setIcon(QMessageBox::Warning);
+        report->setText(QStringLiteral("Some items couldn’t be moved to the Trash."));
+        report->setInformativeText(failures.mid(0, kMaxReportedFailures).join(QLatin1Char('\n')));
+        report->setStandardButtons(QMessageBox::Ok);
+        report->setWindowModality(Qt::WindowModal);
+        report->setAttribute(Qt::WA_DeleteOnClose);
+        report->setObjectName(QStringLiteral("trashFailures"));
+        report->open();
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Rescans
+
+void DocumentWindowController::rescan()
+{
+    FileNode* root = m_disk->root();
+    if (!root)
+        return;
+    FileNode* folder = nullptr;
+    for (FileNode* node : actionableNodes()) {
+        const bool plainFolder = node->isDirectory() && !node->flags.contains(NodeFlags::Package);
+        folder = plainFolder ? node : (node->parent ? node->parent : root);
+        break; // only the first counts
+    }
+    if (!folder || folder == root) {
+        if (!isScanning())
+            startScan();
+        return;
+    }
+    rescanSubtree(folder);
+}
+
+void DocumentWindowController::rescanAll()
+{
+    if (!isScanning())
+        startScan();
+}
+
+void DocumentWindowController::rescanSubtree(FileNode* node)
+{
+    const std::string path = node->path();
+    ++m_subtreeScans;
+    m_statusLabel->setText(QStringLiteral("Rescanning ") + DisplayName::decode(path) + QStringLiteral("…"));
+    emit commandStateChanged();
+
+    std::shared_ptr<TallyfernDocument> disk = m_disk;
+    QPointer<DocumentWindowController> self(this);
+    const std::uint64_t generation = m_treeGeneration;
+    Dispatch::runInBackground([disk, self, node, path, generation] {
+        Scanner scanner(path);
+        auto tree = std::make_shared<FileTree>(scanner.run());
+        disk->classify(tree->root);
+        const std::int64_t unreadable = scanner.progress().unreadable;
+        Dispatch::postToMain([disk, self, node, tree, unreadable, generation] {
+            if (!self)
+                return; // the window closed meanwhile
+            self->deliverRescan(node, std::move(*tree), unreadable, generation);
+        });
+    });
+}
+
+void DocumentWindowController::deliverRescan(FileNode* node, FileTree tree, std::int64_t unreadable,
+                                             std::uint64_t generation)
+{
+    --m_subtreeScans;
+    emit commandStateChanged();
+    FileNode* root = m_disk->root();
+    // After a full rescan the node belongs to a tree that is gone; nothing of it may be
+    // read. Otherwise it must still hang in the tree (not trashed, not replaced).
+    if (!root || isScanning() || generation != m_treeGeneration || !isAttached(node, root))
+        return;
+    // The rows inside the folder get new nodes: remember which were open or selected by
+    // their names, to open and select their successors.
+    std::vector<std::vector<std::string>> expandedInside;
+    std::vector<std::vector<std::string>> selectedInside;
+    if (const QModelIndex folder = m_outlineModel->indexOf(node); folder.isValid()) {
+        for (QModelIndex row = m_outlineView->indexBelow(folder); row.isValid(); row = m_outlineView->indexBelow(row)) {
+            FileNode* inside = m_outlineModel->node(row);
+            if (!inside || !inside->hasAncestor(node))
+                break; // rows below the folder's own come in one run
+            if (m_outlineView->isExpanded(row))
+                expandedInside.push_back(namesBelow(node, inside));
+        }
+    }
+    for (FileNode* selected : selectedNodes())
+        if (selected->hasAncestor(node))
+            selectedInside.push_back(namesBelow(node, selected));
+
+    TallyfernDocument* disk = m_disk.get();
+    auto rescanned = std::make_shared<FileTree>(std::move(tree));
+    mutate([disk, node, rescanned] { disk->replaceContents(node, std::move(*rescanned)); });
+    m_disk->unreadableCount += unreadable;
+    reloadAfterMutation();
+
+    for (const auto& names : expandedInside)
+        if (FileNode* successor = findBelow(node, names))
+            m_outlineView->expand(m_outlineModel->indexOf(successor));
+    QItemSelection reselect;
+    for (const auto& names : selectedInside)
+        if (FileNode* successor = findBelow(node, names))
+            if (const QModelIndex index = m_outlineModel->indexOf(successor); index.isValid())
+                reselect.select(index, index);
+    if (!reselect.isEmpty())
+        m_outlineView->selectionModel()->select(reselect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_treemapView->setNeedsRender();
+}
+
+// ---------------------------------------------------------------------------------
+// Toolbar and context menu
+
+QAction* DocumentWindowController::commandAction(Command command)
+{
+    if (m_commandActions)
+        return m_commandActions->action(command);
+    // Without the application's shared actions (a window on its own, as in tests) the
+    // window makes its own, kept enabled by the same rule.
+    auto found = m_ownActions.find(command);
+    if (found != m_ownActions.end())
+        return found->second;
+    QString label = QStringLiteral("Command");
+    for (const ToolbarConfiguration::Item& item : ToolbarConfiguration::items())
+        if (item.command == command)
+            label = item.label;
+    auto* action = new QAction(CommandIcons::forCommand(command), label, this);
+    action->setEnabled(canPerform(command));
+    connect(action, &QAction::triggered, this, [this, command] { perform(command); });
+    m_ownActions.emplace(command, action);
+    return action;
+}
+
+void DocumentWindowController::buildToolbar()
+{
+    m_toolbar = new DocumentToolbar([this](Command command) { return commandAction(command); }, this);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
+    connect(this, &DocumentWindowController::commandStateChanged, this, [this] {
+        for (auto& [command, action] : m_ownActions)
+            action->setEnabled(canPerform(command));
+    });
+    m_outlineView->installEventFilter(new CopyKeyFilter([this] { perform(Command::Copy); }, m_outlineView));
+    // The preview panel shows this window's items only while the window lives.
+    connect(this, &DocumentWindowController::closed, this, [this] {
+        if (PreviewPanel* panel = PreviewPanel::existing(); panel && panel->source() == this) {
+            panel->hide();
+            panel->clearSource(this);
+        }
+    });
+}
+
+std::unique_ptr<QMenu> DocumentWindowController::contextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    const auto add = [this, &menu](const QString& title, Command command) {
+        QAction* item = menu->addAction(CommandIcons::forCommand(command), title);
+        item->setEnabled(canPerform(command));
+        connect(item, &QAction::triggered, this, [this, command] { perform(command); });
+    };
+    add(QStringLiteral("Reveal in File Manager"), Command::RevealInFileManager);
+    add(QStringLiteral("Open"), Command::OpenItem);
+    add(QStringLiteral("Quick Look"), Command::QuickLook);
+    add(QStringLiteral("Copy Path"), Command::CopyPath);
+    menu->addSeparator();
+    add(QStringLiteral("Zoom In"), Command::ZoomIn);
+    add(QStringLiteral("Collapse All Subfolders"), Command::CollapseSubfolders);
+    add(QStringLiteral("Rescan"), Command::Rescan);
+    menu->addSeparator();
+    add(QStringLiteral("Move to Trash"), Command::MoveToTrash);
+    return menu;
+}

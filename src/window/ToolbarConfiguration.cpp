@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "window/ToolbarConfiguration.h"
 
+#include "window/CommandIcons.h"
+
 #include <QSettings>
 
 namespace {
@@ -16,20 +18,13 @@ const QString ToolbarConfiguration::kSpace = QStringLiteral("space");
 const std::vector<ToolbarConfiguration::Item>& ToolbarConfiguration::items()
 {
     static const std::vector<Item> table = {
-        {QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In"), QStringLiteral("zoom-in"),
-         QStringLiteral("zoom-in")},
-        {QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out"), QStringLiteral("zoom-out"),
-         QStringLiteral("zoom-out")},
-        {QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top"), QStringLiteral("go-top"),
-         QStringLiteral("zoom-top")},
-        {QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager"),
-         QStringLiteral("system-file-manager"), QStringLiteral("folder")},
-        {QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look"),
-         QStringLiteral("view-preview"), QStringLiteral("eye")},
-        {QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash"),
-         QStringLiteral("user-trash"), QStringLiteral("trash")},
-        {QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan"), QStringLiteral("view-refresh"),
-         QStringLiteral("rescan")},
+        {QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In")},
+        {QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out")},
+        {QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top")},
+        {QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager")},
+        {QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look")},
+        {QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash")},
+        {QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan")},
     };
     return table;
 }
@@ -101,8 +96,5 @@ QString ToolbarConfiguration::label(const QString& identifier)
 QIcon ToolbarConfiguration::icon(const QString& identifier)
 {
     const Item* found = item(identifier);
-    if (!found)
-        return {};
-    const QIcon shipped(QStringLiteral(":/icons/%1.svg").arg(found->fallbackIcon));
-    return QIcon::fromTheme(found->themeIcon, shipped);
+    return found ? CommandIcons::forCommand(found->command) : QIcon();
 }

@@ -18,8 +18,6 @@ public:
         QString identifier;
         Command command;
         QString label; // label, tool tip and accessible name
-        QString themeIcon;
-        QString fallbackIcon; // shipped with the application, under :/icons
     };
 
     static const QString kIdentifier;    // "TallyfernDocument"
