@@ -8,21 +8,8 @@ set -euo pipefail
 BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
 APP="$BUILD_DIR/tallyfern"
 RUNS="${RUNS:-7}"
-TREE=/var/tmp/tallyfern-bench-tree
-STAMP="$TREE.stamp"
-FILES=1000000
-
-target="${1:-}"
-if [ -z "$target" ]; then
-  target="$TREE"
-  # The stamp says a complete tree of this size was written; anything else is redone.
-  if [ ! -f "$STAMP" ] || [ "$(cat "$STAMP")" != "files=$FILES" ]; then
-    echo "generating $TREE (once)..." >&2
-    rm -rf "$TREE" "$STAMP"
-    "$BUILD_DIR/bench/mktree" "$TREE" "$FILES" >&2
-    echo "files=$FILES" > "$STAMP"
-  fi
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tree.sh"
+target=$(bench_tree "${1:-}")
 [ -d "$target" ] || { echo "scan: $target is not a folder" >&2; exit 2; }
 command -v gdu >/dev/null || { echo "scan: gdu is missing (Debian package gdu)" >&2; exit 2; }
 
