@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -19,58 +18,32 @@ Placed layout(const FileNode& parent, TMRect r)
     return out;
 }
 
-TEST(Layout, EqualPairInASquareSplitsItIntoTopAndBottomHalves)
+TEST(Layout, EqualPairSplitsASquareIntoHalvesWithHalfOpenEdges)
 {
     // Worst ratio 2 before and after adding the second child: the tie joins the row, and
-    // a square free rectangle takes a vertical strip, here the whole width.
+    // a square takes a vertical strip, here the whole width.
     TestTree t;
-    FileNode* a = t.file("a", 7);
-    FileNode* b = t.file("b", 7);
-    FileNode* root = t.folder("r", {a, b});
-    const Placed placed = layout(*root, {0, 0, 10, 10});
-    ASSERT_EQ(placed.size(), 2u);
-    EXPECT_EQ(placed[0].first, a);
-    EXPECT_EQ(placed[0].second, (TMRect{0, 0, 10, 5}));
-    EXPECT_EQ(placed[1].second, (TMRect{0, 5, 10, 10}));
-}
+    FileNode* top = t.file("a", 7);
+    FileNode* bottom = t.file("b", 7);
+    FileNode* root = t.folder("r", {top, bottom});
+    const TMRect in{0, 0, 10, 10};
+    EXPECT_EQ(layout(*root, in), (Placed{{top, {0, 0, 10, 5}}, {bottom, {0, 5, 10, 10}}}));
+    EXPECT_EQ(Treemap::hitTest(root, in, 3, 5, false), bottom); // the shared edge goes down
+    EXPECT_EQ(Treemap::hitTest(root, in, 3, 4.999, false), top);
+    EXPECT_EQ(Treemap::hitTest(root, in, 0, 0, false), top);
+    EXPECT_EQ(Treemap::hitTest(root, in, 10, 3, false), nullptr); // right and bottom edges are out
+    EXPECT_EQ(Treemap::hitTest(root, in, 3, 10, false), nullptr);
 
-TEST(Layout, RowsFollowTheAspectRuleAndTheLastItemOfARowEndsAtTheEdge)
-{
-    TestTree t;
-    FileNode* root = t.folder("r", {t.file("a", 6), t.file("b", 6), t.file("c", 4), t.file("d", 3),
-                                    t.file("e", 2), t.file("f", 2), t.file("g", 1)});
-    const Placed p = layout(*root, {0, 0, 6, 4});
-    ASSERT_EQ(p.size(), 7u);
-    // First row: the two 6s, a vertical strip of half the width.
-    EXPECT_EQ(p[0].second, (TMRect{0, 0, 3, 2}));
-    EXPECT_EQ(p[1].second, (TMRect{0, 2, 3, 4}));
-    // Second row in the taller free part: a horizontal strip of 4 and 3 along the top.
-    const double bottom = 4 * (7.0 / 12.0);
-    EXPECT_EQ(p[2].second, (TMRect{3, 0, 3 + 3 * (4.0 / 7.0), bottom}));
-    EXPECT_EQ(p[3].second, (TMRect{3 + 3 * (4.0 / 7.0), 0, 6, bottom}));
-    // The last item reaches the parent's corner exactly.
-    EXPECT_EQ(p[6].second.x1, 6);
-    EXPECT_EQ(p[6].second.y1, 4);
-}
-
-TEST(Layout, ZeroSizedChildrenGetNothingAndTheLastPositiveRowFillsTheRest)
-{
-    TestTree t;
-    FileNode* zero1 = t.file("y", 0);
-    FileNode* zero2 = t.file("z", 0);
-    FileNode* root = t.folder("r", {t.file("a", 5), t.file("b", 3), zero1, zero2});
-    const Placed p = layout(*root, {0, 0, 40, 10});
-    ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p.back().second.x1, 40);
-    EXPECT_EQ(p.back().second.y1, 10);
-    EXPECT_FALSE(Treemap::rect(zero1, root, {0, 0, 40, 10}, false));
-    EXPECT_FALSE(Treemap::rect(zero2, root, {0, 0, 40, 10}, false));
+    // Wider than high: a vertical strip on the left, so the shared edge goes right.
+    FileNode* wide = t.folder("w", {t.file("a", 1), t.file("b", 1)});
+    EXPECT_EQ(Treemap::hitTest(wide, {0, 0, 20, 10}, 10, 3, false), wide->child(1));
+    EXPECT_EQ(Treemap::rect(wide->child(0), wide, {0, 0, 20, 10}, false), (TMRect{0, 0, 10, 10}));
 }
 
 TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
 {
-    // The folder claims 160 bytes but its children hold 80: rows are sized against 160,
-    // so the first row is thinner than its share and the final row takes what is left.
+    // 160 bytes claimed, 80 held: rows are sized against 160, so the first row is thinner
+    // than its share and the final row takes what is left.
     TestTree t;
     FileNode* root = t.folder("r", {t.file("a", 50), t.file("b", 10), t.file("c", 10), t.file("d", 10)});
     root->size = 160;
@@ -82,60 +55,115 @@ TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
     EXPECT_EQ(p[3].second, (TMRect{68.75, 0, 100, 100}));
 }
 
-TEST(Layout, NothingIsLaidOutIntoADegenerateRectangleOrForAnEmptyTotal)
+TEST(Layout, ZeroSizesGetNoRectangleAndNoHit)
 {
     TestTree t;
-    FileNode* root = t.folder("r", {t.file("a", 5), t.file("b", 3)});
-    EXPECT_TRUE(layout(*root, {0, 0, 0, 10}).empty());
-    EXPECT_TRUE(layout(*root, {5, 5, 5, 4}).empty());
-    root->size = 0;
-    EXPECT_TRUE(layout(*root, {0, 0, 10, 10}).empty());
-    EXPECT_FALSE(Treemap::isSubdivided(*root, {0, 0, 10, 10}, false));
+    FileNode* zero = t.file("z", 0);
+    FileNode* root = t.folder("r", {t.file("a", 5), t.file("b", 3), zero, t.file("y", 0)});
+    const Placed p = layout(*root, {0, 0, 40, 10});
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p.back().second.x1, 40); // the last positive row fills the rest
+    EXPECT_EQ(p.back().second.y1, 10);
+    EXPECT_FALSE(Treemap::rect(zero, root, {0, 0, 40, 10}, false));
+
+    FileNode* empty = t.folder("e", {t.folder("d", {t.file("e", 0)})});
+    EXPECT_EQ(Treemap::hitTest(empty, {0, 0, 10, 10}, 5, 5, false), nullptr);
+    EXPECT_FALSE(Treemap::rect(empty->child(0), empty, {0, 0, 10, 10}, false));
+    // The root's own rectangle comes back as given, even degenerate.
+    EXPECT_EQ(Treemap::rect(empty, empty, {4, 4, 2, 2}, false), (TMRect{4, 4, 2, 2}));
 }
 
-TEST(Layout, RandomFoldersAreTiledInProportionToSize)
+TEST(Layout, HiddenPackageContentsAreNeitherHitNorGivenRectangles)
+{
+    TestTree t;
+    FileNode* inner = t.file("bin", 60);
+    FileNode* package = t.folder("Tool.app", {inner, t.file("res", 40)}, NodeFlags::Package, 6);
+    FileNode* root = t.folder("r", {package, t.file("doc", 50)});
+    const TMRect in{0, 0, 300, 200};
+    const TMRect shown = *Treemap::rect(inner, root, in, true);
+    const double x = (shown.x0 + shown.x1) / 2, y = (shown.y0 + shown.y1) / 2;
+    EXPECT_EQ(Treemap::hitTest(root, in, x, y, false), package);
+    EXPECT_FALSE(Treemap::rect(inner, root, in, false));
+    EXPECT_EQ(Treemap::hitTest(root, in, x, y, true), inner);
+}
+
+TEST(Layout, TinyFilesAreHitAndDeepChainsNeedNoRecursion)
+{
+    TestTree t;
+    FileNode* tiny = t.file("tiny", 1);
+    FileNode* root = t.folder("r", {t.file("huge", 1'000'000'000), tiny});
+    const TMRect r = *Treemap::rect(tiny, root, {0, 0, 100, 100}, false);
+    EXPECT_LT(r.width() * r.height(), 1e-4); // far below one pixel
+    EXPECT_EQ(Treemap::hitTest(root, {0, 0, 100, 100}, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, false), tiny);
+
+    FileNode* top = t.chain(100'000, 4096);
+    FileNode* leaf = allNodes(top).back();
+    EXPECT_EQ(Treemap::hitTest(top, {0, 0, 640, 480}, 1, 1, false), leaf);
+    EXPECT_EQ(Treemap::rect(leaf, top, {0, 0, 640, 480}, false), (TMRect{0, 0, 640, 480}));
+    EXPECT_FALSE(Treemap::rect(top, leaf, {0, 0, 640, 480}, false)); // not below its descendant
+    EXPECT_FALSE(Treemap::rect(tiny, top, {0, 0, 640, 480}, false));
+}
+
+TEST(Layout, RandomFoldersAreTiledInProportionAndScaleExactly)
 {
     std::mt19937_64 rng(7);
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 30; ++round) {
         TestTree t;
-        FileNode* root = t.random(rng, 3, 12);
-        const TMRect in{3, 2, 3 + 700, 2 + 300};
+        FileNode* root = t.random(rng, 4, 12);
+        const TMRect in{0, 0, 700, 300};
         for (FileNode* node : allNodes(root)) {
             const auto r = Treemap::rect(node, root, in, true);
-            if (!r || !Treemap::isSubdivided(*node, *r, true))
+            const auto twice = Treemap::rect(node, root, {0, 0, 1400, 600}, true);
+            ASSERT_EQ(r.has_value(), twice.has_value());
+            if (!r)
+                continue;
+            EXPECT_EQ(*twice, (TMRect{2 * r->x0, 2 * r->y0, 2 * r->x1, 2 * r->y1}));
+            if (!Treemap::isSubdivided(*node, *r, true))
                 continue;
             double covered = 0;
-            TMRect previous{};
             for (const auto& [child, cr] : layout(*node, *r)) {
-                EXPECT_GE(cr.x0, r->x0);
-                EXPECT_GE(cr.y0, r->y0);
-                EXPECT_LE(cr.x1, r->x1);
-                EXPECT_LE(cr.y1, r->y1);
+                EXPECT_TRUE(cr.x0 >= r->x0 && cr.y0 >= r->y0 && cr.x1 <= r->x1 && cr.y1 <= r->y1);
                 const double share = double(child->size) / double(node->size);
                 EXPECT_NEAR(cr.width() * cr.height() / (r->width() * r->height()), share, 1e-9);
-                // Each item starts where the previous one ended, or on a strip's edge.
-                EXPECT_TRUE(cr.x0 == previous.x1 || cr.y0 == previous.y1 || cr.x0 == r->x0 || cr.y0 == r->y0);
                 covered += cr.width() * cr.height();
-                previous = cr;
             }
             EXPECT_NEAR(covered, r->width() * r->height(), 1e-6 * r->width() * r->height());
         }
     }
 }
 
-TEST(Layout, ScalingTheOuterRectangleScalesEveryRectangleExactly)
+// For every sampled point: the hit has a rectangle containing the point, so do all its
+// ancestors, and no child of a hit folder does (the point was in a sliver).
+TEST(Layout, HitTestAgreesWithRectangleLookupOnRandomTrees)
 {
-    std::mt19937_64 rng(11);
-    for (int round = 0; round < 20; ++round) {
+    std::mt19937_64 rng(3);
+    for (int round = 0; round < 60; ++round) {
         TestTree t;
-        FileNode* root = t.random(rng, 4, 9);
-        for (FileNode* node : allNodes(root)) {
-            const auto small = Treemap::rect(node, root, {0, 0, 300, 170}, false);
-            const auto large = Treemap::rect(node, root, {0, 0, 600, 340}, false);
-            ASSERT_EQ(small.has_value(), large.has_value());
-            if (small) {
-                EXPECT_EQ(*large, (TMRect{2 * small->x0, 2 * small->y0, 2 * small->x1, 2 * small->y1}));
-            }
+        FileNode* root = t.random(rng, 4, 10);
+        const bool show = round % 2 == 1;
+        const TMRect in{0, 0, 257, 129 + double(round)};
+        std::vector<std::pair<double, double>> points;
+        std::uniform_real_distribution<double> ux(-1, in.x1 + 1), uy(-1, in.y1 + 1);
+        for (int i = 0; i < 150; ++i)
+            points.emplace_back(ux(rng), uy(rng));
+        for (FileNode* node : allNodes(root)) // edges are where half-open containment matters
+            if (auto r = Treemap::rect(node, root, in, show); r && !r->isDegenerate())
+                points.emplace_back(r->x0, r->y0), points.emplace_back(r->x1, r->y1);
+
+        for (const auto& [x, y] : points) {
+            FileNode* hit = Treemap::hitTest(root, in, x, y, show);
+            ASSERT_EQ(hit != nullptr, in.contains(x, y) && root->size >= 1);
+            if (!hit)
+                continue;
+            const auto r = Treemap::rect(hit, root, in, show);
+            ASSERT_TRUE(r && r->contains(x, y)) << "hit a node whose rectangle misses the point";
+            for (FileNode* up = hit->parent; up; up = up->parent)
+                EXPECT_TRUE(Treemap::rect(up, root, in, show)->contains(x, y));
+            if (Treemap::isSubdivided(*hit, *r, show))
+                for (FileNode* child : hit->children()) {
+                    const auto cr = Treemap::rect(child, root, in, show);
+                    EXPECT_FALSE(cr && cr->contains(x, y)) << "a deeper node holds the point";
+                }
         }
     }
 }

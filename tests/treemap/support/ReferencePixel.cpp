@@ -31,8 +31,6 @@ std::uint32_t ReferencePixel::shade(RGB c, double gx, double gy)
         | toChannel(c.b * 255 * gain * intensity);
 }
 
-std::uint32_t ReferencePixel::flat(RGB c) { return shade(c, 0, 0); }
-
 std::uint32_t ReferencePixel::at(const FileNode* root, int width, int height, int col, int row) const
 {
     constexpr std::uint32_t grey = 0xFF808080u;

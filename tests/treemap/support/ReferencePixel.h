@@ -18,8 +18,6 @@ struct ReferencePixel {
 
     [[nodiscard]] std::uint32_t at(const FileNode* root, int width, int height, int col, int row) const;
 
-    // The word of a flat cushion (no ridge) in colour c.
-    [[nodiscard]] static std::uint32_t flat(RGB c);
     // Shading of colour c at slope (gx, gy).
     [[nodiscard]] static std::uint32_t shade(RGB c, double gx, double gy);
 };

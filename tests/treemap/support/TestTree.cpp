@@ -2,17 +2,10 @@
 #include "TestTree.h"
 
 #include <cmath>
-#include <string>
 
 FileNode* TestTree::file(std::string_view name, std::int64_t size, std::int32_t kind)
 {
     return m_arena.make(name, nullptr, size, size, 1, kind, NodeFlags{});
-}
-
-FileNode* TestTree::folder(std::string_view name, std::initializer_list<FileNode*> children, NodeFlags extra,
-                           std::int32_t kind)
-{
-    return folder(name, std::vector<FileNode*>(children), extra, kind);
 }
 
 FileNode* TestTree::folder(std::string_view name, const std::vector<FileNode*>& children, NodeFlags extra,
@@ -33,23 +26,18 @@ FileNode* TestTree::random(std::mt19937_64& rng, int maxDepth, int maxFanOut)
 {
     std::uniform_int_distribution<int> percent(0, 99);
     std::uniform_real_distribution<double> magnitude(0.0, 7.0);
-    std::uniform_int_distribution<int> kind(5, 9);
-    const int fanOut = std::uniform_int_distribution<int>(0, maxFanOut)(rng);
-    std::vector<FileNode*> children;
-    for (int i = 0; i < fanOut; ++i) {
-        const std::string name = "n" + std::to_string(i);
+    std::vector<FileNode*> children(std::size_t(std::uniform_int_distribution<int>(0, maxFanOut)(rng)));
+    for (FileNode*& child : children) {
         const int roll = percent(rng);
         if (maxDepth > 0 && roll < 30) {
-            FileNode* sub = random(rng, maxDepth - 1, maxFanOut);
+            child = random(rng, maxDepth - 1, maxFanOut);
             if (percent(rng) < 15) {
-                sub->flags.insert(NodeFlags::Package);
-                sub->kind = 6;
+                child->flags.insert(NodeFlags::Package);
+                child->kind = 6;
             }
-            children.push_back(sub);
-        } else if (roll < 36) {
-            children.push_back(file(name, 0, kind(rng)));
         } else {
-            children.push_back(file(name, std::int64_t(std::pow(10.0, magnitude(rng))), kind(rng)));
+            const auto size = roll < 36 ? 0 : std::int64_t(std::pow(10.0, magnitude(rng)));
+            child = file("f", size, std::uniform_int_distribution<std::int32_t>(5, 9)(rng));
         }
     }
     return folder("d", children);
@@ -67,7 +55,6 @@ std::vector<FileNode*> allNodes(FileNode* root)
 {
     std::vector<FileNode*> out{root};
     for (std::size_t i = 0; i < out.size(); ++i)
-        for (FileNode* child : out[i]->children())
-            out.push_back(child);
+        out.insert(out.end(), out[i]->children().begin(), out[i]->children().end());
     return out;
 }
