@@ -6,6 +6,7 @@
 #include "treemap/Treemap.h"
 #include "window/BarCellView.h"
 #include "window/DocumentWindowController.h"
+#include "window/ElidingLabel.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
 #include "window/Fmt.h"
@@ -153,6 +154,32 @@ private slots:
         QCOMPARE(m_window->outlineView()->parentWidget()->width(), left);
         QTRY_COMPARE(m_window->outlineView()->height(), outline + 100);
         QCOMPARE(m_window->kindsTable()->height(), kinds);
+    }
+
+    void narrowWindowShortensTheStatusFirst()
+    {
+        m_window->resize(720, 420);
+        QTRY_COMPARE(m_window->width(), 720);
+        auto* status = qobject_cast<ElidingLabel*>(m_window->statusLabel());
+        QVERIFY(status);
+        const QString path = QString::fromStdString(m_fixture->root()) + QStringLiteral("/a-long-folder-name").repeated(12);
+        status->setText(path);
+        QCoreApplication::processEvents();
+        QLabel* summary = m_window->summaryLabel();
+        QVERIFY(summary->width() >= summary->sizeHint().width());
+        const QString shown = status->shownText();
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QVERIFY(shown.startsWith(QString::fromStdString(m_fixture->root()).left(4)));
+        QVERIFY(shown.endsWith(QStringLiteral("a-long-folder-name")));
+    }
+
+    void titleNamesTheZoomRoot()
+    {
+        FileNode* media = nodeAt(root(), {"media"});
+        m_window->treemapView()->setRoot(media);
+        m_window->updateTitle();
+        QCOMPARE(m_window->windowTitle(), DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
+                                              + QString::fromStdString(m_fixture->path("media")));
     }
 
     void outlineRowsOrderTextsAndBars()
