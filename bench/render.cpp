@@ -34,7 +34,7 @@ void assignKinds(FileNode* root)
 {
     std::mt19937 rng(20261206);
     std::uniform_int_distribution<std::int32_t> kind(5, 40);
-    std::vector<FileNode*> pending{root};
+    std::vector<FileNode*> pending { root };
     while (!pending.empty()) {
         FileNode* node = pending.back();
         pending.pop_back();
@@ -59,19 +59,19 @@ double renderMs(const TreemapRenderer& renderer, const FileNode* root, int w, in
 
 // All cores and one core at one size, alternating so that a change in the machine's
 // load during the run touches both figures alike. Returns {all cores, one core}.
-std::pair<double, double> medianRenderMs(const TreemapRenderer& renderer, const FileNode* root, int w, int h,
-                                         int runs)
+std::pair<double, double> medianRenderMs(
+    const TreemapRenderer& renderer, const FileNode* root, int w, int h, int runs)
 {
     std::vector<double> all, one;
     for (int i = 0; i < runs; ++i) {
         all.push_back(renderMs(renderer, root, w, h, ~0u));
         one.push_back(renderMs(renderer, root, w, h, 0));
     }
-    for (const auto& [times, what] : {std::pair{&all, "all cores"}, std::pair{&one, "one core"}})
-        std::printf("render %d x %d, %s: median %.1f ms of %d (min %.1f, max %.1f)\n", w, h, what, median(*times),
-                    runs, *std::min_element(times->begin(), times->end()),
-                    *std::max_element(times->begin(), times->end()));
-    return {median(all), median(one)};
+    for (const auto& [times, what] : { std::pair { &all, "all cores" }, std::pair { &one, "one core" } })
+        std::printf("render %d x %d, %s: median %.1f ms of %d (min %.1f, max %.1f)\n", w, h, what,
+            median(*times), runs, *std::min_element(times->begin(), times->end()),
+            *std::max_element(times->begin(), times->end()));
+    return { median(all), median(one) };
 }
 
 } // namespace
@@ -86,9 +86,9 @@ int main(int argc, char** argv)
     const auto built = Clock::now();
     FileTree tree = TreeGenerator::buildInMemory(options);
     assignKinds(tree.root);
-    std::printf("tree: %zu files, %lld bytes, built in %.0f ms; %u pool threads + caller\n", options.targetFiles,
-                static_cast<long long>(tree.root->size),
-                std::chrono::duration<double, std::milli>(Clock::now() - built).count(), Dispatch::poolSize());
+    std::printf("tree: %zu files, %lld bytes, built in %.0f ms; %u pool threads + caller\n",
+        options.targetFiles, static_cast<long long>(tree.root->size),
+        std::chrono::duration<double, std::milli>(Clock::now() - built).count(), Dispatch::poolSize());
 
     const std::vector<RGB>& palette = Palette::colors();
     TreemapRenderer renderer;
@@ -100,12 +100,13 @@ int main(int argc, char** argv)
     const auto [all3840, one3840] = medianRenderMs(renderer, tree.root, 3840, 2160, runs);
     const double speedup2560 = one2560 / all2560;
     const double speedup3840 = one3840 / all3840;
-    std::printf("speedup over one core: %.2f at 2560 x 1600, %.2f at 3840 x 2160\n", speedup2560, speedup3840);
+    std::printf(
+        "speedup over one core: %.2f at 2560 x 1600, %.2f at 3840 x 2160\n", speedup2560, speedup3840);
 
     // Hit tests in view points, as the view does on every pointer move.
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> ux(0, 2560), uy(0, 1600);
-    const TMRect in{0, 0, 2560, 1600};
+    const TMRect in { 0, 0, 2560, 1600 };
     std::vector<double> hitUs;
     std::size_t depthSum = 0;
     for (int i = 0; i < 10'000; ++i) {
@@ -117,10 +118,10 @@ int main(int argc, char** argv)
     }
     const double hit = median(hitUs);
     std::printf("hit test: median %.2f us of 10000 (max %.1f us, mean depth of hits %.1f)\n", hit,
-                *std::max_element(hitUs.begin(), hitUs.end()), double(depthSum) / 1e4);
+        *std::max_element(hitUs.begin(), hitUs.end()), double(depthSum) / 1e4);
 
     // The lower of the two speedups, so that the summary never flatters.
     std::printf("render: ms_2560=%.1f ms_3840=%.1f speedup=%.2f hit_us=%.2f\n", all2560, all3840,
-                std::min(speedup2560, speedup3840), hit);
+        std::min(speedup2560, speedup3840), hit);
     return 0;
 }

@@ -33,9 +33,9 @@ struct Surface {
 // One independent piece of a render: a node and what its ancestors contribute.
 struct Job {
     const FileNode* node = nullptr;
-    TMRect rect;     // in pixels
+    TMRect rect; // in pixels
     Surface surface; // the ancestors' ridges, not yet this node's own
-    double h = 0;    // this node's ridge height
+    double h = 0; // this node's ridge height
     bool isRoot = false;
 };
 
@@ -45,7 +45,7 @@ struct Light {
     double y;
     double z;
 };
-inline constexpr Light kLight{-0.09901475429766744, -0.09901475429766744, 0.9901475429766744};
+inline constexpr Light kLight { -0.09901475429766744, -0.09901475429766744, 0.9901475429766744 };
 
 // The pixels whose centre (i + 0.5) lies in a rectangle, clamped to the image.
 struct PixelSpan {

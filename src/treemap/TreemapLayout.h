@@ -25,8 +25,7 @@ namespace Treemap {
 }
 
 namespace detail {
-template <class Sink>
-bool offer(Sink& sink, FileNode* child, const TMRect& rect)
+template <class Sink> bool offer(Sink& sink, FileNode* child, const TMRect& rect)
 {
     if constexpr (std::is_same_v<std::invoke_result_t<Sink&, FileNode*, const TMRect&>, bool>) {
         return sink(child, rect);
@@ -78,7 +77,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             return;
         const double w = x1 - x0;
         const double h = y1 - y0;
-        if (w <= 0 || h <= 0 || !keepGoing(TMRect{x0, y0, x1, y1}))
+        if (w <= 0 || h <= 0 || !keepGoing(TMRect { x0, y0, x1, y1 }))
             return;
         const double scale = w * h / remaining;
         const double side = w < h ? w : h;
@@ -87,7 +86,9 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
         double rowSum = double(children[i]->size);
         const double first = scale * rowSum;
         const double first2 = first * first;
-        double worst = (first <= 0 || first2 <= 0) ? kInfinity : std::max(side2 * first / first2, first2 / (side2 * first));
+        double worst = (first <= 0 || first2 <= 0)
+            ? kInfinity
+            : std::max(side2 * first / first2, first2 / (side2 * first));
 
         bool isFinal = false;
         std::size_t j = i + 1;
@@ -102,7 +103,8 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             const double area = scale * size;
             const double s = scale * (rowSum + size);
             const double s2 = s * s;
-            const double next = (area <= 0 || s2 <= 0) ? kInfinity : std::max(side2 * first / s2, s2 / (side2 * area));
+            const double next
+                = (area <= 0 || s2 <= 0) ? kInfinity : std::max(side2 * first / s2, s2 / (side2 * area));
             if (worst < next) // a tie joins the row
                 break;
             rowSum += size;
@@ -117,7 +119,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             double x = x0;
             for (std::size_t k = i; k < j; ++k) {
                 const double right = k + 1 == j ? x1 : x + w * (double(children[k]->size) / rowSum);
-                if (!detail::offer(sink, children[k], TMRect{x, y0, right, bottom}))
+                if (!detail::offer(sink, children[k], TMRect { x, y0, right, bottom }))
                     return;
                 x = right;
             }
@@ -128,7 +130,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             double y = y0;
             for (std::size_t k = i; k < j; ++k) {
                 const double bottom = k + 1 == j ? y1 : y + h * (double(children[k]->size) / rowSum);
-                if (!detail::offer(sink, children[k], TMRect{x0, y, right, bottom}))
+                if (!detail::offer(sink, children[k], TMRect { x0, y, right, bottom }))
                     return;
                 y = bottom;
             }
@@ -141,8 +143,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
     }
 }
 
-template <class Sink>
-void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
+template <class Sink> void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)
 {
     layoutChildren(parent, rect, std::forward<Sink>(sink), [](const TMRect&) { return true; });
 }

@@ -22,7 +22,7 @@ constexpr double kDiffuse = 0.87;
 constexpr double kGain = 1.4666666666666668;
 constexpr double kCeiling = 255;
 constexpr double kDimming = 0.35;
-constexpr RGB kUnknownKind{0.62, 0.62, 0.62};
+constexpr RGB kUnknownKind { 0.62, 0.62, 0.62 };
 constexpr std::uint32_t kBackground = 0xFF808080u;
 constexpr std::size_t kJobTarget = 255;
 
@@ -62,7 +62,7 @@ inline std::uint32_t channel(double v)
 // The per-leaf and per-row terms of the shading, and the pixel arithmetic itself.
 struct LeafShader {
     double red, green, blue; // the colour scaled by 255 and the gain
-    double a2, b2, c, d;     // slope: gx = c + a2·x, gy = d + b2·y
+    double a2, b2, c, d; // slope: gx = c + a2·x, gy = d + b2·y
 
     LeafShader(const Surface& s, RGB color)
         : red(color.r * 255 * kGain)
@@ -144,7 +144,7 @@ void shadeLeaf(std::uint32_t* pixels, int width, const PixelSpan& span, const Su
 class Painter {
 public:
     Painter(const TreemapRenderer& renderer, std::uint32_t* pixels, int width, int height,
-            const CancelToken& token)
+        const CancelToken& token)
         : m_renderer(renderer)
         , m_pixels(pixels)
         , m_width(width)
@@ -194,10 +194,13 @@ private:
             return true;
         const std::size_t base = stack.size();
         const double childH = job.h * kRidgeFactor;
-        Treemap::layoutChildren(node, job.rect, [&](FileNode* child, const TMRect& r) {
-            if (!PixelSpan::of(r, m_width, m_height).isEmpty())
-                stack.push_back(Job{child, r, job.surface, childH, false});
-        }, mayReachPixelCentre);
+        Treemap::layoutChildren(
+            node, job.rect,
+            [&](FileNode* child, const TMRect& r) {
+                if (!PixelSpan::of(r, m_width, m_height).isEmpty())
+                    stack.push_back(Job { child, r, job.surface, childH, false });
+            },
+            mayReachPixelCentre);
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
         return true;
     }
@@ -232,10 +235,13 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
             if (!job.isRoot)
                 surface.addRidge(job.rect, job.h);
             const double childH = job.h * kRidgeFactor;
-            Treemap::layoutChildren(node, job.rect, [&](FileNode* child, const TMRect& r) {
-                if (coversPixelCentre(r))
-                    next.push_back(Job{child, r, surface, childH, false});
-            }, mayReachPixelCentre);
+            Treemap::layoutChildren(
+                node, job.rect,
+                [&](FileNode* child, const TMRect& r) {
+                    if (coversPixelCentre(r))
+                        next.push_back(Job { child, r, surface, childH, false });
+                },
+                mayReachPixelCentre);
         }
         jobs.swap(next);
         if (token.isCancelled())
@@ -256,15 +262,17 @@ QImage backgroundImage(int width, int height, unsigned maxHelpers)
     constexpr std::size_t kBandRows = 64;
     const std::size_t rows = std::size_t(height);
     const std::size_t w = std::size_t(width);
-    Dispatch::parallelFor((rows + kBandRows - 1) / kBandRows, [&](std::size_t band) {
-        const std::size_t end = std::min(rows, (band + 1) * kBandRows);
-        std::fill(pixels + band * kBandRows * w, pixels + end * w, kBackground);
-    }, maxHelpers);
+    Dispatch::parallelFor((rows + kBandRows - 1) / kBandRows,
+        [&](std::size_t band) {
+            const std::size_t end = std::min(rows, (band + 1) * kBandRows);
+            std::fill(pixels + band * kBandRows * w, pixels + end * w, kBackground);
+        },
+        maxHelpers);
     return image;
 }
 
 QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int width, int height,
-                  const CancelToken& token, unsigned maxHelpers, const TreemapRenderer::JobRunner& runJobs)
+    const CancelToken& token, unsigned maxHelpers, const TreemapRenderer::JobRunner& runJobs)
 {
     if (width < 1 || height < 1)
         return {};
@@ -273,7 +281,8 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
     if (image.isNull() || !root || root->size < 1)
         return image;
 
-    std::vector<Job> jobs{Job{root, TMRect{0, 0, double(width), double(height)}, Surface{}, kRootRidge, true}};
+    std::vector<Job> jobs { Job {
+        root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, true } };
     if (!expandJobs(jobs, renderer.showPackageContents, token))
         return {};
 
@@ -294,22 +303,22 @@ RGB TreemapRenderer::color(const FileNode& node) const
     RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
     if (highlightKind && *highlightKind != k) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;
-        c = RGB{grey, grey, grey};
+        c = RGB { grey, grey, grey };
     }
     return c;
 }
 
-QImage TreemapRenderer::render(const FileNode* root, int width, int height, const CancelToken& token,
-                               unsigned maxHelpers) const
+QImage TreemapRenderer::render(
+    const FileNode* root, int width, int height, const CancelToken& token, unsigned maxHelpers) const
 {
     return renderTree(*this, root, width, height, token, maxHelpers,
-                      [maxHelpers](std::size_t count, const std::function<void(std::size_t)>& body) {
-                          Dispatch::parallelFor(count, body, maxHelpers);
-                      });
+        [maxHelpers](std::size_t count, const std::function<void(std::size_t)>& body) {
+            Dispatch::parallelFor(count, body, maxHelpers);
+        });
 }
 
-QImage TreemapRenderer::render(const FileNode* root, int width, int height, const CancelToken& token,
-                               const JobRunner& runJobs) const
+QImage TreemapRenderer::render(
+    const FileNode* root, int width, int height, const CancelToken& token, const JobRunner& runJobs) const
 {
     return renderTree(*this, root, width, height, token, ~0u, runJobs);
 }

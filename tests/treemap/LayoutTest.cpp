@@ -14,7 +14,8 @@ using Placed = std::vector<std::pair<FileNode*, TMRect>>;
 Placed layout(const FileNode& parent, TMRect r)
 {
     Placed out;
-    Treemap::layoutChildren(parent, r, [&](FileNode* child, const TMRect& cr) { out.emplace_back(child, cr); });
+    Treemap::layoutChildren(
+        parent, r, [&](FileNode* child, const TMRect& cr) { out.emplace_back(child, cr); });
     return out;
 }
 
@@ -25,9 +26,9 @@ TEST(Layout, EqualPairSplitsASquareIntoHalvesWithHalfOpenEdges)
     TestTree t;
     FileNode* top = t.file("a", 7);
     FileNode* bottom = t.file("b", 7);
-    FileNode* root = t.folder("r", {top, bottom});
-    const TMRect in{0, 0, 10, 10};
-    EXPECT_EQ(layout(*root, in), (Placed{{top, {0, 0, 10, 5}}, {bottom, {0, 5, 10, 10}}}));
+    FileNode* root = t.folder("r", { top, bottom });
+    const TMRect in { 0, 0, 10, 10 };
+    EXPECT_EQ(layout(*root, in), (Placed { { top, { 0, 0, 10, 5 } }, { bottom, { 0, 5, 10, 10 } } }));
     EXPECT_EQ(Treemap::hitTest(root, in, 3, 5, false), bottom); // the shared edge goes down
     EXPECT_EQ(Treemap::hitTest(root, in, 3, 4.999, false), top);
     EXPECT_EQ(Treemap::hitTest(root, in, 0, 0, false), top);
@@ -35,9 +36,9 @@ TEST(Layout, EqualPairSplitsASquareIntoHalvesWithHalfOpenEdges)
     EXPECT_EQ(Treemap::hitTest(root, in, 3, 10, false), nullptr);
 
     // Wider than high: a vertical strip on the left, so the shared edge goes right.
-    FileNode* wide = t.folder("w", {t.file("a", 1), t.file("b", 1)});
-    EXPECT_EQ(Treemap::hitTest(wide, {0, 0, 20, 10}, 10, 3, false), wide->child(1));
-    EXPECT_EQ(Treemap::rect(wide->child(0), wide, {0, 0, 20, 10}, false), (TMRect{0, 0, 10, 10}));
+    FileNode* wide = t.folder("w", { t.file("a", 1), t.file("b", 1) });
+    EXPECT_EQ(Treemap::hitTest(wide, { 0, 0, 20, 10 }, 10, 3, false), wide->child(1));
+    EXPECT_EQ(Treemap::rect(wide->child(0), wide, { 0, 0, 20, 10 }, false), (TMRect { 0, 0, 10, 10 }));
 }
 
 TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
@@ -45,41 +46,41 @@ TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
     // 160 bytes claimed, 80 held: rows are sized against 160, so the first row is thinner
     // than its share and the final row takes what is left.
     TestTree t;
-    FileNode* root = t.folder("r", {t.file("a", 50), t.file("b", 10), t.file("c", 10), t.file("d", 10)});
+    FileNode* root = t.folder("r", { t.file("a", 50), t.file("b", 10), t.file("c", 10), t.file("d", 10) });
     root->size = 160;
-    const Placed p = layout(*root, {0, 0, 100, 100});
+    const Placed p = layout(*root, { 0, 0, 100, 100 });
     ASSERT_EQ(p.size(), 4u);
-    EXPECT_EQ(p[0].second, (TMRect{0, 0, 37.5, 100 * (50.0 / 60.0)}));
-    EXPECT_EQ(p[1].second, (TMRect{0, 100 * (50.0 / 60.0), 37.5, 100}));
-    EXPECT_EQ(p[2].second, (TMRect{37.5, 0, 68.75, 100}));
-    EXPECT_EQ(p[3].second, (TMRect{68.75, 0, 100, 100}));
+    EXPECT_EQ(p[0].second, (TMRect { 0, 0, 37.5, 100 * (50.0 / 60.0) }));
+    EXPECT_EQ(p[1].second, (TMRect { 0, 100 * (50.0 / 60.0), 37.5, 100 }));
+    EXPECT_EQ(p[2].second, (TMRect { 37.5, 0, 68.75, 100 }));
+    EXPECT_EQ(p[3].second, (TMRect { 68.75, 0, 100, 100 }));
 }
 
 TEST(Layout, ZeroSizesGetNoRectangleAndNoHit)
 {
     TestTree t;
     FileNode* zero = t.file("z", 0);
-    FileNode* root = t.folder("r", {t.file("a", 5), t.file("b", 3), zero, t.file("y", 0)});
-    const Placed p = layout(*root, {0, 0, 40, 10});
+    FileNode* root = t.folder("r", { t.file("a", 5), t.file("b", 3), zero, t.file("y", 0) });
+    const Placed p = layout(*root, { 0, 0, 40, 10 });
     ASSERT_EQ(p.size(), 2u);
     EXPECT_EQ(p.back().second.x1, 40); // the last positive row fills the rest
     EXPECT_EQ(p.back().second.y1, 10);
-    EXPECT_FALSE(Treemap::rect(zero, root, {0, 0, 40, 10}, false));
+    EXPECT_FALSE(Treemap::rect(zero, root, { 0, 0, 40, 10 }, false));
 
-    FileNode* empty = t.folder("e", {t.folder("d", {t.file("e", 0)})});
-    EXPECT_EQ(Treemap::hitTest(empty, {0, 0, 10, 10}, 5, 5, false), nullptr);
-    EXPECT_FALSE(Treemap::rect(empty->child(0), empty, {0, 0, 10, 10}, false));
+    FileNode* empty = t.folder("e", { t.folder("d", { t.file("e", 0) }) });
+    EXPECT_EQ(Treemap::hitTest(empty, { 0, 0, 10, 10 }, 5, 5, false), nullptr);
+    EXPECT_FALSE(Treemap::rect(empty->child(0), empty, { 0, 0, 10, 10 }, false));
     // The root's own rectangle comes back as given, even degenerate.
-    EXPECT_EQ(Treemap::rect(empty, empty, {4, 4, 2, 2}, false), (TMRect{4, 4, 2, 2}));
+    EXPECT_EQ(Treemap::rect(empty, empty, { 4, 4, 2, 2 }, false), (TMRect { 4, 4, 2, 2 }));
 }
 
 TEST(Layout, HiddenPackageContentsAreNeitherHitNorGivenRectangles)
 {
     TestTree t;
     FileNode* inner = t.file("bin", 60);
-    FileNode* package = t.folder("Tool.app", {inner, t.file("res", 40)}, NodeFlags::Package, 6);
-    FileNode* root = t.folder("r", {package, t.file("doc", 50)});
-    const TMRect in{0, 0, 300, 200};
+    FileNode* package = t.folder("Tool.app", { inner, t.file("res", 40) }, NodeFlags::Package, 6);
+    FileNode* root = t.folder("r", { package, t.file("doc", 50) });
+    const TMRect in { 0, 0, 300, 200 };
     const TMRect shown = *Treemap::rect(inner, root, in, true);
     const double x = (shown.x0 + shown.x1) / 2, y = (shown.y0 + shown.y1) / 2;
     EXPECT_EQ(Treemap::hitTest(root, in, x, y, false), package);
@@ -91,17 +92,17 @@ TEST(Layout, TinyFilesAreHitAndDeepChainsNeedNoRecursion)
 {
     TestTree t;
     FileNode* tiny = t.file("tiny", 1);
-    FileNode* root = t.folder("r", {t.file("huge", 1'000'000'000), tiny});
-    const TMRect r = *Treemap::rect(tiny, root, {0, 0, 100, 100}, false);
+    FileNode* root = t.folder("r", { t.file("huge", 1'000'000'000), tiny });
+    const TMRect r = *Treemap::rect(tiny, root, { 0, 0, 100, 100 }, false);
     EXPECT_LT(r.width() * r.height(), 1e-4); // far below one pixel
-    EXPECT_EQ(Treemap::hitTest(root, {0, 0, 100, 100}, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, false), tiny);
+    EXPECT_EQ(Treemap::hitTest(root, { 0, 0, 100, 100 }, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, false), tiny);
 
     FileNode* top = t.chain(100'000, 4096);
     FileNode* leaf = allNodes(top).back();
-    EXPECT_EQ(Treemap::hitTest(top, {0, 0, 640, 480}, 1, 1, false), leaf);
-    EXPECT_EQ(Treemap::rect(leaf, top, {0, 0, 640, 480}, false), (TMRect{0, 0, 640, 480}));
-    EXPECT_FALSE(Treemap::rect(top, leaf, {0, 0, 640, 480}, false)); // not below its descendant
-    EXPECT_FALSE(Treemap::rect(tiny, top, {0, 0, 640, 480}, false));
+    EXPECT_EQ(Treemap::hitTest(top, { 0, 0, 640, 480 }, 1, 1, false), leaf);
+    EXPECT_EQ(Treemap::rect(leaf, top, { 0, 0, 640, 480 }, false), (TMRect { 0, 0, 640, 480 }));
+    EXPECT_FALSE(Treemap::rect(top, leaf, { 0, 0, 640, 480 }, false)); // not below its descendant
+    EXPECT_FALSE(Treemap::rect(tiny, top, { 0, 0, 640, 480 }, false));
 }
 
 TEST(Layout, RandomFoldersAreTiledInProportionAndScaleExactly)
@@ -110,14 +111,14 @@ TEST(Layout, RandomFoldersAreTiledInProportionAndScaleExactly)
     for (int round = 0; round < 30; ++round) {
         TestTree t;
         FileNode* root = t.random(rng, 4, 12);
-        const TMRect in{0, 0, 700, 300};
+        const TMRect in { 0, 0, 700, 300 };
         for (FileNode* node : allNodes(root)) {
             const auto r = Treemap::rect(node, root, in, true);
-            const auto twice = Treemap::rect(node, root, {0, 0, 1400, 600}, true);
+            const auto twice = Treemap::rect(node, root, { 0, 0, 1400, 600 }, true);
             ASSERT_EQ(r.has_value(), twice.has_value());
             if (!r)
                 continue;
-            EXPECT_EQ(*twice, (TMRect{2 * r->x0, 2 * r->y0, 2 * r->x1, 2 * r->y1}));
+            EXPECT_EQ(*twice, (TMRect { 2 * r->x0, 2 * r->y0, 2 * r->x1, 2 * r->y1 }));
             if (!Treemap::isSubdivided(*node, *r, true))
                 continue;
             double covered = 0;
@@ -141,7 +142,7 @@ TEST(Layout, HitTestAgreesWithRectangleLookupOnRandomTrees)
         TestTree t;
         FileNode* root = t.random(rng, 4, 10);
         const bool show = round % 2 == 1;
-        const TMRect in{0, 0, 257, 129 + double(round)};
+        const TMRect in { 0, 0, 257, 129 + double(round) };
         std::vector<std::pair<double, double>> points;
         std::uniform_real_distribution<double> ux(-1, in.x1 + 1), uy(-1, in.y1 + 1);
         for (int i = 0; i < 150; ++i)

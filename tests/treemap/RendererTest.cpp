@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::uint32_t kGrey = 0xFF808080u;
 // Kinds 5, 6 and 7 have colours; 8 and 9 fall outside the table.
-const std::vector<RGB> kColors{{0, 0, 0}, {0, 0, 0}, {0.5, 0.5, 0.5}, {0.4, 0.4, 0.4}, {0.3, 0.3, 0.3},
-                               {0.2, 0.45, 0.95}, {0.92, 0.22, 0.22}, {0.2, 0.75, 0.25}};
+const std::vector<RGB> kColors { { 0, 0, 0 }, { 0, 0, 0 }, { 0.5, 0.5, 0.5 }, { 0.4, 0.4, 0.4 },
+    { 0.3, 0.3, 0.3 }, { 0.2, 0.45, 0.95 }, { 0.92, 0.22, 0.22 }, { 0.2, 0.75, 0.25 } };
 
 std::uint32_t word(const QImage& image, int col, int row)
 {
@@ -24,7 +24,7 @@ std::uint32_t word(const QImage& image, int col, int row)
 
 QImage render(const TreemapRenderer& renderer, const FileNode* root, int w, int h)
 {
-    return renderer.render(root, w, h, CancelToken{});
+    return renderer.render(root, w, h, CancelToken {});
 }
 
 // Every pixel against the formulas; reports the first mismatch only.
@@ -45,11 +45,12 @@ TEST(Renderer, ASingleFileIsOneFlatCushionWithSaturatingChannels)
 {
     TestTree t;
     FileNode* file = t.file("f", 1234, 5);
-    const QImage image = render({.colors = kColors}, file, 7, 5);
+    const QImage image = render({ .colors = kColors }, file, 7, 5);
     ASSERT_EQ(image.size(), QSize(7, 5));
     EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
     const double intensity = 0.13 + 0.87 * 0.9901475429766744;
-    const auto level = [&](double c) { return std::uint32_t(std::min(c * 255 * 1.4666666666666668 * intensity, 255.0)); };
+    const auto level
+        = [&](double c) { return std::uint32_t(std::min(c * 255 * 1.4666666666666668 * intensity, 255.0)); };
     ASSERT_EQ(level(0.95), 255u); // 0.95, like 0.8, saturates
     const std::uint32_t want = 0xFF000000u | level(0.2) << 16 | level(0.45) << 8 | level(0.95);
     for (int row = 0; row < 5; ++row)
@@ -60,20 +61,21 @@ TEST(Renderer, ASingleFileIsOneFlatCushionWithSaturatingChannels)
     EXPECT_EQ(bytes[2], level(0.2));
     EXPECT_EQ(bytes[3], 255);
 
-    const QImage bright = render({.colors = {{0.8, 0.1, 0.5}}}, t.file("f", 10, 0), 3, 1);
+    const QImage bright = render({ .colors = { { 0.8, 0.1, 0.5 } } }, t.file("f", 10, 0), 3, 1);
     EXPECT_EQ(word(bright, 2, 0), 0xFF000000u | 255u << 16 | level(0.1) << 8 | level(0.5));
     // Colours outside 0 … 1 stay inside their own channel.
-    const QImage odd = render({.colors = {{-0.5, 2.0, std::nan("")}}}, t.file("f", 10, 0), 3, 1);
+    const QImage odd = render({ .colors = { { -0.5, 2.0, std::nan("") } } }, t.file("f", 10, 0), 3, 1);
     EXPECT_EQ(word(odd, 1, 0), 0xFF00FF00u);
 }
 
 TEST(Renderer, NoImageBelowOnePixelAndGreyForAnEmptyTree)
 {
     TestTree t;
-    FileNode* root = t.folder("r", {t.file("a", 10)});
-    EXPECT_TRUE(render({.colors = kColors}, root, 0, 10).isNull());
-    EXPECT_TRUE(render({.colors = kColors}, root, 10, -3).isNull());
-    const QImage grey = render({.colors = kColors}, t.folder("z", {t.folder("d", {t.file("e", 0)})}), 6, 4);
+    FileNode* root = t.folder("r", { t.file("a", 10) });
+    EXPECT_TRUE(render({ .colors = kColors }, root, 0, 10).isNull());
+    EXPECT_TRUE(render({ .colors = kColors }, root, 10, -3).isNull());
+    const QImage grey
+        = render({ .colors = kColors }, t.folder("z", { t.folder("d", { t.file("e", 0) }) }), 6, 4);
     ASSERT_EQ(grey.size(), QSize(6, 4));
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 6; ++col)
@@ -83,11 +85,12 @@ TEST(Renderer, NoImageBelowOnePixelAndGreyForAnEmptyTree)
 TEST(Renderer, AOnePixelImageShowsTheLeafUnderItsCentre)
 {
     TestTree t;
-    FileNode* root = t.folder("r", {t.folder("d", {t.file("a", 40, 6), t.file("b", 30, 7)}), t.file("c", 50, 5)});
-    const QImage image = render({.colors = kColors}, root, 1, 1);
+    FileNode* root
+        = t.folder("r", { t.folder("d", { t.file("a", 40, 6), t.file("b", 30, 7) }), t.file("c", 50, 5) });
+    const QImage image = render({ .colors = kColors }, root, 1, 1);
     ASSERT_EQ(image.size(), QSize(1, 1));
     EXPECT_NE(word(image, 0, 0), kGrey);
-    EXPECT_EQ(word(image, 0, 0), ReferencePixel{.colors = kColors}.at(root, 1, 1, 0, 0));
+    EXPECT_EQ(word(image, 0, 0), ReferencePixel { .colors = kColors }.at(root, 1, 1, 0, 0));
 }
 
 // Also the same picture at twice the resolution: both sizes follow the formulas over a
@@ -100,8 +103,12 @@ TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
         FileNode* root = t.random(rng, 4, 12);
         const bool show = round % 2 == 0;
         const std::optional<std::int32_t> highlight = round % 3 == 0 ? std::optional(7) : std::nullopt;
-        const TreemapRenderer renderer{.colors = kColors, .showPackageContents = show, .highlightKind = highlight};
-        const ReferencePixel ref{.colors = kColors, .showPackageContents = show, .highlightKind = highlight};
+        const TreemapRenderer renderer {
+            .colors = kColors, .showPackageContents = show, .highlightKind = highlight
+        };
+        const ReferencePixel ref {
+            .colors = kColors, .showPackageContents = show, .highlightKind = highlight
+        };
         expectMatchesReference(render(renderer, root, 41 + round, 29), root, ref);
         expectMatchesReference(render(renderer, root, 2 * (41 + round), 58), root, ref);
     }
@@ -112,8 +119,8 @@ TEST(Renderer, AHighlightKindThatNoNodeHasDimsEveryLeafToGrey)
     std::mt19937_64 rng(13);
     TestTree t;
     FileNode* root = t.random(rng, 3, 10);
-    const QImage image = render({.colors = kColors, .highlightKind = 42}, root, 64, 48);
-    expectMatchesReference(image, root, ReferencePixel{.colors = kColors, .highlightKind = 42});
+    const QImage image = render({ .colors = kColors, .highlightKind = 42 }, root, 64, 48);
+    expectMatchesReference(image, root, ReferencePixel { .colors = kColors, .highlightKind = 42 });
     int leafPixels = 0;
     for (int row = 0; row < 48; ++row)
         for (int col = 0; col < 64; ++col)
@@ -127,13 +134,14 @@ TEST(Renderer, AHighlightKindThatNoNodeHasDimsEveryLeafToGrey)
 TEST(Renderer, APackageIsOneCushionUnlessItsContentsAreShown)
 {
     TestTree t;
-    FileNode* package = t.folder("Tool.app", {t.file("bin", 600, 7), t.file("res", 400, 5)}, NodeFlags::Package, 6);
-    FileNode* root = t.folder("r", {package, t.file("doc", 700, 5)});
-    const QImage hidden = render({.colors = kColors}, root, 90, 60);
-    const QImage shown = render({.colors = kColors, .showPackageContents = true}, root, 90, 60);
-    expectMatchesReference(hidden, root, ReferencePixel{.colors = kColors});
-    expectMatchesReference(shown, root, ReferencePixel{.colors = kColors, .showPackageContents = true});
-    const TMRect r = *Treemap::rect(package, root, {0, 0, 90, 60}, false);
+    FileNode* package
+        = t.folder("Tool.app", { t.file("bin", 600, 7), t.file("res", 400, 5) }, NodeFlags::Package, 6);
+    FileNode* root = t.folder("r", { package, t.file("doc", 700, 5) });
+    const QImage hidden = render({ .colors = kColors }, root, 90, 60);
+    const QImage shown = render({ .colors = kColors, .showPackageContents = true }, root, 90, 60);
+    expectMatchesReference(hidden, root, ReferencePixel { .colors = kColors });
+    expectMatchesReference(shown, root, ReferencePixel { .colors = kColors, .showPackageContents = true });
+    const TMRect r = *Treemap::rect(package, root, { 0, 0, 90, 60 }, false);
     int differing = 0;
     for (int row = int(std::ceil(r.y0 - 0.5)); row < int(std::ceil(r.y1 - 0.5)); ++row)
         for (int col = int(std::ceil(r.x0 - 0.5)); col < int(std::ceil(r.x1 - 0.5)); ++col) {
@@ -165,17 +173,17 @@ TEST(Renderer, AHundredThousandLevelChainNeedsNoDeepStack)
     FileNode* chain = t.chain(kDepth, 1 << 20);
     // Its ridges pile up so steeply that the right edge faces away from the light: only
     // the ambient term is left there.
-    const QImage alone = render({.colors = kColors}, chain, 13, 9);
-    for (const auto& [col, row] : {std::pair{0, 0}, {11, 5}, {12, 5}})
-        EXPECT_EQ(word(alone, col, row), chainPixel({0, 0, 13, 9}, kDepth, col, row)) << col;
+    const QImage alone = render({ .colors = kColors }, chain, 13, 9);
+    for (const auto& [col, row] : { std::pair { 0, 0 }, { 11, 5 }, { 12, 5 } })
+        EXPECT_EQ(word(alone, col, row), chainPixel({ 0, 0, 13, 9 }, kDepth, col, row)) << col;
     // Beside 300 files the job list overflows at once: one job draws the whole chain.
     std::vector<FileNode*> children(300, nullptr);
     for (FileNode*& child : children)
         child = t.file("f", 1 << 12, 6);
     children.push_back(chain);
     FileNode* root = t.folder("r", children);
-    const TMRect cr = *Treemap::rect(chain, root, {0, 0, 400, 300}, false);
-    const QImage image = render({.colors = kColors}, root, 400, 300);
+    const TMRect cr = *Treemap::rect(chain, root, { 0, 0, 400, 300 }, false);
+    const QImage image = render({ .colors = kColors }, root, 400, 300);
     const int col = int(std::ceil(cr.x0 - 0.5)) + 1, row = int(std::ceil(cr.y0 - 0.5)) + 1;
     EXPECT_EQ(word(image, col, row), chainPixel(cr, kDepth + 1, col, row));
 }
@@ -188,10 +196,10 @@ TEST(Renderer, AllCoresAndOneCorePaintTheSameImage)
     for (FileNode*& part : parts)
         part = t.random(rng, 4, 14);
     FileNode* root = t.folder("r", parts);
-    const TreemapRenderer renderer{.colors = kColors};
-    const QImage all = renderer.render(root, 300, 200, CancelToken{});
+    const TreemapRenderer renderer { .colors = kColors };
+    const QImage all = renderer.render(root, 300, 200, CancelToken {});
     ASSERT_FALSE(all.isNull());
-    EXPECT_TRUE(all == renderer.render(root, 300, 200, CancelToken{}, 0));
+    EXPECT_TRUE(all == renderer.render(root, 300, 200, CancelToken {}, 0));
 }
 
 // A folder of `fanOut` folders, `levels` deep, with `fanOut` files at the bottom.
@@ -211,14 +219,14 @@ TEST(RenderJobs, TheTreeIsCutBreadthFirstUntilMoreThan255Jobs)
         jobs = count;
         Dispatch::parallelFor(count, body);
     };
-    const TreemapRenderer renderer{.colors = kColors};
+    const TreemapRenderer renderer { .colors = kColors };
     // 10, then 100, then 1000 jobs: the limit is tested before a pass, not during it.
-    EXPECT_FALSE(renderer.render(uniformTree(t, 3, 10), 400, 400, CancelToken{}, countJobs).isNull());
+    EXPECT_FALSE(renderer.render(uniformTree(t, 3, 10), 400, 400, CancelToken {}, countJobs).isNull());
     EXPECT_EQ(jobs, 1000u);
-    EXPECT_FALSE(renderer.render(t.file("f", 5, 5), 40, 40, CancelToken{}, countJobs).isNull());
+    EXPECT_FALSE(renderer.render(t.file("f", 5, 5), 40, 40, CancelToken {}, countJobs).isNull());
     EXPECT_EQ(jobs, 1u);
     // Children covering no pixel centre get no job.
-    EXPECT_FALSE(renderer.render(uniformTree(t, 2, 30), 10, 10, CancelToken{}, countJobs).isNull());
+    EXPECT_FALSE(renderer.render(uniformTree(t, 2, 30), 10, 10, CancelToken {}, countJobs).isNull());
     EXPECT_LE(jobs, 100u);
 }
 
@@ -226,7 +234,7 @@ TEST(RenderJobs, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
 {
     TestTree t;
     FileNode* root = uniformTree(t, 3, 9);
-    const TreemapRenderer renderer{.colors = kColors};
+    const TreemapRenderer renderer { .colors = kColors };
     CancelToken early;
     early.cancel();
     bool ran = false;

@@ -27,14 +27,14 @@ std::uint32_t ReferencePixel::shade(RGB c, double gx, double gy)
         intensity = t < 0 ? 0.13 : t + 0.13;
     }
     const double gain = 1.4666666666666668;
-    return 0xFF000000u | toChannel(c.r * 255 * gain * intensity) << 16 | toChannel(c.g * 255 * gain * intensity) << 8
-        | toChannel(c.b * 255 * gain * intensity);
+    return 0xFF000000u | toChannel(c.r * 255 * gain * intensity) << 16
+        | toChannel(c.g * 255 * gain * intensity) << 8 | toChannel(c.b * 255 * gain * intensity);
 }
 
 std::uint32_t ReferencePixel::at(const FileNode* root, int width, int height, int col, int row) const
 {
     constexpr std::uint32_t grey = 0xFF808080u;
-    const TMRect in{0, 0, double(width), double(height)};
+    const TMRect in { 0, 0, double(width), double(height) };
     const double x = col + 0.5;
     const double y = row + 0.5;
     const FileNode* leaf = Treemap::hitTest(root, in, x, y, showPackageContents);
@@ -61,12 +61,12 @@ std::uint32_t ReferencePixel::at(const FileNode* root, int width, int height, in
         d += (r.y0 + r.y1) * ky;
     }
 
-    RGB base{0.62, 0.62, 0.62};
+    RGB base { 0.62, 0.62, 0.62 };
     if (leaf->kind >= 0 && std::size_t(leaf->kind) < colors.size())
         base = colors[std::size_t(leaf->kind)];
     if (highlightKind && *highlightKind != leaf->kind) {
         const double m = (base.r + base.g + base.b) / 3 * 0.35;
-        base = RGB{m, m, m};
+        base = RGB { m, m, m };
     }
     return shade(base, c + 2 * a * x, d + 2 * b * y);
 }

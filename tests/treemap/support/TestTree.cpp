@@ -5,11 +5,11 @@
 
 FileNode* TestTree::file(std::string_view name, std::int64_t size, std::int32_t kind)
 {
-    return m_arena.make(name, nullptr, size, size, 1, kind, NodeFlags{});
+    return m_arena.make(name, nullptr, size, size, 1, kind, NodeFlags {});
 }
 
-FileNode* TestTree::folder(std::string_view name, const std::vector<FileNode*>& children, NodeFlags extra,
-                           std::int32_t kind)
+FileNode* TestTree::folder(
+    std::string_view name, const std::vector<FileNode*>& children, NodeFlags extra, std::int32_t kind)
 {
     FileNode* node = m_arena.make(name, nullptr, 0, 0, 0, kind, NodeFlags::Directory | extra);
     for (FileNode* child : children) {
@@ -47,13 +47,13 @@ FileNode* TestTree::chain(std::size_t depth, std::int64_t size)
 {
     FileNode* node = file("leaf", size);
     for (std::size_t i = 0; i < depth; ++i)
-        node = folder("link", {node});
+        node = folder("link", { node });
     return node;
 }
 
 std::vector<FileNode*> allNodes(FileNode* root)
 {
-    std::vector<FileNode*> out{root};
+    std::vector<FileNode*> out { root };
     for (std::size_t i = 0; i < out.size(); ++i)
         out.insert(out.end(), out[i]->children().begin(), out[i]->children().end());
     return out;

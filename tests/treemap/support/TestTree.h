@@ -14,7 +14,7 @@ class TestTree {
 public:
     FileNode* file(std::string_view name, std::int64_t size, std::int32_t kind = 5);
     FileNode* folder(std::string_view name, const std::vector<FileNode*>& children, NodeFlags extra = {},
-                     std::int32_t kind = 2);
+        std::int32_t kind = 2);
     // Uneven fan-out, sizes over seven orders of magnitude, some zero sizes, empty
     // folders and packages (kind 6).
     FileNode* random(std::mt19937_64& rng, int maxDepth, int maxFanOut);
