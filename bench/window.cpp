@@ -7,8 +7,8 @@
 // summary: window: max_stall_ms=S expand_ms=E first_image_ms=F
 //
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
-// with --demo, once the scan is done, a row two levels down is selected and a kind is
-// highlighted.
+// with --demo, once the scan is done, a row two levels down is selected and the second
+// kind is highlighted.
 #include "model/TallyfernDocument.h"
 #include "scan/Scanner.h"
 #include "window/DocumentWindowController.h"
@@ -214,6 +214,8 @@ int show(const std::string& path, bool demo)
                 pick = *folder;
             }
             window->select(pick->hasChildren() ? pick->child(0) : pick);
+            if (window->kindsTable()->model()->rowCount() > 1)
+                window->kindsTable()->selectRow(1);
             window->outlineView()->setFocus();
         });
     }
