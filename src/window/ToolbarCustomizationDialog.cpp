@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -17,7 +18,14 @@ constexpr int kIdentifierRole = Qt::UserRole;
 
 QListWidgetItem* makeItem(const QString& identifier)
 {
-    auto* item = new QListWidgetItem(ToolbarConfiguration::icon(identifier), ToolbarConfiguration::label(identifier));
+    QIcon icon = ToolbarConfiguration::icon(identifier);
+    if (icon.isNull()) {
+        // Spaces have no icon; a blank one keeps their labels in line with the others.
+        QPixmap blank(16, 16);
+        blank.fill(Qt::transparent);
+        icon = QIcon(blank);
+    }
+    auto* item = new QListWidgetItem(icon, ToolbarConfiguration::label(identifier));
     item->setData(kIdentifierRole, identifier);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
     return item;
@@ -88,6 +96,10 @@ ToolbarCustomizationDialog::ToolbarCustomizationDialog(const QStringList& curren
 
     setItems(ToolbarConfiguration::sanitized(current));
     m_available->setCurrentRow(0);
+    // Room for every offered item without scrolling.
+    const int rows = m_available->count() + 1;
+    for (QListWidget* list : {m_available, m_toolbar})
+        list->setMinimumHeight(list->sizeHintForRow(0) * rows + 2 * list->frameWidth());
 }
 
 QStringList ToolbarCustomizationDialog::chosenItems() const
