@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "platform/gui/PreviewPanel.h"
 
+#include "platform/TypeDatabase.h"
+#include "platform/gui/IconProvider.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
@@ -11,7 +14,6 @@
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -42,12 +44,15 @@ std::unique_ptr<QFile> openBytes(const std::string& path)
     return file;
 }
 
-QIcon iconFor(const QMimeType& type, bool directory, const QStyle* style)
+QIcon iconFor(const QMimeType& type, bool directory)
 {
-    const QIcon fallback = style->standardIcon(directory ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-    if (!type.isValid())
-        return fallback;
-    return QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), fallback));
+    ContentType content = directory ? TypeDatabase::folderType() : TypeDatabase::genericDataType();
+    if (type.isValid() && !directory) {
+        content.name = type.name();
+        content.iconName = type.iconName();
+        content.genericIconName = type.genericIconName();
+    }
+    return IconProvider::forType(content);
 }
 
 } // namespace
@@ -252,7 +257,7 @@ void PreviewPanel::showInfo(const PreviewItem& item, Page page)
     const QMimeType type = item.isDirectory ? types.mimeTypeForName(QStringLiteral("inode/directory"))
                                             : types.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(item.path)),
                                                                     QMimeDatabase::MatchExtension);
-    m_infoIcon->setPixmap(iconFor(type, item.isDirectory, style()).pixmap(kIconSide, kIconSide));
+    m_infoIcon->setPixmap(iconFor(type, item.isDirectory).pixmap(kIconSide, kIconSide));
     m_infoName->setText(item.name);
     QStringList details;
     for (const QString& part : {item.kindText, item.sizeText, item.summary})
