@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/CommandActions.h"
 
+#include "window/CommandIcons.h"
 #include "window/DocumentWindowController.h"
 
 #include <QAction>
@@ -17,8 +18,6 @@ struct Spec {
     const char* text;
     const char* iconText; // toolbar label where it differs from the menu text
     const char* tip;
-    const char* themeIcon;
-    const char* fallbackIcon; // shipped with the application
     QList<QKeySequence> keys;
     bool checkable;
 };
@@ -33,55 +32,38 @@ QList<QKeySequence> keys(std::initializer_list<QKeyCombination> combos)
 
 std::vector<Spec> specs()
 {
-    using Qt::Key;
     const auto ctrl = Qt::ControlModifier;
     const auto alt = Qt::AltModifier;
     const auto shift = Qt::ShiftModifier;
     return {
-        {Command::RevealInFileManager, "Reveal in File Manager", nullptr,
-         "Show the selected items in the file manager", "system-file-manager", "folder",
+        {Command::RevealInFileManager, "Reveal in File Manager", nullptr, "Show the selected items in the file manager",
          keys({ctrl | shift | Qt::Key_R}), false},
         {Command::OpenItem, "Open", nullptr, "Open the selected items with their applications",
-         "document-open", "open", keys({ctrl | Qt::Key_Down}), false},
+         keys({ctrl | Qt::Key_Down}), false},
         {Command::CopyPath, "Copy Path", nullptr, "Copy the paths of the selected items",
-         "edit-copy", "copy", keys({ctrl | alt | Qt::Key_C}), false},
-        {Command::Copy, "Copy", nullptr, "Copy the paths of the selected items", "edit-copy", "copy",
-         keys({ctrl | Qt::Key_C}), false},
-        {Command::QuickLook, "Quick Look", nullptr, "Preview the selected items", "view-preview", "eye",
-         keys({ctrl | Qt::Key_Y}), false},
+         keys({ctrl | alt | Qt::Key_C}), false},
+        {Command::Copy, "Copy", nullptr, "Copy the paths of the selected items", keys({ctrl | Qt::Key_C}), false},
+        {Command::QuickLook, "Quick Look", nullptr, "Preview the selected items", keys({ctrl | Qt::Key_Y}), false},
+        // Delete does what Ctrl+Backspace does: both only ever move to the Trash.
         {Command::MoveToTrash, "Move to Trash", nullptr, "Move the selected items to the Trash",
-         "user-trash", "trash", keys({ctrl | Qt::Key_Backspace, QKeyCombination(Qt::Key_Delete)}), false},
-        {Command::ZoomIn, "Zoom In", nullptr, "Show only the selected folder in the treemap", "zoom-in",
-         "zoom-in", keys({ctrl | Qt::Key_Equal}), false},
-        {Command::ZoomOut, "Zoom Out", nullptr, "Show the folder around the one shown", "zoom-out",
-         "zoom-out", keys({ctrl | Qt::Key_Minus}), false},
-        {Command::ZoomToTop, "Zoom to Top", nullptr, "Show the whole scan", "go-top", "zoom-top",
-         keys({ctrl | Qt::Key_0}), false},
-        {Command::CollapseSubfolders, "Collapse All Subfolders", nullptr,
-         "Collapse every folder inside the selected one", "view-list-tree", "collapse",
+         keys({ctrl | Qt::Key_Backspace, QKeyCombination(Qt::Key_Delete)}), false},
+        {Command::ZoomIn, "Zoom In", nullptr, "Show only the selected folder in the treemap",
+         keys({ctrl | Qt::Key_Equal}), false},
+        {Command::ZoomOut, "Zoom Out", nullptr, "Show the folder around the one shown", keys({ctrl | Qt::Key_Minus}),
+         false},
+        {Command::ZoomToTop, "Zoom to Top", nullptr, "Show the whole scan", keys({ctrl | Qt::Key_0}), false},
+        {Command::CollapseSubfolders, "Collapse All Subfolders", nullptr, "Collapse every folder inside the selected one",
          keys({ctrl | alt | Qt::Key_Left}), false},
         {Command::ToggleFreeSpace, "Show Free Space", nullptr, "Show the volume's free space as an item",
-         nullptr, nullptr, keys({ctrl | shift | Qt::Key_F}), true},
+         keys({ctrl | shift | Qt::Key_F}), true},
         {Command::TogglePackageContents, "Show Package Contents", nullptr,
-         "Show what is inside application bundles and other packages", nullptr, nullptr,
-         keys({ctrl | shift | Qt::Key_P}), true},
-        {Command::Rescan, "Rescan Selected Folder", "Rescan", "Scan the selected folder again",
-         "view-refresh", "rescan", keys({ctrl | Qt::Key_R}), false},
-        {Command::RescanAll, "Rescan Everything", nullptr, "Scan the whole folder again", "view-refresh",
-         "rescan", keys({ctrl | alt | Qt::Key_R}), false},
-        {Command::CustomizeToolbar, "Customize Toolbar…", nullptr, "Choose the items of the toolbar",
-         "configure-toolbars", nullptr, {}, false},
+         "Show what is inside application bundles and other packages", keys({ctrl | shift | Qt::Key_P}), true},
+        {Command::Rescan, "Rescan Selected Folder", "Rescan", "Scan the selected folder again", keys({ctrl | Qt::Key_R}),
+         false},
+        {Command::RescanAll, "Rescan Everything", nullptr, "Scan the whole folder again",
+         keys({ctrl | alt | Qt::Key_R}), false},
+        {Command::CustomizeToolbar, "Customize Toolbar…", nullptr, "Choose the items of the toolbar", {}, false},
     };
-}
-
-QIcon iconFor(const Spec& spec)
-{
-    if (!spec.themeIcon)
-        return {};
-    // Icons the application ships live under :/icons when the window resources are linked.
-    const QIcon fallback = spec.fallbackIcon ? QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(spec.fallbackIcon)))
-                                             : QIcon();
-    return QIcon::fromTheme(QLatin1String(spec.themeIcon), fallback);
 }
 
 DocumentWindowController* documentOf(QWidget* window)
@@ -104,7 +86,7 @@ CommandActions::CommandActions(QObject* parent)
             action->setIconText(QString::fromUtf8(spec.iconText));
         action->setStatusTip(QString::fromUtf8(spec.tip));
         action->setToolTip(action->iconText());
-        action->setIcon(iconFor(spec));
+        action->setIcon(CommandIcons::forCommand(spec.command));
         action->setShortcuts(spec.keys);
         action->setCheckable(spec.checkable);
         action->setEnabled(false);
