@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Spec {
+struct Entry {
     ApplicationActions::Id id;
     const char* text;
     QKeySequence key;
@@ -28,7 +28,7 @@ ApplicationActions::ApplicationActions(QObject* parent)
 {
     using Id = ApplicationActions::Id;
     const auto ctrl = Qt::ControlModifier;
-    const Spec specs[] = {
+    const Entry entries[] = {
         {Id::About, "About Tallyfern", {}, "Show the version of Tallyfern"},
         {Id::CheckForUpdates, "Check for Updates…", {}, "Open the page of Tallyfern releases"},
         {Id::Quit, "Quit Tallyfern", QKeySequence(ctrl | Qt::Key_Q), "Close every window and quit"},
@@ -50,12 +50,12 @@ ApplicationActions::ApplicationActions(QObject* parent)
         {Id::Website, "Tallyfern Website", {}, "Open the website of Tallyfern"},
         {Id::Privacy, "Privacy Policy", {}, "Open the privacy policy"},
     };
-    for (const Spec& spec : specs) {
-        auto* action = new QAction(QString::fromUtf8(spec.text), this);
-        action->setShortcut(spec.key);
-        if (spec.tip)
-            action->setStatusTip(QString::fromUtf8(spec.tip));
-        m_actions[std::size_t(spec.id)] = action;
+    for (const Entry& entry : entries) {
+        auto* action = new QAction(QString::fromUtf8(entry.text), this);
+        action->setShortcut(entry.key);
+        if (entry.tip)
+            action->setStatusTip(QString::fromUtf8(entry.tip));
+        m_actions[std::size_t(entry.id)] = action;
     }
     // Quit works from every window, even one without this menu bar (a dialog).
     action(Id::Quit)->setShortcutContext(Qt::ApplicationShortcut);

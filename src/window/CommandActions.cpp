@@ -13,7 +13,7 @@
 
 namespace {
 
-struct Spec {
+struct Entry {
     Command command;
     const char* text;
     const char* iconText; // toolbar label where it differs from the menu text
@@ -30,7 +30,7 @@ QList<QKeySequence> keys(std::initializer_list<QKeyCombination> combos)
     return out;
 }
 
-std::vector<Spec> specs()
+std::vector<Entry> entries()
 {
     const auto ctrl = Qt::ControlModifier;
     const auto alt = Qt::AltModifier;
@@ -80,17 +80,17 @@ DocumentWindowController* documentOf(QWidget* window)
 CommandActions::CommandActions(QObject* parent)
     : QObject(parent)
 {
-    for (const Spec& spec : specs()) {
-        auto* action = new QAction(QString::fromUtf8(spec.text), this);
-        if (spec.iconText)
-            action->setIconText(QString::fromUtf8(spec.iconText));
-        action->setStatusTip(QString::fromUtf8(spec.tip));
+    for (const Entry& entry : entries()) {
+        auto* action = new QAction(QString::fromUtf8(entry.text), this);
+        if (entry.iconText)
+            action->setIconText(QString::fromUtf8(entry.iconText));
+        action->setStatusTip(QString::fromUtf8(entry.tip));
         action->setToolTip(action->iconText());
-        action->setIcon(CommandIcons::forCommand(spec.command));
-        action->setShortcuts(spec.keys);
-        action->setCheckable(spec.checkable);
+        action->setIcon(CommandIcons::forCommand(entry.command));
+        action->setShortcuts(entry.keys);
+        action->setCheckable(entry.checkable);
         action->setEnabled(false);
-        const Command command = spec.command;
+        const Command command = entry.command;
         connect(action, &QAction::triggered, this, [this, command] { trigger(command); });
         m_actions[std::size_t(command)] = action;
     }
