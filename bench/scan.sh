@@ -15,29 +15,39 @@ command -v gdu >/dev/null || { echo "scan: gdu is missing (Debian package gdu)" 
 
 now_ns() { date +%s%N; }
 
-# Median wall time in seconds of RUNS runs of the command.
-median_seconds() {
-  local times=() i start end
-  for ((i = 0; i < RUNS; i++)); do
-    start=$(now_ns)
-    "$@" >/dev/null 2>&1
-    end=$(now_ns)
-    times+=("$(( (end - start) / 1000 ))")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'
+# Microseconds of one run of the command.
+run_us() {
+  local start end
+  start=$(now_ns)
+  "$@" >/dev/null 2>&1 || true
+  end=$(now_ns)
+  echo $(( (end - start) / 1000 ))
 }
 
+median_seconds() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'; }
+
 # Warm the cache (and the dentry and inode caches) with every program once.
-"$APP" --scan "$target" >/dev/null
+line=$("$APP" --scan "$target")
 du -sx "$target" >/dev/null 2>&1 || true
 gdu -n -x -p "$target" >/dev/null 2>&1 || true
-
-line=$("$APP" --scan "$target")
 files=$(sed -n 's/^files=\([0-9]*\) .*/\1/p' <<<"$line")
 
-app=$(median_seconds "$APP" --scan "$target")
-du_s=$(median_seconds du -sx "$target")
-gdu_s=$(median_seconds gdu -n -x -p "$target")
+# Rounds of one run each, so that the three see the same load from anything else
+# running on the machine.
+app_t=() du_t=() gdu_t=()
+for ((i = 0; i < RUNS; i++)); do
+  app_t+=("$(run_us "$APP" --scan "$target")")
+  du_t+=("$(run_us du -sx "$target")")
+  gdu_t+=("$(run_us gdu -n -x -p "$target")")
+done
+app=$(median_seconds "${app_t[@]}")
+du_s=$(median_seconds "${du_t[@]}")
+gdu_s=$(median_seconds "${gdu_t[@]}")
+# The same ratios taken round by round, which load from elsewhere disturbs less.
+round_ratio() { local -n num=$1 den=$2; local k; for ((k = 0; k < RUNS; k++)); do echo "${num[k]} ${den[k]}"; done |
+  awk '{ print $1 / $2 }' | sort -g | awk '{ a[NR] = $1 } END { printf "%.2f", a[int((NR + 1) / 2)] }'; }
+du_round=$(round_ratio app_t du_t)
+gdu_round=$(round_ratio app_t gdu_t)
 
 peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
 rss=$(peak_kb "$APP" --scan "$target")
@@ -48,6 +58,7 @@ rmdir "$empty"
 echo "tree: $target"
 echo "tallyfern --scan: $line"
 echo "median of $RUNS runs: tallyfern ${app}s  du -sx ${du_s}s  gdu -n -x -p ${gdu_s}s"
+echo "median of the per-round ratios: vs du $du_round, vs gdu $gdu_round"
 awk -v a="$app" -v d="$du_s" -v g="$gdu_s" -v r="$rss" -v b="$base" -v f="$files" 'BEGIN {
   if (f < 1) f = 1
   printf "peak RSS of tallyfern --scan: %.1f MiB (an empty folder: %.1f MiB), per non-folder entry %.1f bytes (%.1f without the empty-folder baseline)\n",
