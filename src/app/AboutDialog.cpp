@@ -38,12 +38,13 @@ AboutDialog::AboutDialog(QWidget* parent)
     m_version->setAlignment(Qt::AlignCenter);
     m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    const QString secondary = CellPaint::secondaryColor(palette().color(QPalette::WindowText)).name(QColor::HexArgb);
+    const QString secondary
+        = CellPaint::secondaryColor(palette().color(QPalette::WindowText)).name(QColor::HexArgb);
     m_credits = new QLabel(this);
     m_credits->setTextFormat(Qt::RichText);
     m_credits->setText(QStringLiteral("<a href=\"%1\" style=\"color:%2\">%3</a>")
                            .arg(Links::website().toString(QUrl::FullyEncoded), secondary,
-                                Links::website().host().toHtmlEscaped()));
+                               Links::website().host().toHtmlEscaped()));
     m_credits->setFont(CellPaint::uiFont(11));
     m_credits->setAlignment(Qt::AlignCenter);
     m_credits->setOpenExternalLinks(true);
@@ -59,5 +60,4 @@ AboutDialog::AboutDialog(QWidget* parent)
     layout->addSpacing(10);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
 }

@@ -23,7 +23,7 @@ static void initAppResources()
 }
 
 AppDelegate::AppDelegate()
-    : AppDelegate(Environment{})
+    : AppDelegate(Environment {})
 {
 }
 
@@ -51,7 +51,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     m_quitting = true;
-    for (auto* list : {&m_documents, &m_closed}) {
+    for (auto* list : { &m_documents, &m_closed }) {
         for (const QPointer<DocumentWindowController>& document : *list) {
             if (document) {
                 document->onClose = nullptr;
@@ -89,8 +89,9 @@ void AppDelegate::showVolumes()
                 self->openDocument(path);
         };
         connect(m_volumesController.get(), &VolumesWindowController::openFolderRequested, this,
-                &AppDelegate::openFolder);
-        connect(m_volumesController.get(), &VolumesWindowController::closed, this, &AppDelegate::volumesClosed);
+            &AppDelegate::openFolder);
+        connect(
+            m_volumesController.get(), &VolumesWindowController::closed, this, &AppDelegate::volumesClosed);
     } else {
         m_volumesController->reload();
     }
@@ -190,8 +191,8 @@ std::optional<std::vector<std::string>> AppDelegate::runOpenPanel()
 
 void AppDelegate::openFolder()
 {
-    const std::optional<std::vector<std::string>> chosen =
-        m_environment.chooseFolders ? m_environment.chooseFolders() : runOpenPanel();
+    const std::optional<std::vector<std::string>> chosen
+        = m_environment.chooseFolders ? m_environment.chooseFolders() : runOpenPanel();
     if (!chosen)
         return;
     for (const std::string& path : *chosen)
@@ -228,7 +229,7 @@ void AppDelegate::showShortcuts()
 {
     if (!m_shortcuts) {
         m_shortcuts = new QMessageBox(QMessageBox::Information, QStringLiteral("Tallyfern"),
-                                      QStringLiteral("Tallyfern Shortcuts"), QMessageBox::Ok);
+            QStringLiteral("Tallyfern Shortcuts"), QMessageBox::Ok);
         m_shortcuts->setInformativeText(shortcutsText());
         // The message reads as the heading of the alert.
         if (auto* heading = m_shortcuts->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {

@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QKeySequence>
 #include <QMainWindow>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -29,26 +29,27 @@ ApplicationActions::ApplicationActions(QObject* parent)
     using Id = ApplicationActions::Id;
     const auto ctrl = Qt::ControlModifier;
     const Entry entries[] = {
-        {Id::About, "About Tallyfern", {}, "Show the version of Tallyfern"},
-        {Id::CheckForUpdates, "Check for Updates…", {}, "Open the page of Tallyfern releases"},
-        {Id::Quit, "Quit Tallyfern", QKeySequence(ctrl | Qt::Key_Q), "Close every window and quit"},
-        {Id::NewScan, "New Scan…", QKeySequence(ctrl | Qt::Key_N), "Choose a volume to scan"},
-        {Id::OpenFolder, "Open Folder…", QKeySequence(ctrl | Qt::Key_O), "Choose folders to scan"},
-        {Id::Close, "Close", QKeySequence(ctrl | Qt::Key_W), "Close this window"},
-        {Id::Undo, "Undo", QKeySequence(ctrl | Qt::Key_Z), nullptr},
-        {Id::Redo, "Redo", QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr},
-        {Id::Cut, "Cut", QKeySequence(ctrl | Qt::Key_X), nullptr},
-        {Id::Paste, "Paste", QKeySequence(ctrl | Qt::Key_V), nullptr},
-        {Id::SelectAll, "Select All", QKeySequence(ctrl | Qt::Key_A), "Select every row of the outline"},
-        {Id::FullScreen, "Enter Full Screen", QKeySequence(Qt::Key_F11), "Fill the screen with this window"},
-        {Id::Minimize, "Minimize", QKeySequence(ctrl | Qt::Key_M), "Minimize this window"},
-        {Id::Zoom, "Zoom", {}, "Enlarge this window, or give it back its size"},
-        {Id::BringAllToFront, "Bring All to Front", {}, "Raise every Tallyfern window"},
-        {Id::Help, "Tallyfern Help", QKeySequence(Qt::Key_F1), "Open the support pages"},
-        {Id::Shortcuts, "Keyboard Shortcuts", {}, "Show the keyboard shortcuts"},
-        {Id::SendFeedback, "Send Feedback…", {}, "Write to the makers of Tallyfern"},
-        {Id::Website, "Tallyfern Website", {}, "Open the website of Tallyfern"},
-        {Id::Privacy, "Privacy Policy", {}, "Open the privacy policy"},
+        { Id::About, "About Tallyfern", {}, "Show the version of Tallyfern" },
+        { Id::CheckForUpdates, "Check for Updates…", {}, "Open the page of Tallyfern releases" },
+        { Id::Quit, "Quit Tallyfern", QKeySequence(ctrl | Qt::Key_Q), "Close every window and quit" },
+        { Id::NewScan, "New Scan…", QKeySequence(ctrl | Qt::Key_N), "Choose a volume to scan" },
+        { Id::OpenFolder, "Open Folder…", QKeySequence(ctrl | Qt::Key_O), "Choose folders to scan" },
+        { Id::Close, "Close", QKeySequence(ctrl | Qt::Key_W), "Close this window" },
+        { Id::Undo, "Undo", QKeySequence(ctrl | Qt::Key_Z), nullptr },
+        { Id::Redo, "Redo", QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr },
+        { Id::Cut, "Cut", QKeySequence(ctrl | Qt::Key_X), nullptr },
+        { Id::Paste, "Paste", QKeySequence(ctrl | Qt::Key_V), nullptr },
+        { Id::SelectAll, "Select All", QKeySequence(ctrl | Qt::Key_A), "Select every row of the outline" },
+        { Id::FullScreen, "Enter Full Screen", QKeySequence(Qt::Key_F11),
+            "Fill the screen with this window" },
+        { Id::Minimize, "Minimize", QKeySequence(ctrl | Qt::Key_M), "Minimize this window" },
+        { Id::Zoom, "Zoom", {}, "Enlarge this window, or give it back its size" },
+        { Id::BringAllToFront, "Bring All to Front", {}, "Raise every Tallyfern window" },
+        { Id::Help, "Tallyfern Help", QKeySequence(Qt::Key_F1), "Open the support pages" },
+        { Id::Shortcuts, "Keyboard Shortcuts", {}, "Show the keyboard shortcuts" },
+        { Id::SendFeedback, "Send Feedback…", {}, "Write to the makers of Tallyfern" },
+        { Id::Website, "Tallyfern Website", {}, "Open the website of Tallyfern" },
+        { Id::Privacy, "Privacy Policy", {}, "Open the privacy policy" },
     };
     for (const Entry& entry : entries) {
         auto* action = new QAction(QString::fromUtf8(entry.text), this);
@@ -63,7 +64,7 @@ ApplicationActions::ApplicationActions(QObject* parent)
     action(Id::Quit)->setMenuRole(QAction::QuitRole);
 
     // Nothing in Tallyfern answers these; they stay for the habit of the keys.
-    for (const Id id : {Id::Undo, Id::Redo, Id::Cut, Id::Paste})
+    for (const Id id : { Id::Undo, Id::Redo, Id::Cut, Id::Paste })
         action(id)->setEnabled(false);
 
     connect(action(Id::Close), &QAction::triggered, this, [] {
@@ -115,12 +116,14 @@ void ApplicationActions::refresh()
     action(Id::Close)->setEnabled(activeWindow() != nullptr);
     // Sizing commands are for the chooser and document windows, not for dialogs.
     QWidget* window = activeMainWindow();
-    for (const Id id : {Id::Minimize, Id::Zoom, Id::FullScreen})
+    for (const Id id : { Id::Minimize, Id::Zoom, Id::FullScreen })
         action(id)->setEnabled(window != nullptr);
-    action(Id::FullScreen)->setText(window && window->isFullScreen() ? QStringLiteral("Exit Full Screen")
-                                                                      : QStringLiteral("Enter Full Screen"));
+    action(Id::FullScreen)
+        ->setText(window && window->isFullScreen() ? QStringLiteral("Exit Full Screen")
+                                                   : QStringLiteral("Enter Full Screen"));
     auto* document = qobject_cast<DocumentWindowController*>(window);
-    action(Id::SelectAll)->setEnabled(document && document->canPerform(std::nullopt) && document->outlineView());
+    action(Id::SelectAll)
+        ->setEnabled(document && document->canPerform(std::nullopt) && document->outlineView());
 }
 
 void ApplicationActions::selectAll()

@@ -54,5 +54,5 @@ private:
     static QWidget* activeMainWindow();
     void selectAll();
 
-    std::array<QAction*, kCount> m_actions{};
+    std::array<QAction*, kCount> m_actions {};
 };

@@ -12,8 +12,8 @@ namespace LaunchArguments {
 // `arguments` without the program name, after the toolkit took its own options out.
 // Each folder is made absolute against `workingFolder` and resolved where it exists;
 // names stay bytes. Options (a leading dash) are skipped, except after "--".
-[[nodiscard]] std::vector<std::string> folders(const std::vector<std::string>& arguments,
-                                               const std::string& workingFolder);
+[[nodiscard]] std::vector<std::string> folders(
+    const std::vector<std::string>& arguments, const std::string& workingFolder);
 
 // The local path of a file:// URL, percent-escapes decoded to bytes; empty when the
 // text is not a local file URL.

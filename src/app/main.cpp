@@ -41,8 +41,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppDelegate delegate;
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tallyfern.Tallyfern"),
-                                                 QIcon(QStringLiteral(":/tallyfern/tallyfern.svg"))));
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("org.tallyfern.Tallyfern"), QIcon(QStringLiteral(":/tallyfern/tallyfern.svg"))));
 
     // argv after QApplication took its own options out; raw bytes, so that names that
     // are not UTF-8 reach the scanner intact.

@@ -14,5 +14,5 @@ struct Volume {
     QString name;
     QIcon icon;
     std::optional<std::int64_t> total; // capacity in bytes
-    std::optional<std::int64_t> free;  // what the user may still write
+    std::optional<std::int64_t> free; // what the user may still write
 };

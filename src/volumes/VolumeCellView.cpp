@@ -26,15 +26,16 @@ VolumeCellView::Row VolumeCellView::configure(const Volume& volume)
         const std::int64_t used = total - free;
         row.showsBar = true;
         row.fraction = double(used) / double(total);
-        row.detail = Fmt::bytes(used) + QStringLiteral(" used · ") + Fmt::bytes(free) + QStringLiteral(" free of ")
-            + Fmt::bytes(total);
+        row.detail = Fmt::bytes(used) + QStringLiteral(" used · ") + Fmt::bytes(free)
+            + QStringLiteral(" free of ") + Fmt::bytes(total);
     } else {
         row.detail = DisplayName::decode(volume.path);
     }
     return row;
 }
 
-VolumeCellView::Layout VolumeCellView::layout(const QRect& rect, bool showsBar, int nameHeight, int detailHeight)
+VolumeCellView::Layout VolumeCellView::layout(
+    const QRect& rect, bool showsBar, int nameHeight, int detailHeight)
 {
     Layout out;
     out.icon = QRect(rect.left() + 6, rect.top() + (rect.height() - 36) / 2, 36, 36);
@@ -48,7 +49,8 @@ VolumeCellView::Layout VolumeCellView::layout(const QRect& rect, bool showsBar, 
     return out;
 }
 
-void VolumeCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void VolumeCellView::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
@@ -66,11 +68,12 @@ void VolumeCellView::paint(QPainter* painter, const QStyleOptionViewItem& option
     const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
     icon.paint(painter, parts.icon);
 
-    const QColor text = emphasized ? opt.palette.color(QPalette::HighlightedText) : opt.palette.color(QPalette::Text);
+    const QColor text
+        = emphasized ? opt.palette.color(QPalette::HighlightedText) : opt.palette.color(QPalette::Text);
     painter->setFont(nameFont);
     painter->setPen(text);
     painter->drawText(parts.name, Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, parts.name.width()));
+        nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, parts.name.width()));
 
     if (showsBar) {
         QStyleOptionViewItem barOption = opt;
@@ -81,7 +84,7 @@ void VolumeCellView::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->setFont(detailFont);
     painter->setPen(emphasized ? text : CellPaint::secondaryColor(text));
     painter->drawText(parts.detail, Qt::AlignLeft | Qt::AlignVCenter,
-                      detailMetrics.elidedText(index.data(DetailRole).toString(), Qt::ElideMiddle, parts.detail.width()));
+        detailMetrics.elidedText(index.data(DetailRole).toString(), Qt::ElideMiddle, parts.detail.width()));
     painter->restore();
 }
 

@@ -38,7 +38,8 @@ namespace {
 
 QIcon themed(const char* name)
 {
-    return QIcon::fromTheme(QLatin1String(name), QIcon(QStringLiteral(":/volumes/%1.svg").arg(QLatin1String(name))));
+    return QIcon::fromTheme(
+        QLatin1String(name), QIcon(QStringLiteral(":/volumes/%1.svg").arg(QLatin1String(name))));
 }
 
 QIcon iconFor(VolumeList::Kind kind)
@@ -66,15 +67,16 @@ QString bannerText()
     QString system = QSysInfo::prettyProductName();
     if (system.isEmpty())
         system = QStringLiteral("the system");
-    return QStringLiteral("For a complete scan, allow Tallyfern Full Disk Access. Without it, %1 hides some folders "
-                          "(Mail, Messages, Safari, other apps’ data) and they show up as Other Space.")
+    return QStringLiteral(
+        "For a complete scan, allow Tallyfern Full Disk Access. Without it, %1 hides some folders "
+        "(Mail, Messages, Safari, other apps’ data) and they show up as Other Space.")
         .arg(system);
 }
 
 } // namespace
 
 VolumesWindowController::VolumesWindowController()
-    : VolumesWindowController(Sources{})
+    : VolumesWindowController(Sources {})
 {
 }
 
@@ -122,7 +124,8 @@ void VolumesWindowController::buildContents()
     // The title bar has no room for a subtitle, so it heads the contents.
     m_subtitle = new QLabel(QStringLiteral("Choose a volume or folder to scan"), content);
     QPalette subtitlePalette = m_subtitle->palette();
-    subtitlePalette.setColor(QPalette::WindowText, CellPaint::secondaryColor(palette().color(QPalette::WindowText)));
+    subtitlePalette.setColor(
+        QPalette::WindowText, CellPaint::secondaryColor(palette().color(QPalette::WindowText)));
     m_subtitle->setPalette(subtitlePalette);
     m_subtitle->setFont(CellPaint::uiFont(12));
     m_subtitle->setContentsMargins(16, 10, 16, 0);
@@ -165,7 +168,7 @@ void VolumesWindowController::buildContents()
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_table, &QListWidget::doubleClicked, this,
-            [this](const QModelIndex& index) { scanSelected(index.row()); });
+        [this](const QModelIndex& index) { scanSelected(index.row()); });
 
     stack->addWidget(m_accessBanner);
     stack->addWidget(m_table, 1);
@@ -183,7 +186,7 @@ void VolumesWindowController::buildContents()
     buttons->addWidget(m_scanButton);
 
     // Return scans, as the default button of the window does.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    for (const auto key : { Qt::Key_Return, Qt::Key_Enter }) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
         connect(shortcut, &QShortcut::activated, this, [this] { scanSelected(); });
     }

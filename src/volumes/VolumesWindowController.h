@@ -64,7 +64,7 @@ public:
 
 signals:
     void openFolderRequested(); // the "Open Folder…" button
-    void closed();              // the user closed the window (it is hidden, not destroyed)
+    void closed(); // the user closed the window (it is hidden, not destroyed)
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -39,6 +39,6 @@ public:
 private:
     void trigger(Command command);
 
-    std::array<QAction*, kCount> m_actions{};
+    std::array<QAction*, kCount> m_actions {};
     std::function<DocumentWindowController*()> m_lookup;
 };

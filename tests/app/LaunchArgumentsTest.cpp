@@ -38,19 +38,20 @@ TEST(LaunchArguments, FileUrlsDecodeToBytes)
     EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///home/ann/My%20Files"), "/home/ann/My Files");
     EXPECT_EQ(LaunchArguments::pathOfFileUrl("file://localhost/tmp/x"), "/tmp/x");
     EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/caf%E9"), "/tmp/caf\xe9");
-    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/100%"), "/tmp/100%");     // stray percent kept
-    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%2"), "/tmp/a%2");       // cut escape kept
-    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%0Ab"), "/tmp/a\nb");     // newline in a name
+    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/100%"), "/tmp/100%"); // stray percent kept
+    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%2"), "/tmp/a%2"); // cut escape kept
+    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%0Ab"), "/tmp/a\nb"); // newline in a name
     EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/q?x=1#f"), "/tmp/q");
-    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file://server/share"), "");            // not local
-    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%00b"), "");              // NUL cannot be a name
+    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file://server/share"), ""); // not local
+    EXPECT_EQ(LaunchArguments::pathOfFileUrl("file:///tmp/a%00b"), ""); // NUL cannot be a name
     EXPECT_EQ(LaunchArguments::pathOfFileUrl("https://example.org/x"), "");
 }
 
 TEST_F(LaunchArgumentsFolders, PathsAndUrlsBecomeAbsoluteResolvedFoldersInOrder)
 {
     const auto folders = LaunchArguments::folders(
-        {"a b", "file://" + m_root + "/real", m_root + "/link/", "./caf\xe9", m_root + "/missing/../real"}, m_root);
+        { "a b", "file://" + m_root + "/real", m_root + "/link/", "./caf\xe9", m_root + "/missing/../real" },
+        m_root);
     ASSERT_EQ(folders.size(), 5u);
     EXPECT_EQ(folders[0], m_root + "/a b");
     EXPECT_EQ(folders[1], m_root + "/real");
@@ -61,11 +62,12 @@ TEST_F(LaunchArgumentsFolders, PathsAndUrlsBecomeAbsoluteResolvedFoldersInOrder)
 
 TEST_F(LaunchArgumentsFolders, OptionsAreSkippedUntilDoubleDash)
 {
-    const auto folders = LaunchArguments::folders({"--verbose", "", "-x", "real", "--", "-odd", "file://host/x"}, m_root);
+    const auto folders
+        = LaunchArguments::folders({ "--verbose", "", "-x", "real", "--", "-odd", "file://host/x" }, m_root);
     ASSERT_EQ(folders.size(), 2u);
     EXPECT_EQ(folders[0], m_root + "/real");
     EXPECT_EQ(folders[1], m_root + "/-odd"); // after "--" a dash is a name; a remote URL is refused
     EXPECT_TRUE(LaunchArguments::folders({}, m_root).empty());
     // A folder that does not exist is still handed on: the window reports what it finds.
-    EXPECT_EQ(LaunchArguments::folders({"/no/such/folder"}, m_root).front(), "/no/such/folder");
+    EXPECT_EQ(LaunchArguments::folders({ "/no/such/folder" }, m_root).front(), "/no/such/folder");
 }

@@ -36,7 +36,8 @@ TEST(Links, FeedbackMailHasSubjectAndBodyWithThreeLeadingLineFeeds)
 
     const QString body = queryValue(url, QStringLiteral("body"));
     EXPECT_EQ(body, Links::feedbackBody(Links::appVersion()));
-    EXPECT_TRUE(body.startsWith(QStringLiteral("\n\n\n\u2014\nTallyfern ") + Links::appVersion() + QLatin1Char('\n')));
+    EXPECT_TRUE(body.startsWith(
+        QStringLiteral("\n\n\n\u2014\nTallyfern ") + Links::appVersion() + QLatin1Char('\n')));
     EXPECT_TRUE(body.contains(QSysInfo::prettyProductName()));
     EXPECT_TRUE(body.endsWith(QStringLiteral(" \u00B7 ") + QSysInfo::currentCpuArchitecture()));
     // Query items come in the order subject, body.
@@ -59,11 +60,11 @@ TEST(Links, ReservedCharactersInTheBodyDoNotSplitTheQuery)
 
 TEST(Links, ConfiguredLinksAreHttpsPagesOfTheWebsite)
 {
-    for (const QUrl* url : {&Links::website(), &Links::support(), &Links::privacy(), &Links::releases()}) {
+    for (const QUrl* url : { &Links::website(), &Links::support(), &Links::privacy(), &Links::releases() }) {
         EXPECT_EQ(url->scheme(), QStringLiteral("https"));
         EXPECT_EQ(url->host(), Links::website().host());
     }
     EXPECT_NE(Links::support(), Links::privacy());
     EXPECT_EQ(Links::fullDiskAccessSettings().toString(),
-              QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"));
+        QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles"));
 }

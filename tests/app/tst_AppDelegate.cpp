@@ -53,10 +53,10 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        delegate.open({fixture.folder("b"), fixture.folder("a")});
+        delegate.open({ fixture.folder("b"), fixture.folder("a") });
         delegate.applicationDidFinishLaunching();
         QVERIFY(delegate.launchedWithFiles());
-        QCOMPARE(paths(delegate), std::vector<std::string>({fixture.folder("b"), fixture.folder("a")}));
+        QCOMPARE(paths(delegate), std::vector<std::string>({ fixture.folder("b"), fixture.folder("a") }));
         QVERIFY(!delegate.volumesController());
         for (DocumentWindowController* document : delegate.documents()) {
             QVERIFY(document->isVisible());
@@ -70,10 +70,11 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        *fixture.panelAnswer = std::vector<std::string>{fixture.folder("c"), fixture.folder("a"), fixture.folder("b")};
+        *fixture.panelAnswer
+            = std::vector<std::string> { fixture.folder("c"), fixture.folder("a"), fixture.folder("b") };
         delegate.applicationActions().action(ApplicationActions::Id::OpenFolder)->trigger();
         QCOMPARE(paths(delegate),
-                 std::vector<std::string>({fixture.folder("c"), fixture.folder("a"), fixture.folder("b")}));
+            std::vector<std::string>({ fixture.folder("c"), fixture.folder("a"), fixture.folder("b") }));
         QVERIFY(!delegate.launchedWithFiles());
 
         // Cancelling the panel opens nothing.
@@ -92,9 +93,9 @@ private slots:
         VolumesWindowController* chooser = delegate.volumesController();
         QVERIFY(QTest::qWaitForWindowActive(chooser));
 
-        *fixture.panelAnswer = std::vector<std::string>{fixture.folder("a")};
+        *fixture.panelAnswer = std::vector<std::string> { fixture.folder("a") };
         QTest::mouseClick(chooser->openFolderButton(), Qt::LeftButton);
-        QCOMPARE(paths(delegate), std::vector<std::string>({fixture.folder("a")}));
+        QCOMPARE(paths(delegate), std::vector<std::string>({ fixture.folder("a") }));
         // Opening a document hides the chooser, which stays for later.
         QVERIFY(!chooser->isVisible());
         QCOMPARE(delegate.volumesController(), chooser);
@@ -109,7 +110,7 @@ private slots:
         // Choosing a row opens it.
         chooser->table()->setCurrentRow(0);
         QTest::mouseClick(chooser->scanButton(), Qt::LeftButton);
-        QCOMPARE(paths(delegate), std::vector<std::string>({fixture.folder("a"), "/"}));
+        QCOMPARE(paths(delegate), std::vector<std::string>({ fixture.folder("a"), "/" }));
         QVERIFY(!chooser->isVisible());
         // Stop the scan of "/" at once: it is not what this test is about.
         delegate.documents().back()->close();
@@ -135,13 +136,13 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        delegate.open({fixture.folder("a"), fixture.folder("b"), fixture.folder("c")});
+        delegate.open({ fixture.folder("a"), fixture.folder("b"), fixture.folder("c") });
         delegate.applicationDidFinishLaunching();
         const std::vector<DocumentWindowController*> opened = delegate.documents();
         QCOMPARE(opened.size(), std::size_t(3));
         QPointer<DocumentWindowController> middle = opened[1];
         QVERIFY(middle->close());
-        QCOMPARE(delegate.documents(), std::vector<DocumentWindowController*>({opened[0], opened[2]}));
+        QCOMPARE(delegate.documents(), std::vector<DocumentWindowController*>({ opened[0], opened[2] }));
         QTRY_VERIFY(middle.isNull()); // its last owner let go
         QVERIFY(opened[0]->isVisible() && opened[2]->isVisible());
         // Windows remain: no chooser comes up.
@@ -153,7 +154,7 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        delegate.open({fixture.folder("a"), fixture.folder("b")});
+        delegate.open({ fixture.folder("a"), fixture.folder("b") });
         delegate.applicationDidFinishLaunching();
         delegate.documents()[0]->close();
         QVERIFY(!delegate.volumesController());
@@ -190,7 +191,7 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        delegate.open({fixture.folder("a"), fixture.folder("b")});
+        delegate.open({ fixture.folder("a"), fixture.folder("b") });
         delegate.applicationDidFinishLaunching();
         QPointer<DocumentWindowController> first = delegate.documents()[0];
         QVERIFY(QTest::qWaitForWindowExposed(first));
@@ -213,8 +214,8 @@ private slots:
         delegate.applicationActions().action(Id::Privacy)->trigger();
         delegate.applicationActions().action(Id::SendFeedback)->trigger();
         delegate.applicationActions().action(Id::CheckForUpdates)->trigger();
-        const std::vector<QUrl> expected = {Links::website(), Links::privacy(), Links::feedbackEmail(),
-                                            Links::releases()};
+        const std::vector<QUrl> expected
+            = { Links::website(), Links::privacy(), Links::feedbackEmail(), Links::releases() };
         QCOMPARE(*fixture.openedUrls, expected);
 
         // F1 in a window opens the support pages.

@@ -6,12 +6,12 @@
 #include "window/DocumentWindowController.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
-#include <QLabel>
 
 namespace {
 
@@ -25,12 +25,12 @@ using Table = QList<QPair<QString, QList<Row>>>;
 
 Row item(const char* title, QList<QKeySequence> keys = {})
 {
-    return {QString::fromUtf8(title), std::move(keys)};
+    return { QString::fromUtf8(title), std::move(keys) };
 }
 
 Row separator()
 {
-    return {QStringLiteral("-"), {}};
+    return { QStringLiteral("-"), {} };
 }
 
 QKeySequence key(QKeyCombination combination)
@@ -44,8 +44,8 @@ Table readBack(const QMenuBar* bar)
     for (QAction* top : bar->actions()) {
         QList<Row> rows;
         for (QAction* action : top->menu()->actions())
-            rows.append(action->isSeparator() ? separator() : Row{action->text(), action->shortcuts()});
-        table.append({top->text(), rows});
+            rows.append(action->isSeparator() ? separator() : Row { action->text(), action->shortcuts() });
+        table.append({ top->text(), rows });
     }
     return table;
 }
@@ -81,30 +81,43 @@ private slots:
         const auto alt = Qt::AltModifier;
         const auto shift = Qt::ShiftModifier;
         const Table expected = {
-            {"Tallyfern", {item("About Tallyfern"), item("Check for Updates…"), separator(),
-                           item("Quit Tallyfern", {key(ctrl | Qt::Key_Q)})}},
-            {"File", {item("New Scan…", {key(ctrl | Qt::Key_N)}), item("Open Folder…", {key(ctrl | Qt::Key_O)}),
-                      separator(), item("Rescan Selected Folder", {key(ctrl | Qt::Key_R)}),
-                      item("Rescan Everything", {key(ctrl | alt | Qt::Key_R)}), separator(),
-                      item("Close", {key(ctrl | Qt::Key_W)})}},
-            {"Edit", {item("Undo", {key(ctrl | Qt::Key_Z)}), item("Redo", {key(ctrl | shift | Qt::Key_Z)}), separator(),
-                      item("Cut", {key(ctrl | Qt::Key_X)}), item("Copy", {key(ctrl | Qt::Key_C)}),
-                      item("Paste", {key(ctrl | Qt::Key_V)}), item("Select All", {key(ctrl | Qt::Key_A)}),
-                      separator(), item("Copy Path", {key(ctrl | alt | Qt::Key_C)})}},
-            {"Item", {item("Open", {key(ctrl | Qt::Key_Down)}),
-                      item("Reveal in File Manager", {key(ctrl | shift | Qt::Key_R)}),
-                      item("Quick Look", {key(ctrl | Qt::Key_Y)}), separator(),
-                      item("Move to Trash", {key(ctrl | Qt::Key_Backspace), key(QKeyCombination(Qt::Key_Delete))})}},
-            {"View", {item("Zoom In", {key(ctrl | Qt::Key_Equal)}), item("Zoom Out", {key(ctrl | Qt::Key_Minus)}),
-                      item("Zoom to Top", {key(ctrl | Qt::Key_0)}),
-                      item("Collapse All Subfolders", {key(ctrl | alt | Qt::Key_Left)}), separator(),
-                      item("Show Free Space", {key(ctrl | shift | Qt::Key_F)}),
-                      item("Show Package Contents", {key(ctrl | shift | Qt::Key_P)}), separator(),
-                      item("Customize Toolbar…"), item("Enter Full Screen", {key(QKeyCombination(Qt::Key_F11))})}},
-            {"Window", {item("Minimize", {key(ctrl | Qt::Key_M)}), item("Zoom"), separator(),
-                        item("Bring All to Front")}},
-            {"Help", {item("Tallyfern Help", {key(QKeyCombination(Qt::Key_F1))}), item("Keyboard Shortcuts"),
-                      separator(), item("Send Feedback…"), item("Tallyfern Website"), item("Privacy Policy")}},
+            { "Tallyfern",
+                { item("About Tallyfern"), item("Check for Updates…"), separator(),
+                    item("Quit Tallyfern", { key(ctrl | Qt::Key_Q) }) } },
+            { "File",
+                { item("New Scan…", { key(ctrl | Qt::Key_N) }),
+                    item("Open Folder…", { key(ctrl | Qt::Key_O) }), separator(),
+                    item("Rescan Selected Folder", { key(ctrl | Qt::Key_R) }),
+                    item("Rescan Everything", { key(ctrl | alt | Qt::Key_R) }), separator(),
+                    item("Close", { key(ctrl | Qt::Key_W) }) } },
+            { "Edit",
+                { item("Undo", { key(ctrl | Qt::Key_Z) }), item("Redo", { key(ctrl | shift | Qt::Key_Z) }),
+                    separator(), item("Cut", { key(ctrl | Qt::Key_X) }),
+                    item("Copy", { key(ctrl | Qt::Key_C) }), item("Paste", { key(ctrl | Qt::Key_V) }),
+                    item("Select All", { key(ctrl | Qt::Key_A) }), separator(),
+                    item("Copy Path", { key(ctrl | alt | Qt::Key_C) }) } },
+            { "Item",
+                { item("Open", { key(ctrl | Qt::Key_Down) }),
+                    item("Reveal in File Manager", { key(ctrl | shift | Qt::Key_R) }),
+                    item("Quick Look", { key(ctrl | Qt::Key_Y) }), separator(),
+                    item("Move to Trash",
+                        { key(ctrl | Qt::Key_Backspace), key(QKeyCombination(Qt::Key_Delete)) }) } },
+            { "View",
+                { item("Zoom In", { key(ctrl | Qt::Key_Equal) }),
+                    item("Zoom Out", { key(ctrl | Qt::Key_Minus) }),
+                    item("Zoom to Top", { key(ctrl | Qt::Key_0) }),
+                    item("Collapse All Subfolders", { key(ctrl | alt | Qt::Key_Left) }), separator(),
+                    item("Show Free Space", { key(ctrl | shift | Qt::Key_F) }),
+                    item("Show Package Contents", { key(ctrl | shift | Qt::Key_P) }), separator(),
+                    item("Customize Toolbar…"),
+                    item("Enter Full Screen", { key(QKeyCombination(Qt::Key_F11)) }) } },
+            { "Window",
+                { item("Minimize", { key(ctrl | Qt::Key_M) }), item("Zoom"), separator(),
+                    item("Bring All to Front") } },
+            { "Help",
+                { item("Tallyfern Help", { key(QKeyCombination(Qt::Key_F1)) }), item("Keyboard Shortcuts"),
+                    separator(), item("Send Feedback…"), item("Tallyfern Website"),
+                    item("Privacy Policy") } },
         };
 
         CommandActions commands;
@@ -149,11 +162,11 @@ private slots:
             emit action->menu()->aboutToShow();
         for (QAction* action : documentActions(commands))
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
-        for (const Id id : {Id::NewScan, Id::OpenFolder, Id::Help, Id::Shortcuts, Id::SendFeedback, Id::Website,
-                            Id::Privacy, Id::About, Id::Quit, Id::Close})
+        for (const Id id : { Id::NewScan, Id::OpenFolder, Id::Help, Id::Shortcuts, Id::SendFeedback,
+                 Id::Website, Id::Privacy, Id::About, Id::Quit, Id::Close })
             QVERIFY(application.action(id)->isEnabled());
         QVERIFY(!application.action(Id::SelectAll)->isEnabled());
-        for (const Id id : {Id::Undo, Id::Redo, Id::Cut, Id::Paste})
+        for (const Id id : { Id::Undo, Id::Redo, Id::Cut, Id::Paste })
             QVERIFY(!application.action(id)->isEnabled());
 
         // A scanning document window: still nothing to act on.
@@ -202,7 +215,7 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
-        delegate.open({fixture.folder("a"), fixture.folder("b")});
+        delegate.open({ fixture.folder("a"), fixture.folder("b") });
         delegate.applicationDidFinishLaunching();
         DocumentWindowController* second = delegate.documents()[1];
         second->activateWindow();
@@ -218,7 +231,7 @@ private slots:
         QTRY_VERIFY(first->isFullScreen());
         delegate.applicationActions().refresh();
         QCOMPARE(delegate.applicationActions().action(ApplicationActions::Id::FullScreen)->text(),
-                 QStringLiteral("Exit Full Screen"));
+            QStringLiteral("Exit Full Screen"));
         QTest::keyClick(first, Qt::Key_F11);
         QTRY_VERIFY(!first->isFullScreen());
 
@@ -240,8 +253,10 @@ private slots:
         QVERIFY(about);
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QCOMPARE(about->versionLabel()->text(), QStringLiteral("Version ") + Links::appVersion());
-        QVERIFY(about->creditsLabel()->text().contains(QStringLiteral("href=\"%1\"").arg(Links::website().toString())));
-        QVERIFY(about->creditsLabel()->text().contains(QStringLiteral(">%1</a>").arg(Links::website().host())));
+        QVERIFY(about->creditsLabel()->text().contains(
+            QStringLiteral("href=\"%1\"").arg(Links::website().toString())));
+        QVERIFY(
+            about->creditsLabel()->text().contains(QStringLiteral(">%1</a>").arg(Links::website().host())));
         QVERIFY(about->creditsLabel()->openExternalLinks());
         // Asking again brings the same box forward.
         delegate.showAbout();
@@ -259,21 +274,22 @@ private slots:
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QCOMPARE(box->text(), QStringLiteral("Tallyfern Shortcuts"));
         QCOMPARE(box->informativeText(),
-                 QStringLiteral("Click a block in the treemap to find it in the list; double-click to drill into its "
-                                "folder. Select a kind in the lower-left table to highlight every file of that kind.\n"
-                                "\n"
-                                "Space — Quick Look\n"
-                                "Ctrl+= / Ctrl+- / Ctrl+0 — zoom in / out / to top\n"
-                                "Ctrl+Alt+← — collapse all subfolders\n"
-                                "Ctrl+Shift+R — reveal in File Manager\n"
-                                "Ctrl+↓ — open\n"
-                                "Ctrl+Backspace — move to Trash\n"
-                                "Ctrl+R — rescan the selected folder"));
+            QStringLiteral(
+                "Click a block in the treemap to find it in the list; double-click to drill into its "
+                "folder. Select a kind in the lower-left table to highlight every file of that kind.\n"
+                "\n"
+                "Space — Quick Look\n"
+                "Ctrl+= / Ctrl+- / Ctrl+0 — zoom in / out / to top\n"
+                "Ctrl+Alt+← — collapse all subfolders\n"
+                "Ctrl+Shift+R — reveal in File Manager\n"
+                "Ctrl+↓ — open\n"
+                "Ctrl+Backspace — move to Trash\n"
+                "Ctrl+R — rescan the selected folder"));
         // Every key the help names is the key of its menu item.
         CommandActions& commands = delegate.commandActions();
         const QString text = box->informativeText();
-        for (const Command command : {Command::ZoomIn, Command::ZoomOut, Command::ZoomToTop, Command::RevealInFileManager,
-                                      Command::Rescan, Command::MoveToTrash}) {
+        for (const Command command : { Command::ZoomIn, Command::ZoomOut, Command::ZoomToTop,
+                 Command::RevealInFileManager, Command::Rescan, Command::MoveToTrash }) {
             const QString native = commands.action(command)->shortcut().toString(QKeySequence::PortableText);
             QVERIFY2(text.contains(native), qPrintable(native));
         }

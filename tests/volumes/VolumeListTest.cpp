@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "platform/gui/FullDiskAccessProbe.h"
 #include "platform/gui/VolumeList.h"
+#include "platform/gui/FullDiskAccessProbe.h"
 #include "volumes/support/MountFixture.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ namespace {
 std::vector<VolumeList::Entry> fixtureVolumes()
 {
     const VolumeList list(MountFixture::kHome, MountFixture::kUser, MountFixture::factsProvider(),
-                          &MountFixture::lastComponent);
+        &MountFixture::lastComponent);
     return list.volumes(MountTable::parse(MountFixture::mountInfo()));
 }
 
@@ -27,8 +27,8 @@ TEST(VolumeList, ShowsWhatAFileManagerShowsInTableOrder)
     // Pseudo and system mounts, boot partitions, snaps, another user's media, mounts in
     // hidden folders, a tmpfs under /mnt and the home folder's own mount are left out;
     // of the two mounts on /mnt/backup only the visible one counts, at its own place.
-    const std::vector<std::string> expected = {"/", "/media/ann/USB STICK", "/home/ann/remote",
-                                               "/run/media/ann/CAMERA", "/mnt/backup", "/media/ann/EMPTY"};
+    const std::vector<std::string> expected = { "/", "/media/ann/USB STICK", "/home/ann/remote",
+        "/run/media/ann/CAMERA", "/mnt/backup", "/media/ann/EMPTY" };
     EXPECT_EQ(points, expected);
 }
 
@@ -65,10 +65,10 @@ TEST(VolumeList, RootIsShownWhateverCarriesItAndEmptyOrBrokenTablesAreHarmless)
     EXPECT_TRUE(list.volumes(MountTable::parse("garbage\n\n12 x\n")).empty());
 
     // A name the platform cannot give falls back to the path.
-    const VolumeList nameless("/home/ann", "ann", MountFixture::factsProvider(),
-                              [](const std::string&) { return QString(); });
+    const VolumeList nameless(
+        "/home/ann", "ann", MountFixture::factsProvider(), [](const std::string&) { return QString(); });
     EXPECT_EQ(nameless.volumes(MountTable::parse("1 0 8:1 / /mnt/x rw - ext4 /dev/sda1 rw\n")).at(0).name,
-              QStringLiteral("/mnt/x"));
+        QStringLiteral("/mnt/x"));
 }
 
 TEST(FullDiskAccessProbe, OnlyAPermissionFailureMeansAccessIsMissing)

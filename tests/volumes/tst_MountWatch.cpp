@@ -34,8 +34,10 @@ private slots:
         m_point = QFile::encodeName(m_dir.path() + QStringLiteral("/disk"));
         QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/disk")));
         // Mounts made here stay in this process's own namespace.
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-            m_why = QStringLiteral("no private mount namespace: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        if (::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            m_why = QStringLiteral("no private mount namespace: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
         if (::mount("tallyfern-test", m_point.constData(), "tmpfs", 0, "size=1m") != 0) {

@@ -80,14 +80,15 @@ private slots:
         QVERIFY(chooser.scanButton()->isDefault());
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
-        QCOMPARE(chooser.table()->visualItemRect(chooser.table()->item(0)).height(), VolumeCellView::kRowHeight);
+        QCOMPARE(
+            chooser.table()->visualItemRect(chooser.table()->item(0)).height(), VolumeCellView::kRowHeight);
     }
 
     void rowsFromTheMountTableWithHomeLast()
     {
         VolumesWindowController chooser(sources());
-        QCOMPARE(names(chooser), QStringList({"Computer", "USB STICK", "remote", "CAMERA", "backup", "EMPTY",
-                                              "Home Folder"}));
+        QCOMPARE(names(chooser),
+            QStringList({ "Computer", "USB STICK", "remote", "CAMERA", "backup", "EMPTY", "Home Folder" }));
         QCOMPARE(chooser.table()->count(), 7);
         QCOMPARE(chooser.volumes().back().path, std::string(MountFixture::kHome));
 
@@ -95,11 +96,12 @@ private slots:
         // A known capacity shows a bar of the used share and the figures.
         QVERIFY(row(0).showsBar);
         QCOMPARE(row(0).fraction, 380.0 / 500.0);
-        QCOMPARE(row(0).detail, Fmt::bytes(380'000'000'000) + " used · " + Fmt::bytes(120'000'000'000) + " free of "
-                                    + Fmt::bytes(500'000'000'000));
+        QCOMPARE(row(0).detail,
+            Fmt::bytes(380'000'000'000) + " used · " + Fmt::bytes(120'000'000'000) + " free of "
+                + Fmt::bytes(500'000'000'000));
         QCOMPARE(chooser.table()->item(0)->data(VolumeCellView::DetailRole).toString(), row(0).detail);
         // No capacity, a capacity of 0 and the home folder show the path instead of a bar.
-        for (const int i : {2, 5, 6}) {
+        for (const int i : { 2, 5, 6 }) {
             QVERIFY(!row(i).showsBar);
             QCOMPARE(row(i).fraction, 0.0);
             QCOMPARE(row(i).detail, QString::fromStdString(chooser.volumes()[std::size_t(i)].path));
@@ -113,7 +115,7 @@ private slots:
     {
         *m_table = "";
         VolumesWindowController chooser(sources());
-        QCOMPARE(names(chooser), QStringList({"Home Folder"}));
+        QCOMPARE(names(chooser), QStringList({ "Home Folder" }));
         QCOMPARE(chooser.table()->currentRow(), 0);
     }
 
@@ -132,7 +134,7 @@ private slots:
         chooser.table()->setCurrentRow(7);
         *m_table = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
         chooser.reload();
-        QCOMPARE(names(chooser), QStringList({"Computer", "Home Folder"}));
+        QCOMPARE(names(chooser), QStringList({ "Computer", "Home Folder" }));
         QCOMPARE(chooser.table()->currentRow(), 0);
         QVERIFY(chooser.table()->item(0)->isSelected());
     }
@@ -195,7 +197,7 @@ private slots:
         QTest::mouseClick(chooser.table()->viewport(), Qt::LeftButton, {}, rowCenter(chooser, 3));
         QVERIFY(opened.empty());
         QTest::mouseDClick(chooser.table()->viewport(), Qt::LeftButton, {}, rowCenter(chooser, 3));
-        QCOMPARE(opened, std::vector<std::string>({"/run/media/ann/CAMERA"}));
+        QCOMPARE(opened, std::vector<std::string>({ "/run/media/ann/CAMERA" }));
 
         chooser.table()->setCurrentRow(1);
         chooser.table()->setFocus();

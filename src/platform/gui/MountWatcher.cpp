@@ -17,8 +17,7 @@ MountWatcher::MountWatcher(QObject* parent, const char* path)
         // Reading the table to its end re-arms the notification on every kernel.
         char buffer[4096];
         ::lseek(m_fd, 0, SEEK_SET);
-        while (::read(m_fd, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(m_fd, buffer, sizeof buffer) > 0) { }
         emit changed();
     });
 }

@@ -32,7 +32,7 @@ bool hasHiddenComponent(std::string_view relative)
 } // namespace
 
 VolumeList::VolumeList(std::string home, std::string user, VolumeFactsProvider facts,
-                       std::function<QString(const std::string&)> name)
+    std::function<QString(const std::string&)> name)
     : m_home(MountTable::standardize(home))
     , m_user(std::move(user))
     , m_facts(facts ? std::move(facts) : VolumeFactsProvider(&VolumeFacts::of))
@@ -43,10 +43,34 @@ VolumeList::VolumeList(std::string home, std::string user, VolumeFactsProvider f
 bool VolumeList::isPseudoFileSystem(const std::string& fsType)
 {
     static constexpr std::array<std::string_view, 28> kPseudo = {
-        "proc",       "sysfs",     "cgroup",    "cgroup2",         "devpts",      "devtmpfs",   "tmpfs",
-        "overlay",    "squashfs",  "securityfs", "debugfs",        "tracefs",     "fusectl",    "configfs",
-        "pstore",     "bpf",       "mqueue",    "hugetlbfs",       "autofs",      "binfmt_misc", "efivarfs",
-        "ramfs",      "nsfs",      "rpc_pipefs", "selinuxfs",      "fuse.gvfsd-fuse", "fuse.portal", "nfsd",
+        "proc",
+        "sysfs",
+        "cgroup",
+        "cgroup2",
+        "devpts",
+        "devtmpfs",
+        "tmpfs",
+        "overlay",
+        "squashfs",
+        "securityfs",
+        "debugfs",
+        "tracefs",
+        "fusectl",
+        "configfs",
+        "pstore",
+        "bpf",
+        "mqueue",
+        "hugetlbfs",
+        "autofs",
+        "binfmt_misc",
+        "efivarfs",
+        "ramfs",
+        "nsfs",
+        "rpc_pipefs",
+        "selinuxfs",
+        "fuse.gvfsd-fuse",
+        "fuse.portal",
+        "nfsd",
     };
     return std::find(kPseudo.begin(), kPseudo.end(), fsType) != kPseudo.end();
 }
@@ -54,7 +78,14 @@ bool VolumeList::isPseudoFileSystem(const std::string& fsType)
 bool VolumeList::isNetworkFileSystem(const std::string& fsType)
 {
     static constexpr std::array<std::string_view, 8> kNetwork = {
-        "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "afs",
+        "nfs",
+        "nfs4",
+        "cifs",
+        "smb3",
+        "smbfs",
+        "fuse.sshfs",
+        "9p",
+        "afs",
     };
     return std::find(kNetwork.begin(), kNetwork.end(), fsType) != kNetwork.end();
 }
@@ -68,7 +99,7 @@ bool VolumeList::isShown(const MountEntry& mount) const
     if (isPseudoFileSystem(mount.fsType))
         return false;
 
-    std::vector<std::string> roots = {"/media/", "/mnt/"};
+    std::vector<std::string> roots = { "/media/", "/mnt/" };
     if (!m_user.empty())
         roots.push_back("/run/media/" + m_user + "/");
     if (!m_home.empty() && m_home != "/")
@@ -88,9 +119,7 @@ std::vector<VolumeList::Entry> VolumeList::volumes(const std::vector<MountEntry>
             continue;
         const std::string point = MountTable::standardize(mount.mountPoint);
         const bool covered = std::any_of(mounts.begin() + std::ptrdiff_t(i) + 1, mounts.end(),
-                                         [&](const MountEntry& later) {
-                                             return MountTable::standardize(later.mountPoint) == point;
-                                         });
+            [&](const MountEntry& later) { return MountTable::standardize(later.mountPoint) == point; });
         if (covered)
             continue;
 

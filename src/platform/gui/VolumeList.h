@@ -30,7 +30,7 @@ public:
     // `home` is the user's home folder, `user` the login name (for /run/media/<user>/).
     // `facts` and `name` default to the platform's.
     VolumeList(std::string home, std::string user, VolumeFactsProvider facts = {},
-               std::function<QString(const std::string&)> name = {});
+        std::function<QString(const std::string&)> name = {});
 
     // Entries in the order of the table; of mounts stacked on one point, only the last
     // (the visible one) is kept, at its own place.

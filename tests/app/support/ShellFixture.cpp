@@ -13,10 +13,11 @@ ShellFixture::ShellFixture()
     : mountInfo(std::make_shared<std::string>("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                                               "41 22 8:17 / /media/tester/STICK rw - vfat /dev/sdb1 rw\n"))
 {
-    for (const char* name : {"a", "b", "c"}) {
+    for (const char* name : { "a", "b", "c" }) {
         QDir(m_dir.path()).mkpath(QString::fromLatin1(name) + QStringLiteral("/sub"));
         for (int i = 0; i < 3; ++i) {
-            QFile file(m_dir.path() + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("/sub/file%1.txt").arg(i));
+            QFile file(m_dir.path() + QLatin1Char('/') + QLatin1String(name)
+                + QStringLiteral("/sub/file%1.txt").arg(i));
             if (file.open(QIODevice::WriteOnly))
                 file.write(QByteArray(1000 * (i + 1), 'x'));
         }

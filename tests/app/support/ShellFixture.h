@@ -26,8 +26,8 @@ public:
     std::shared_ptr<std::string> mountInfo;
     std::shared_ptr<std::vector<QUrl>> openedUrls = std::make_shared<std::vector<QUrl>>();
     std::shared_ptr<int> terminations = std::make_shared<int>(0);
-    std::shared_ptr<std::optional<std::vector<std::string>>> panelAnswer =
-        std::make_shared<std::optional<std::vector<std::string>>>();
+    std::shared_ptr<std::optional<std::vector<std::string>>> panelAnswer
+        = std::make_shared<std::optional<std::vector<std::string>>>();
 
     // Sets up QSettings and QStandardPaths for a test program; call from initTestCase.
     static void isolateSettings(const char* program);
