@@ -17,6 +17,7 @@
 #include "window/support/WindowFixture.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
@@ -146,6 +147,17 @@ private slots:
         QVERIFY(std::abs(double(outline) / (outline + kinds + 1) - 0.68) < 0.01);
         QCOMPARE(m_window->windowTitle(), DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
                                               + QString::fromStdString(m_fixture->root()));
+
+        // Columns keep their minimum widths; the swatch column is fixed.
+        QHeaderView* header = m_window->outlineView()->header();
+        QCOMPARE(header->sectionSize(FileOutlineModel::Size), 72);
+        header->resizeSection(FileOutlineModel::Size, 10);
+        QCOMPARE(header->sectionSize(FileOutlineModel::Size), 56);
+        header->resizeSection(FileOutlineModel::Kind, 20);
+        QCOMPARE(header->sectionSize(FileOutlineModel::Kind), 50);
+        QHeaderView* kindsHeader = m_window->kindsTable()->horizontalHeader();
+        QCOMPARE(kindsHeader->sectionSize(KindsTableModel::Swatch), 22);
+        QCOMPARE(kindsHeader->sectionResizeMode(KindsTableModel::Swatch), QHeaderView::Fixed);
 
         // Wider: the treemap takes the change; taller: the outline does.
         const int treemapWidth = m_window->treemapView()->width();
