@@ -70,7 +70,7 @@ public:
 FileNode* widestFolder(FileNode* root)
 {
     FileNode* best = root;
-    std::vector<FileNode*> pending{root};
+    std::vector<FileNode*> pending { root };
     while (!pending.empty()) {
         FileNode* node = pending.back();
         pending.pop_back();
@@ -182,16 +182,16 @@ int bench(const std::string& path, int runs)
         widest = run.nodes;
         std::printf("run %d: scan %.2f s (bare scanner %.2f s), worst 10 ms timer lateness %.1f ms while "
                     "scanning, %.1f ms after; first image %.1f ms after the hand-over\n",
-                    i + 1, run.scanS, bare.back(), run.stallMs, run.handOverStallMs, run.firstImageMs);
+            i + 1, run.scanS, bare.back(), run.stallMs, run.handOverStallMs, run.firstImageMs);
     }
     std::printf("window scan (scan + install) median %.2f s; bare scanner median %.2f s\n", median(scans),
-                median(bare));
+        median(bare));
     std::printf("expand the widest folder (%zu children): median %.1f ms over %zu expands\n", widest,
-                median(expands), expands.size());
+        median(expands), expands.size());
     std::printf("hand-over stall (event loop after the scan, incl. first layout) median %.1f ms\n",
-                median(handOvers));
-    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f\n", median(stalls), median(expands),
-                median(images));
+        median(handOvers));
+    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f\n", median(stalls),
+        median(expands), median(images));
     return 0;
 }
 
@@ -208,7 +208,7 @@ int show(const std::string& path, bool demo)
             FileNode* pick = root;
             for (int depth = 0; depth < 2; ++depth) {
                 auto folder = std::find_if(pick->children().begin(), pick->children().end(),
-                                           [](FileNode* n) { return n->isDirectory() && n->hasChildren(); });
+                    [](FileNode* n) { return n->isDirectory() && n->hasChildren(); });
                 if (folder == pick->children().end())
                     break;
                 pick = *folder;

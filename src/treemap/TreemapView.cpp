@@ -125,7 +125,7 @@ void TreemapView::startRender()
 
 TMRect TreemapView::bounds() const
 {
-    return TMRect{0, 0, double(width()), double(height())};
+    return TMRect { 0, 0, double(width()), double(height()) };
 }
 
 FileNode* TreemapView::nodeAt(QPointF point) const
@@ -142,7 +142,8 @@ std::vector<QRectF> TreemapView::selectionOutlines() const
         return outlines;
     const std::size_t count = std::min(m_selection.size(), kMaxOutlined);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::optional<TMRect> r = Treemap::rect(m_selection[i], m_root, bounds(), m_showPackageContents);
+        const std::optional<TMRect> r
+            = Treemap::rect(m_selection[i], m_root, bounds(), m_showPackageContents);
         if (!r)
             continue;
         const QRectF box = QRectF(r->x0, r->y0, r->width(), r->height()).adjusted(1, 1, -1, -1);

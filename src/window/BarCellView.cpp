@@ -34,7 +34,8 @@ BarCellView::Layout BarCellView::layout(const QRectF& bounds, double fraction, Q
     l.track = trackRect(bounds);
     l.clamped = clamp(fraction);
     if (l.clamped > 0)
-        l.bar = QRectF(l.track.left(), l.track.top(), std::max(l.clamped * l.track.width(), 2.0), l.track.height());
+        l.bar = QRectF(
+            l.track.left(), l.track.top(), std::max(l.clamped * l.track.width(), 2.0), l.track.height());
     l.label = labelText(l.clamped);
     const double x = l.clamped > 0.55
         ? l.track.left() + 4
@@ -77,7 +78,7 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
             QColor halo = option.palette.color(QPalette::Base);
             halo.setAlphaF(0.35f);
             painter->setPen(halo);
-            for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            for (const QPointF d : { QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1) })
                 painter->drawText(baseline + d, text);
         }
         painter->setPen(emphasized ? QColor(Qt::white) : option.palette.color(QPalette::Text));
@@ -88,5 +89,5 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
 
 QSize BarCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return {60, std::max(22, option.fontMetrics.height() + 6)};
+    return { 60, std::max(22, option.fontMetrics.height() + 6) };
 }

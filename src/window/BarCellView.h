@@ -17,7 +17,8 @@ public:
 
     bool showsLabel = true;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(
+        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // The geometry of one cell, a pure function of its bounds, the fraction and the
@@ -25,7 +26,7 @@ public:
     struct Layout {
         QRectF track;
         double clamped = 0; // the fraction limited to 0…1
-        QRectF bar;         // empty when clamped is 0
+        QRectF bar; // empty when clamped is 0
         QString label;
         QPointF labelOrigin; // top-left corner of the label text
     };

@@ -37,8 +37,8 @@ QColor secondaryColor(const QColor& text)
 
 QColor textColor(const QStyleOptionViewItem& option, const QModelIndex& index)
 {
-    const QPalette::ColorGroup group = option.state.testFlag(QStyle::State_Active) ? QPalette::Active
-                                                                                 : QPalette::Inactive;
+    const QPalette::ColorGroup group
+        = option.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
     if (isEmphasized(option))
         return option.palette.color(group, QPalette::HighlightedText);
     const QColor text = option.palette.color(group, QPalette::Text);

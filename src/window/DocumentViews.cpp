@@ -43,8 +43,8 @@ struct ColumnSpec {
 };
 // Files is wider than the 64 points a narrower system font needs: DejaVu writes
 // "1,000,000" in about 62 pixels.
-constexpr ColumnSpec kOutlineColumns[] = {{210, 120}, {72, 56}, {78, 50}, {74, 40}, {110, 50}};
-constexpr int kKindsWidths[] = {22, 220, 80, 70};
+constexpr ColumnSpec kOutlineColumns[] = { { 210, 120 }, { 72, 56 }, { 78, 50 }, { 74, 40 }, { 110, 50 } };
+constexpr int kKindsWidths[] = { 22, 220, 80, 70 };
 
 // At most this many unreadable folders are listed; the count says how many there are.
 constexpr std::size_t kUnreadableListLimit = 10000;
@@ -78,13 +78,13 @@ void DocumentWindowController::buildMainView()
     m_outlineView->setExpandsOnDoubleClick(false);
     m_outlineView->setModel(m_outlineModel);
     m_outlineView->setItemDelegateForColumn(FileOutlineModel::Name, new NameCellView(m_outlineView));
-    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Size,
-                                            new TextCellView(Qt::AlignRight, true, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(
+        FileOutlineModel::Size, new TextCellView(Qt::AlignRight, true, m_outlineView));
     m_outlineView->setItemDelegateForColumn(FileOutlineModel::Percent, new BarCellView(m_outlineView));
-    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Count,
-                                            new TextCellView(Qt::AlignRight, true, m_outlineView));
-    m_outlineView->setItemDelegateForColumn(FileOutlineModel::Kind,
-                                            new TextCellView(Qt::AlignLeft, false, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(
+        FileOutlineModel::Count, new TextCellView(Qt::AlignRight, true, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(
+        FileOutlineModel::Kind, new TextCellView(Qt::AlignLeft, false, m_outlineView));
     QHeaderView* header = m_outlineView->header();
     header->setStretchLastSection(false);
     header->setSectionsClickable(false);
@@ -102,13 +102,12 @@ void DocumentWindowController::buildMainView()
         if (self)
             self->toggleQuickLook();
     };
-    m_outlineView->menuProvider = [self]() -> std::unique_ptr<QMenu> {
-        return self ? self->contextMenu() : nullptr;
-    };
+    m_outlineView->menuProvider
+        = [self]() -> std::unique_ptr<QMenu> { return self ? self->contextMenu() : nullptr; };
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &DocumentWindowController::outlineSelectionChanged);
+        &DocumentWindowController::outlineSelectionChanged);
     connect(m_outlineView, &QAbstractItemView::doubleClicked, this,
-            &DocumentWindowController::outlineDoubleClicked);
+        &DocumentWindowController::outlineDoubleClicked);
 
     // Kinds table
     m_kindsModel = new KindsTableModel(*m_disk, this);
@@ -123,9 +122,12 @@ void DocumentWindowController::buildMainView()
     m_kindsTable->setWordWrap(false);
     m_kindsTable->setModel(m_kindsModel);
     m_kindsTable->setItemDelegateForColumn(KindsTableModel::Swatch, new SwatchCellView(m_kindsTable));
-    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Kind, new TextCellView(Qt::AlignLeft, false, m_kindsTable));
-    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Size, new TextCellView(Qt::AlignRight, true, m_kindsTable));
-    m_kindsTable->setItemDelegateForColumn(KindsTableModel::Count, new TextCellView(Qt::AlignRight, true, m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(
+        KindsTableModel::Kind, new TextCellView(Qt::AlignLeft, false, m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(
+        KindsTableModel::Size, new TextCellView(Qt::AlignRight, true, m_kindsTable));
+    m_kindsTable->setItemDelegateForColumn(
+        KindsTableModel::Count, new TextCellView(Qt::AlignRight, true, m_kindsTable));
     QHeaderView* kindsHeader = m_kindsTable->horizontalHeader();
     kindsHeader->setSectionsClickable(false);
     kindsHeader->setHighlightSections(false);
@@ -136,7 +138,7 @@ void DocumentWindowController::buildMainView()
     kindsHeader->setSectionResizeMode(KindsTableModel::Kind, QHeaderView::Stretch);
     kindsHeader->setStretchLastSection(false);
     connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &DocumentWindowController::kindsSelectionChanged);
+        &DocumentWindowController::kindsSelectionChanged);
 
     // Outline above kinds; the outline takes a change of height.
     m_leftSplit = new QSplitter(Qt::Vertical);
@@ -186,7 +188,8 @@ void DocumentWindowController::buildMainView()
     m_summaryLabel->setObjectName(QStringLiteral("summary"));
     m_summaryLabel->setFont(CellPaint::uiFont(11));
     QPalette secondary = m_summaryLabel->palette();
-    secondary.setColor(QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
+    secondary.setColor(
+        QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
     m_summaryLabel->setPalette(secondary);
     m_summaryLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusLabel, 1);
@@ -232,7 +235,8 @@ void DocumentWindowController::showProgressView()
     path->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     path->setFixedWidth(560);
     QPalette secondary = path->palette();
-    secondary.setColor(QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
+    secondary.setColor(
+        QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
     path->setPalette(secondary);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("cancel"));
@@ -272,10 +276,10 @@ void DocumentWindowController::showMainView()
     m_mainView->layout()->activate();
     const int width = m_mainSplit->width();
     const int left = std::clamp(int(0.45 * width), 400, 600);
-    m_mainSplit->setSizes({left, std::max(0, width - left - m_mainSplit->handleWidth())});
+    m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
     const int height = m_leftSplit->height();
     const int top = int(0.68 * height);
-    m_leftSplit->setSizes({top, std::max(0, height - top - m_leftSplit->handleWidth())});
+    m_leftSplit->setSizes({ top, std::max(0, height - top - m_leftSplit->handleWidth()) });
     m_progressView = nullptr;
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;
@@ -291,8 +295,8 @@ void DocumentWindowController::updateSummary()
     if (!root)
         return;
     m_summaryLabel->setText(Fmt::count(root->fileCount) + QStringLiteral(" files · ")
-                            + Fmt::bytes(m_disk->scannedBytes()) + QStringLiteral(" · scanned in ")
-                            + QString::asprintf("%.1f", m_disk->scanDuration) + QStringLiteral(" s"));
+        + Fmt::bytes(m_disk->scannedBytes()) + QStringLiteral(" · scanned in ")
+        + QString::asprintf("%.1f", m_disk->scanDuration) + QStringLiteral(" s"));
     const std::int64_t unreadable = m_disk->unreadableCount;
     if (unreadable >= 1)
         m_warningButton->setText(Fmt::count(unreadable) + QStringLiteral(" unreadable"));
@@ -339,15 +343,18 @@ void DocumentWindowController::updateTitle()
 QIcon DocumentWindowController::icon(const FileNode* node)
 {
     if (node->flags.contains(NodeFlags::Pseudo))
-        return IconProvider::symbol(node->kind == KindRegistry::kFreeSpace ? QStringLiteral("circle.dashed")
-                                                                           : QStringLiteral("questionmark.circle"));
+        return IconProvider::symbol(node->kind == KindRegistry::kFreeSpace
+                ? QStringLiteral("circle.dashed")
+                : QStringLiteral("questionmark.circle"));
     const bool package = node->flags.contains(NodeFlags::Package);
     if (!package && node->parent) {
         const auto cached = m_iconCache.constFind(node->kind);
         if (cached != m_iconCache.constEnd())
             return *cached;
-        const ContentType type = m_disk->kinds().type(node->kind).value_or(
-            node->isDirectory() ? TypeDatabase::folderType() : TypeDatabase::genericDataType());
+        const ContentType type = m_disk->kinds()
+                                     .type(node->kind)
+                                     .value_or(node->isDirectory() ? TypeDatabase::folderType()
+                                                                   : TypeDatabase::genericDataType());
         const QIcon icon = IconProvider::forType(type);
         m_iconCache.insert(node->kind, icon);
         return icon;
@@ -372,7 +379,7 @@ void DocumentWindowController::showUnreadableFolders()
     m_disk->renderQueue().async([root, self] {
         std::vector<std::string> paths;
         std::size_t total = 0;
-        std::vector<const FileNode*> pending{root};
+        std::vector<const FileNode*> pending { root };
         while (!pending.empty()) {
             const FileNode* node = pending.back();
             pending.pop_back();

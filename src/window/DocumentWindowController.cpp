@@ -24,8 +24,8 @@
 #include <chrono>
 #include <unordered_set>
 
-DocumentWindowController::DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
-                                                   QWidget* parent)
+DocumentWindowController::DocumentWindowController(
+    const std::string& path, VolumeFactsProvider volumeFacts, QWidget* parent)
     : QMainWindow(parent)
     , m_disk(std::make_shared<TallyfernDocument>(path, std::move(volumeFacts)))
 {
@@ -76,13 +76,34 @@ void DocumentWindowController::setCommandActions(CommandActions* actions)
     m_commandActions = actions;
 }
 
-FileOutlineView* DocumentWindowController::outlineView() const { return m_outlineView; }
-KeyTableView* DocumentWindowController::kindsTable() const { return m_kindsTable; }
-TreemapView* DocumentWindowController::treemapView() const { return m_treemapView; }
-QLabel* DocumentWindowController::statusLabel() const { return m_statusLabel; }
-QLabel* DocumentWindowController::summaryLabel() const { return m_summaryLabel; }
-QAbstractButton* DocumentWindowController::warningButton() const { return m_warningButton; }
-QWidget* DocumentWindowController::progressView() const { return m_progressView; }
+FileOutlineView* DocumentWindowController::outlineView() const
+{
+    return m_outlineView;
+}
+KeyTableView* DocumentWindowController::kindsTable() const
+{
+    return m_kindsTable;
+}
+TreemapView* DocumentWindowController::treemapView() const
+{
+    return m_treemapView;
+}
+QLabel* DocumentWindowController::statusLabel() const
+{
+    return m_statusLabel;
+}
+QLabel* DocumentWindowController::summaryLabel() const
+{
+    return m_summaryLabel;
+}
+QAbstractButton* DocumentWindowController::warningButton() const
+{
+    return m_warningButton;
+}
+QWidget* DocumentWindowController::progressView() const
+{
+    return m_progressView;
+}
 
 // ---------------------------------------------------------------------------------
 // Scan lifecycle
@@ -96,7 +117,7 @@ void DocumentWindowController::startScan()
     m_treemapView->cancelRender();
     // Wait for any render or tree change already queued: nothing may read the old tree
     // while the scan thread installs a new one.
-    m_disk->renderQueue().sync([] { });
+    m_disk->renderQueue().sync([] {});
     // The outline and the kinds table show nothing until the new tree is in.
     m_outlineModel->setBlocked(true);
     m_kindsModel->setBlocked(true);
@@ -113,7 +134,8 @@ void DocumentWindowController::startScan()
         const bool cancelled = scanner->isCancelled();
         if (!cancelled) {
             disk->install(std::move(tree));
-            disk->scanDuration = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            disk->scanDuration
+                = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             disk->unreadableCount = scanner->progress().unreadable;
         }
         Dispatch::postToMain([self, cancelled] {
@@ -136,8 +158,7 @@ void DocumentWindowController::progressTick()
     const Progress progress = m_scanner->progress();
     if (m_progressCountLabel)
         m_progressCountLabel->setText(Fmt::count(progress.files) + QStringLiteral(" files in ")
-                                      + Fmt::count(progress.directories) + QStringLiteral(" folders · ")
-                                      + Fmt::bytes(progress.bytes));
+            + Fmt::count(progress.directories) + QStringLiteral(" folders · ") + Fmt::bytes(progress.bytes));
     if (m_progressPathLabel)
         m_progressPathLabel->setText(DisplayName::decode(progress.currentPath));
 }
@@ -332,7 +353,8 @@ void DocumentWindowController::refreshKinds()
 DocumentWindowController::OutlineState DocumentWindowController::captureOutlineState() const
 {
     OutlineState state;
-    for (QModelIndex index = m_outlineModel->index(0, 0); index.isValid(); index = m_outlineView->indexBelow(index)) {
+    for (QModelIndex index = m_outlineModel->index(0, 0); index.isValid();
+         index = m_outlineView->indexBelow(index)) {
         if (m_outlineView->isExpanded(index))
             if (FileNode* node = m_outlineModel->node(index))
                 state.expanded.push_back(node);
@@ -372,8 +394,8 @@ void DocumentWindowController::reloadAfterMutation()
         if (index.isValid())
             selection.select(index, index);
     }
-    m_outlineView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect
-                                                           | QItemSelectionModel::Rows);
+    m_outlineView->selectionModel()->select(
+        selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     // The scroll ranges follow the new rows only once they are laid out.
     m_outlineView->doItemsLayout();
     m_outlineView->horizontalScrollBar()->setValue(state.scrollX);

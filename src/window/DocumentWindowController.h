@@ -48,8 +48,8 @@ class DocumentWindowController : public QMainWindow, public TreemapViewDelegate 
     Q_OBJECT
 public:
     // `path`: absolute path of the folder or volume to scan. Starts the scan at once.
-    explicit DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts = {},
-                                      QWidget* parent = nullptr);
+    explicit DocumentWindowController(
+        const std::string& path, VolumeFactsProvider volumeFacts = {}, QWidget* parent = nullptr);
     ~DocumentWindowController() override;
 
     std::function<void()> onClose; // called once when the window closes, after scan/timer/render stopped
@@ -92,9 +92,9 @@ public:
     QWidget* progressView() const; // null while the main view shows
 
 signals:
-    void scanEnded(bool cancelled);   // after scanFinished has updated the views
-    void commandStateChanged();       // selection, zoom, scan state or rescan count changed: re-validate actions
-    void closed();                    // emitted from the close handling, right before onClose
+    void scanEnded(bool cancelled); // after scanFinished has updated the views
+    void commandStateChanged(); // selection, zoom, scan state or rescan count changed: re-validate actions
+    void closed(); // emitted from the close handling, right before onClose
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -12,12 +12,12 @@ ElidingLabel::ElidingLabel(QWidget* parent)
 
 QSize ElidingLabel::minimumSizeHint() const
 {
-    return {0, fontMetrics().height()};
+    return { 0, fontMetrics().height() };
 }
 
 QSize ElidingLabel::sizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(text()), fontMetrics().height()};
+    return { fontMetrics().horizontalAdvance(text()), fontMetrics().height() };
 }
 
 QString ElidingLabel::shownText() const

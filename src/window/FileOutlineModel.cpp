@@ -177,8 +177,9 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return index.column() == Name ? QVariant(QString::fromStdString(n->path())) : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue((index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
-                                   | Qt::AlignVCenter);
+        return QVariant::fromValue(
+            (index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
+            | Qt::AlignVCenter);
     default:
         return {};
     }
@@ -190,17 +191,23 @@ QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, 
         return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case Name: return QStringLiteral("Name");
-        case Size: return QStringLiteral("Size");
-        case Percent: return QStringLiteral("% of Folder");
-        case Count: return QStringLiteral("Files");
-        case Kind: return QStringLiteral("Kind");
-        default: return {};
+        case Name:
+            return QStringLiteral("Name");
+        case Size:
+            return QStringLiteral("Size");
+        case Percent:
+            return QStringLiteral("% of Folder");
+        case Count:
+            return QStringLiteral("Files");
+        case Kind:
+            return QStringLiteral("Kind");
+        default:
+            return {};
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue((section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft)
-                                   | Qt::AlignVCenter);
+        return QVariant::fromValue(
+            (section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     return {};
 }
 

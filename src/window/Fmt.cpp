@@ -37,8 +37,8 @@ QString bytes(std::int64_t count)
         const QString digits = locale.toString(static_cast<qlonglong>(count));
         return digits + (magnitude == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
     }
-    static constexpr std::array<const char*, 5> kUnits{"KB", "MB", "GB", "TB", "PB"};
-    static constexpr std::array<int, 5> kDigits{0, 1, 2, 2, 2};
+    static constexpr std::array<const char*, 5> kUnits { "KB", "MB", "GB", "TB", "PB" };
+    static constexpr std::array<int, 5> kDigits { 0, 1, 2, 2, 2 };
     std::size_t unit = 0;
     double value = magnitude / 1000.0;
     while (unit + 1 < kUnits.size() && value >= 1000.0) {

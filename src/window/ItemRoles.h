@@ -5,8 +5,8 @@
 
 // Data roles the outline and kinds models answer beyond Qt's own.
 namespace ItemRoles {
-inline constexpr int Node = Qt::UserRole + 1;     // FileNode* as void*
+inline constexpr int Node = Qt::UserRole + 1; // FileNode* as void*
 inline constexpr int Fraction = Qt::UserRole + 2; // double, the bar of "% of Folder"
-inline constexpr int Swatch = Qt::UserRole + 3;   // QColor of a kind
+inline constexpr int Swatch = Qt::UserRole + 3; // QColor of a kind
 inline constexpr int Secondary = Qt::UserRole + 4; // bool: text in the secondary label colour
 } // namespace ItemRoles

@@ -27,8 +27,9 @@ void KindsTableModel::setBlocked(bool blocked)
 
 QColor KindsTableModel::color(std::int32_t kind) const
 {
-    const RGB c = kind >= 0 && std::size_t(kind) < m_document.colors.size() ? m_document.colors[std::size_t(kind)]
-                                                                             : Palette::kUnranked;
+    const RGB c = kind >= 0 && std::size_t(kind) < m_document.colors.size()
+        ? m_document.colors[std::size_t(kind)]
+        : Palette::kUnranked;
     return QColor::fromRgbF(float(c.r), float(c.g), float(c.b));
 }
 
@@ -63,16 +64,21 @@ QVariant KindsTableModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case Kind: return m_document.kinds().name(stat.kind);
-        case Size: return Fmt::bytes(stat.size);
-        case Count: return Fmt::count(stat.count);
-        default: return {};
+        case Kind:
+            return m_document.kinds().name(stat.kind);
+        case Size:
+            return Fmt::bytes(stat.size);
+        case Count:
+            return Fmt::count(stat.count);
+        default:
+            return {};
         }
     case ItemRoles::Swatch:
         return index.column() == Swatch ? QVariant(color(stat.kind)) : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue((index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
-                                   | Qt::AlignVCenter);
+        return QVariant::fromValue(
+            (index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
+            | Qt::AlignVCenter);
     default:
         return {};
     }
@@ -84,14 +90,18 @@ QVariant KindsTableModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case Kind: return QStringLiteral("Kind");
-        case Size: return QStringLiteral("Size");
-        case Count: return QStringLiteral("Files");
-        default: return QString();
+        case Kind:
+            return QStringLiteral("Kind");
+        case Size:
+            return QStringLiteral("Size");
+        case Count:
+            return QStringLiteral("Files");
+        default:
+            return QString();
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue((section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft)
-                                   | Qt::AlignVCenter);
+        return QVariant::fromValue(
+            (section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     return {};
 }

@@ -7,16 +7,17 @@
 
 QRect NameCellView::iconRect(const QRect& cell)
 {
-    return {cell.left() + 2, cell.top() + (cell.height() - kIconSize) / 2, kIconSize, kIconSize};
+    return { cell.left() + 2, cell.top() + (cell.height() - kIconSize) / 2, kIconSize, kIconSize };
 }
 
 QRect NameCellView::labelRect(const QRect& cell)
 {
     const int left = iconRect(cell).right() + 1 + 5;
-    return {left, cell.top(), std::max(0, cell.right() - 2 - left + 1), cell.height()};
+    return { left, cell.top(), std::max(0, cell.right() - 2 - left + 1), cell.height() };
 }
 
-void NameCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void NameCellView::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     CellPaint::drawBackground(painter, option);
     painter->save();
@@ -26,8 +27,8 @@ void NameCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     const QRect label = labelRect(option.rect);
     painter->setFont(option.font);
     painter->setPen(CellPaint::textColor(option, index));
-    const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,
-                                                       label.width());
+    const QString text = option.fontMetrics.elidedText(
+        index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, label.width());
     painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     painter->restore();
 }
@@ -35,6 +36,6 @@ void NameCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, 
 QSize NameCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QString text = index.data(Qt::DisplayRole).toString();
-    return {2 + kIconSize + 5 + option.fontMetrics.horizontalAdvance(text) + 2,
-            std::max(22, option.fontMetrics.height() + 6)};
+    return { 2 + kIconSize + 5 + option.fontMetrics.horizontalAdvance(text) + 2,
+        std::max(22, option.fontMetrics.height() + 6) };
 }

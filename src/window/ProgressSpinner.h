@@ -11,7 +11,7 @@ class ProgressSpinner : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressSpinner(QWidget* parent = nullptr);
-    [[nodiscard]] QSize sizeHint() const override { return {32, 32}; }
+    [[nodiscard]] QSize sizeHint() const override { return { 32, 32 }; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -7,7 +7,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-
 ScanThread::ScanThread(std::function<void()> body, std::size_t stackSize)
     : m_body(std::move(body))
 {

@@ -32,7 +32,7 @@ private:
     static void* entry(void* self);
 
     std::function<void()> m_body;
-    pthread_t m_thread{};
+    pthread_t m_thread {};
     bool m_joinable = false;
     std::size_t m_stackSize = 0;
 };

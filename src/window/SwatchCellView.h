@@ -13,7 +13,8 @@ class SwatchCellView : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(
+        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     [[nodiscard]] static QRectF swatchRect(const QRectF& bounds);
     // The three gradient stops: lighter, the colour, darker.

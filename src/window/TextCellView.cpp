@@ -25,7 +25,8 @@ QFont TextCellView::font(const QStyleOptionViewItem& option) const
     return option.font;
 }
 
-void TextCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void TextCellView::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     CellPaint::drawBackground(painter, option);
     const QString text = index.data(Qt::DisplayRole).toString();
@@ -44,5 +45,6 @@ void TextCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, 
 QSize TextCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const QFontMetrics fm(font(option));
-    return {2 + fm.horizontalAdvance(index.data(Qt::DisplayRole).toString()) + 4, std::max(22, fm.height() + 6)};
+    return { 2 + fm.horizontalAdvance(index.data(Qt::DisplayRole).toString()) + 4,
+        std::max(22, fm.height() + 6) };
 }

@@ -10,7 +10,8 @@ class TextCellView : public QStyledItemDelegate {
     Q_OBJECT
 public:
     TextCellView(Qt::Alignment alignment, bool monospacedDigits, QObject* parent = nullptr);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(
+        QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     [[nodiscard]] Qt::Alignment alignment() const { return m_alignment; }

@@ -9,8 +9,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-UnreadableFoldersWindow::UnreadableFoldersWindow(const std::vector<std::string>& paths, std::size_t total,
-                                                 QWidget* parent)
+UnreadableFoldersWindow::UnreadableFoldersWindow(
+    const std::vector<std::string>& paths, std::size_t total, QWidget* parent)
     : QDialog(parent)
     , m_list(new QListWidget(this))
 {
@@ -18,8 +18,9 @@ UnreadableFoldersWindow::UnreadableFoldersWindow(const std::vector<std::string>&
     auto* layout = new QVBoxLayout(this);
     QString intro = QStringLiteral("These folders could not be read, so their contents are not counted:");
     if (paths.size() < total)
-        intro = QStringLiteral("%1 folders could not be read, so their contents are not counted. The first %2:")
-                    .arg(Fmt::count(std::int64_t(total)), Fmt::count(std::int64_t(paths.size())));
+        intro
+            = QStringLiteral("%1 folders could not be read, so their contents are not counted. The first %2:")
+                  .arg(Fmt::count(std::int64_t(total)), Fmt::count(std::int64_t(paths.size())));
     auto* label = new QLabel(intro, this);
     label->setWordWrap(true);
     layout->addWidget(label);

@@ -14,7 +14,8 @@ class UnreadableFoldersWindow : public QDialog {
     Q_OBJECT
 public:
     // `paths`: file system bytes; `total`: how many there are (the list may be cut).
-    UnreadableFoldersWindow(const std::vector<std::string>& paths, std::size_t total, QWidget* parent = nullptr);
+    UnreadableFoldersWindow(
+        const std::vector<std::string>& paths, std::size_t total, QWidget* parent = nullptr);
     [[nodiscard]] QListWidget* list() const { return m_list; }
 
 private:

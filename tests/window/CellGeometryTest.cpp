@@ -20,16 +20,11 @@ TEST(BarCellView, LabelTextAndBarFollowTheShare)
         double barWidth; // 0: no bar
     };
     const Case cases[] = {
-        {0.0, "0.0%", 0},
-        {0.0004, "0.0%", 2.0}, // a sliver, never thinner than 2 points
-        {0.05, "5.0%", 0.05 * 94},
-        {0.0999, "10.0%", 0.0999 * 94}, // below 0.1 keeps one fraction digit
-        {0.1, "10%", 9.4},
-        {0.5, "50%", 47},
-        {0.6, "60%", 0.6 * 94},
-        {1.0, "100%", 94},
-        {1.7, "100%", 94}, // clamped
-        {-0.3, "0.0%", 0}, // negative: track only
+        { 0.0, "0.0%", 0 }, { 0.0004, "0.0%", 2.0 }, // a sliver, never thinner than 2 points
+        { 0.05, "5.0%", 0.05 * 94 }, { 0.0999, "10.0%", 0.0999 * 94 }, // below 0.1 keeps one fraction digit
+        { 0.1, "10%", 9.4 }, { 0.5, "50%", 47 }, { 0.6, "60%", 0.6 * 94 }, { 1.0, "100%", 94 },
+        { 1.7, "100%", 94 }, // clamped
+        { -0.3, "0.0%", 0 }, // negative: track only
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fraction);

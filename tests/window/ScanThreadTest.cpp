@@ -9,8 +9,8 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 

@@ -75,15 +75,21 @@ private:
         m_fixture->write(name, bytes);
         ++m_files;
     }
-    FileOutlineModel* outlineModel() const { return static_cast<FileOutlineModel*>(m_window->outlineView()->model()); }
-    KindsTableModel* kindsModel() const { return static_cast<KindsTableModel*>(m_window->kindsTable()->model()); }
+    FileOutlineModel* outlineModel() const
+    {
+        return static_cast<FileOutlineModel*>(m_window->outlineView()->model());
+    }
+    KindsTableModel* kindsModel() const
+    {
+        return static_cast<KindsTableModel*>(m_window->kindsTable()->model());
+    }
     FileNode* root() const { return m_window->disk().root(); }
     QPoint centreOf(const FileNode* node) const
     {
         TreemapView* view = m_window->treemapView();
         const std::optional<TMRect> r = Treemap::rect(node, view->root(), view->bounds(), false);
         if (!r)
-            return {-1, -1};
+            return { -1, -1 };
         return QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint();
     }
     std::unique_ptr<DocumentWindowController> openAndScan(VolumeFactsProvider facts = {})
@@ -145,8 +151,9 @@ private slots:
         const int outline = m_window->outlineView()->height();
         const int kinds = m_window->kindsTable()->height();
         QVERIFY(std::abs(double(outline) / (outline + kinds + 1) - 0.68) < 0.01);
-        QCOMPARE(m_window->windowTitle(), DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
-                                              + QString::fromStdString(m_fixture->root()));
+        QCOMPARE(m_window->windowTitle(),
+            DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
+                + QString::fromStdString(m_fixture->root()));
 
         // Columns keep their minimum widths; the swatch column is fixed.
         QHeaderView* header = m_window->outlineView()->header();
@@ -174,7 +181,8 @@ private slots:
         QTRY_COMPARE(m_window->width(), 720);
         auto* status = qobject_cast<ElidingLabel*>(m_window->statusLabel());
         QVERIFY(status);
-        const QString path = QString::fromStdString(m_fixture->root()) + QStringLiteral("/a-long-folder-name").repeated(12);
+        const QString path
+            = QString::fromStdString(m_fixture->root()) + QStringLiteral("/a-long-folder-name").repeated(12);
         status->setText(path);
         QCoreApplication::processEvents();
         QLabel* summary = m_window->summaryLabel();
@@ -187,11 +195,12 @@ private slots:
 
     void titleNamesTheZoomRoot()
     {
-        FileNode* media = nodeAt(root(), {"media"});
+        FileNode* media = nodeAt(root(), { "media" });
         m_window->treemapView()->setRoot(media);
         m_window->updateTitle();
-        QCOMPARE(m_window->windowTitle(), DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
-                                              + QString::fromStdString(m_fixture->path("media")));
+        QCOMPARE(m_window->windowTitle(),
+            DisplayName::of(m_fixture->root()) + QStringLiteral(" — ")
+                + QString::fromStdString(m_fixture->path("media")));
     }
 
     void outlineRowsOrderTextsAndBars()
@@ -204,12 +213,12 @@ private slots:
         QVERIFY(m_window->outlineView()->isExpanded(top));
 
         std::vector<Entry> expected = {
-            {"big.bin", sum({"big.bin"})},
-            {"media", sum({"media/photos/2024/deep/pic.jpg", "media/song.mp3"})},
-            {"docs", sum({"docs/a.txt", "docs/b.txt", "docs/notes.md"})},
-            {"empty", 0},
-            {"sparse.img", m_fixture->allocated("sparse.img")},
-            {"many", 60 * m_fixture->allocated("many/f000.dat")},
+            { "big.bin", sum({ "big.bin" }) },
+            { "media", sum({ "media/photos/2024/deep/pic.jpg", "media/song.mp3" }) },
+            { "docs", sum({ "docs/a.txt", "docs/b.txt", "docs/notes.md" }) },
+            { "empty", 0 },
+            { "sparse.img", m_fixture->allocated("sparse.img") },
+            { "many", 60 * m_fixture->allocated("many/f000.dat") },
         };
         std::stable_sort(expected.begin(), expected.end(), [](const Entry& a, const Entry& b) {
             return a.size != b.size ? a.size > b.size : a.name < b.name;
@@ -223,23 +232,24 @@ private slots:
         QCOMPARE(model->rowCount(top), int(expected.size()));
         for (int row = 0; row < int(expected.size()); ++row) {
             const Entry& e = expected[std::size_t(row)];
-            QCOMPARE(model->index(row, FileOutlineModel::Name, top).data().toString(), QString::fromStdString(e.name));
+            QCOMPARE(model->index(row, FileOutlineModel::Name, top).data().toString(),
+                QString::fromStdString(e.name));
             QCOMPARE(model->index(row, FileOutlineModel::Size, top).data().toString(), Fmt::bytes(e.size));
             QCOMPARE(model->index(row, FileOutlineModel::Percent, top).data(ItemRoles::Fraction).toDouble(),
-                     double(e.size) / double(total));
+                double(e.size) / double(total));
         }
         // Files: counts for folders only; Kind: the registry's name, "Folder" for folders.
-        const QModelIndex many = model->indexOf(nodeAt(root(), {"many"}));
+        const QModelIndex many = model->indexOf(nodeAt(root(), { "many" }));
         QCOMPARE(many.siblingAtColumn(FileOutlineModel::Count).data().toString(), QStringLiteral("60"));
         QCOMPARE(many.siblingAtColumn(FileOutlineModel::Kind).data().toString(), QStringLiteral("Folder"));
-        const QModelIndex big = model->indexOf(nodeAt(root(), {"big.bin"}));
+        const QModelIndex big = model->indexOf(nodeAt(root(), { "big.bin" }));
         QCOMPARE(big.siblingAtColumn(FileOutlineModel::Count).data().toString(), QString());
         QVERIFY(big.siblingAtColumn(FileOutlineModel::Kind).data(ItemRoles::Secondary).toBool());
         // An empty folder has no disclosure triangle, a full one has.
-        QVERIFY(!model->hasChildren(model->indexOf(nodeAt(root(), {"empty"}))));
+        QVERIFY(!model->hasChildren(model->indexOf(nodeAt(root(), { "empty" }))));
         QVERIFY(model->hasChildren(many));
         // Children of an empty folder's sibling of size 0: an empty bar.
-        const double emptyShare = model->indexOf(nodeAt(root(), {"empty"}), FileOutlineModel::Percent)
+        const double emptyShare = model->indexOf(nodeAt(root(), { "empty" }), FileOutlineModel::Percent)
                                       .data(ItemRoles::Fraction)
                                       .toDouble();
         QCOMPARE(BarCellView::labelText(emptyShare), QStringLiteral("0.0%"));
@@ -251,11 +261,11 @@ private slots:
         auto iconOf = [&](std::initializer_list<std::string_view> path) {
             return model->indexOf(nodeAt(root(), path)).data(Qt::DecorationRole).value<QIcon>();
         };
-        const QIcon a = iconOf({"many", "f000.dat"});
-        const QIcon b = iconOf({"many", "f001.dat"});
+        const QIcon a = iconOf({ "many", "f000.dat" });
+        const QIcon b = iconOf({ "many", "f001.dat" });
         QVERIFY(!a.isNull());
         QCOMPARE(a.cacheKey(), b.cacheKey());
-        QCOMPARE(iconOf({"many", "f059.dat"}).cacheKey(), a.cacheKey());
+        QCOMPARE(iconOf({ "many", "f059.dat" }).cacheKey(), a.cacheKey());
         QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
     }
 
@@ -267,16 +277,18 @@ private slots:
         QVERIFY(kinds->rowCount() >= 4);
         for (int row = 0; row < kinds->rowCount(); ++row) {
             const KindStat& stat = disk.kindStats[std::size_t(row)];
-            QCOMPARE(kinds->index(row, KindsTableModel::Kind).data().toString(), disk.kinds().name(stat.kind));
+            QCOMPARE(
+                kinds->index(row, KindsTableModel::Kind).data().toString(), disk.kinds().name(stat.kind));
             QCOMPARE(kinds->index(row, KindsTableModel::Size).data().toString(), Fmt::bytes(stat.size));
             QCOMPARE(kinds->index(row, KindsTableModel::Count).data().toString(), Fmt::count(stat.count));
             const RGB rgb = disk.colors.at(std::size_t(stat.kind));
-            const QColor swatch = kinds->index(row, KindsTableModel::Swatch).data(ItemRoles::Swatch).value<QColor>();
+            const QColor swatch
+                = kinds->index(row, KindsTableModel::Swatch).data(ItemRoles::Swatch).value<QColor>();
             QVERIFY(std::abs(swatch.redF() - rgb.r) < 1e-3 && std::abs(swatch.greenF() - rgb.g) < 1e-3
-                    && std::abs(swatch.blueF() - rgb.b) < 1e-3);
+                && std::abs(swatch.blueF() - rgb.b) < 1e-3);
         }
         // The 60 data files make one kind of 60 files.
-        const std::int32_t dat = nodeAt(root(), {"many", "f000.dat"})->kind;
+        const std::int32_t dat = nodeAt(root(), { "many", "f000.dat" })->kind;
         const int datRow = kinds->rowOf(dat);
         QVERIFY(datRow >= 0);
         QCOMPARE(kinds->index(datRow, KindsTableModel::Count).data().toString(), QStringLiteral("60"));
@@ -289,7 +301,8 @@ private slots:
     {
         TallyfernDocument& disk = m_window->disk();
         const QString expected = Fmt::count(m_files) + QStringLiteral(" files · ") + Fmt::bytes(root()->size)
-            + QStringLiteral(" · scanned in ") + QString::asprintf("%.1f", disk.scanDuration) + QStringLiteral(" s");
+            + QStringLiteral(" · scanned in ") + QString::asprintf("%.1f", disk.scanDuration)
+            + QStringLiteral(" s");
         QCOMPARE(m_window->summaryLabel()->text(), expected);
         QVERIFY(m_window->warningButton()->isHidden());
         disk.unreadableCount = 1;
@@ -308,8 +321,8 @@ private slots:
 
     void warningButtonListsTheUnreadableFolders()
     {
-        FileNode* docs = nodeAt(root(), {"docs"});
-        FileNode* deep = nodeAt(root(), {"media", "photos", "2024", "deep"});
+        FileNode* docs = nodeAt(root(), { "docs" });
+        FileNode* deep = nodeAt(root(), { "media", "photos", "2024", "deep" });
         m_window->mutate([docs, deep] {
             docs->flags.insert(NodeFlags::Unreadable);
             deep->flags.insert(NodeFlags::Unreadable);
@@ -326,8 +339,8 @@ private slots:
         for (int i = 0; i < list->list()->count(); ++i)
             shown << list->list()->item(i)->text();
         shown.sort();
-        QStringList expected{QString::fromStdString(m_fixture->path("docs")),
-                             QString::fromStdString(m_fixture->path("media/photos/2024/deep"))};
+        QStringList expected { QString::fromStdString(m_fixture->path("docs")),
+            QString::fromStdString(m_fixture->path("media/photos/2024/deep")) };
         expected.sort();
         QCOMPARE(shown, expected);
         // A second click brings the same window forward instead of another one.
@@ -339,23 +352,25 @@ private slots:
     void describeTexts()
     {
         const QString dash = QStringLiteral(" — ");
-        FileNode* many = nodeAt(root(), {"many"});
-        QCOMPARE(m_window->describe(many), QString::fromStdString(m_fixture->path("many")) + dash
-                     + Fmt::bytes(many->size) + QStringLiteral(" · 60 files"));
-        FileNode* big = nodeAt(root(), {"big.bin"});
-        QCOMPARE(m_window->describe(big), QString::fromStdString(m_fixture->path("big.bin")) + dash
-                     + Fmt::bytes(m_fixture->allocated("big.bin")) + QStringLiteral(" (400 KB logical)"));
-        FileNode* sparse = nodeAt(root(), {"sparse.img"});
+        FileNode* many = nodeAt(root(), { "many" });
+        QCOMPARE(m_window->describe(many),
+            QString::fromStdString(m_fixture->path("many")) + dash + Fmt::bytes(many->size)
+                + QStringLiteral(" · 60 files"));
+        FileNode* big = nodeAt(root(), { "big.bin" });
+        QCOMPARE(m_window->describe(big),
+            QString::fromStdString(m_fixture->path("big.bin")) + dash
+                + Fmt::bytes(m_fixture->allocated("big.bin")) + QStringLiteral(" (400 KB logical)"));
+        FileNode* sparse = nodeAt(root(), { "sparse.img" });
         QVERIFY(m_window->describe(sparse).endsWith(QStringLiteral(" (10 MB logical)")));
-        FileNode* song = nodeAt(root(), {"media", "song.mp3"});
+        FileNode* song = nodeAt(root(), { "media", "song.mp3" });
         m_window->mutate([song] { song->logicalSize = song->size; });
         QCOMPARE(m_window->describe(song),
-                 QString::fromStdString(m_fixture->path("media/song.mp3")) + dash + Fmt::bytes(song->size));
-        FileNode* docs = nodeAt(root(), {"docs"});
+            QString::fromStdString(m_fixture->path("media/song.mp3")) + dash + Fmt::bytes(song->size));
+        FileNode* docs = nodeAt(root(), { "docs" });
         m_window->mutate([docs] { docs->flags.insert(NodeFlags::Unreadable); });
         QVERIFY(m_window->describe(docs).endsWith(QStringLiteral(" files · could not be read")));
         QCOMPARE(outlineModel()->indexOf(docs, FileOutlineModel::Kind).data().toString(),
-                 QStringLiteral("Folder (no access)"));
+            QStringLiteral("Folder (no access)"));
         QVERIFY(outlineModel()->indexOf(docs).data(ItemRoles::Secondary).toBool());
     }
 
@@ -364,7 +379,7 @@ private slots:
         TreemapView* view = m_window->treemapView();
         QSignalSpy delivered(view, &TreemapView::imageDelivered);
         QVERIFY(!view->image().isNull() || delivered.wait(10000));
-        FileNode* big = nodeAt(root(), {"big.bin"});
+        FileNode* big = nodeAt(root(), { "big.bin" });
         const QPoint inBig = centreOf(big);
         QTest::mouseMove(view, inBig);
         QTRY_COMPARE(m_window->statusLabel()->text(), m_window->describe(big));
@@ -373,83 +388,83 @@ private slots:
         QTest::mouseMove(m_window->outlineView()->viewport(), QPoint(20, 300));
         QTRY_COMPARE(m_window->statusLabel()->text(), QString());
         // ...and with a selection it falls back to the lowest selected row.
-        FileNode* song = nodeAt(root(), {"media", "song.mp3"});
+        FileNode* song = nodeAt(root(), { "media", "song.mp3" });
         m_window->select(song);
-        m_window->select(nodeAt(root(), {"docs"}));
+        m_window->select(nodeAt(root(), { "docs" }));
         m_window->outlineView()->selectionModel()->select(
             outlineModel()->indexOf(song), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(m_window->selectedNodes().size(), std::size_t(2));
-        QCOMPARE(m_window->selectedNodes().back(), nodeAt(root(), {"docs"}));
+        QCOMPARE(m_window->selectedNodes().back(), nodeAt(root(), { "docs" }));
         QTest::mouseMove(view, inBig);
         QTRY_COMPARE(m_window->statusLabel()->text(), m_window->describe(big));
         QTest::mouseMove(m_window->outlineView()->viewport(), QPoint(20, 300));
-        QTRY_COMPARE(m_window->statusLabel()->text(), m_window->describe(nodeAt(root(), {"docs"})));
+        QTRY_COMPARE(m_window->statusLabel()->text(), m_window->describe(nodeAt(root(), { "docs" })));
     }
 
     void clickRevealsADeepRow()
     {
         TreemapView* view = m_window->treemapView();
-        FileNode* pic = nodeAt(root(), {"media", "photos", "2024", "deep", "pic.jpg"});
+        FileNode* pic = nodeAt(root(), { "media", "photos", "2024", "deep", "pic.jpg" });
         QVERIFY(pic);
         FileOutlineView* outline = m_window->outlineView();
-        QVERIFY(!outline->isExpanded(outlineModel()->indexOf(nodeAt(root(), {"media"}))));
+        QVERIFY(!outline->isExpanded(outlineModel()->indexOf(nodeAt(root(), { "media" }))));
         QTest::mouseClick(view, Qt::LeftButton, {}, centreOf(pic));
         for (FileNode* up : pic->ancestors())
             QVERIFY(outline->isExpanded(outlineModel()->indexOf(up)));
-        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*>{pic});
+        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*> { pic });
         const QRect row = outline->visualRect(outlineModel()->indexOf(pic));
         QVERIFY(outline->viewport()->rect().contains(row));
-        QCOMPARE(view->selection(), std::vector<FileNode*>{pic});
+        QCOMPARE(view->selection(), std::vector<FileNode*> { pic });
         QCOMPARE(m_window->statusLabel()->text(), m_window->describe(pic));
-        QCOMPARE(m_window->actionableNodes(), std::vector<FileNode*>{pic});
+        QCOMPARE(m_window->actionableNodes(), std::vector<FileNode*> { pic });
         // Clicking another block replaces the selection.
-        FileNode* big = nodeAt(root(), {"big.bin"});
+        FileNode* big = nodeAt(root(), { "big.bin" });
         QTest::mouseClick(view, Qt::LeftButton, {}, centreOf(big));
-        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*>{big});
+        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*> { big });
     }
 
     void actionableNodesDropNestedAndPseudoItems()
     {
-        FileNode* media = nodeAt(root(), {"media"});
-        FileNode* song = nodeAt(root(), {"media", "song.mp3"});
-        FileNode* pic = nodeAt(root(), {"media", "photos", "2024", "deep", "pic.jpg"});
-        FileNode* big = nodeAt(root(), {"big.bin"});
+        FileNode* media = nodeAt(root(), { "media" });
+        FileNode* song = nodeAt(root(), { "media", "song.mp3" });
+        FileNode* pic = nodeAt(root(), { "media", "photos", "2024", "deep", "pic.jpg" });
+        FileNode* big = nodeAt(root(), { "big.bin" });
         m_window->select(pic);
         auto* selection = m_window->outlineView()->selectionModel();
-        for (FileNode* n : {media, song, big})
-            selection->select(outlineModel()->indexOf(n), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        for (FileNode* n : { media, song, big })
+            selection->select(
+                outlineModel()->indexOf(n), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(m_window->selectedNodes().size(), std::size_t(4));
-        QCOMPARE(m_window->actionableNodes(), (std::vector<FileNode*>{big, media}));
+        QCOMPARE(m_window->actionableNodes(), (std::vector<FileNode*> { big, media }));
         QVERIFY(m_window->isExpandable(media));
         QVERIFY(!m_window->isExpandable(big));
-        QVERIFY(!m_window->isExpandable(nodeAt(root(), {"empty"})));
+        QVERIFY(!m_window->isExpandable(nodeAt(root(), { "empty" })));
     }
 
     void kindSelectionHighlightsAndFollowsTheZoomRoot()
     {
         TreemapView* view = m_window->treemapView();
         KeyTableView* table = m_window->kindsTable();
-        FileNode* pic = nodeAt(root(), {"media", "photos", "2024", "deep", "pic.jpg"});
+        FileNode* pic = nodeAt(root(), { "media", "photos", "2024", "deep", "pic.jpg" });
         const int row = kindsModel()->rowOf(pic->kind);
         QVERIFY(row >= 0);
         const QRect cell = table->visualRect(kindsModel()->index(row, KindsTableModel::Kind));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(view->highlightKind(), std::optional<std::int32_t>(pic->kind));
         // A click on the empty area below the rows removes the highlight.
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                          QPoint(20, table->viewport()->height() - 3));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(20, table->viewport()->height() - 3));
         QCOMPARE(view->highlightKind(), std::nullopt);
 
         // Zooming into a folder that holds the kind keeps it; into one that does not, clears it.
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-        view->setRoot(nodeAt(root(), {"media"}));
+        view->setRoot(nodeAt(root(), { "media" }));
         m_window->refreshKinds();
         QCOMPARE(view->highlightKind(), std::optional<std::int32_t>(pic->kind));
         const int zoomedRow = kindsModel()->rowOf(pic->kind);
         QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
         QCOMPARE(table->selectionModel()->selectedRows().first().row(), zoomedRow);
         QCOMPARE(kindsModel()->rowCount(), 2); // the picture and the song
-        view->setRoot(nodeAt(root(), {"docs"}));
+        view->setRoot(nodeAt(root(), { "docs" }));
         m_window->refreshKinds();
         QCOMPARE(view->highlightKind(), std::nullopt);
         QVERIFY(table->selectionModel()->selectedRows().isEmpty());
@@ -459,14 +474,15 @@ private slots:
     {
         FileOutlineView* outline = m_window->outlineView();
         FileOutlineModel* model = outlineModel();
-        FileNode* docs = nodeAt(root(), {"docs"});
-        FileNode* many = nodeAt(root(), {"many"});
-        FileNode* media = nodeAt(root(), {"media"});
-        FileNode* kept = nodeAt(root(), {"many", "f010.dat"});
-        for (FileNode* n : {docs, many, media})
+        FileNode* docs = nodeAt(root(), { "docs" });
+        FileNode* many = nodeAt(root(), { "many" });
+        FileNode* media = nodeAt(root(), { "media" });
+        FileNode* kept = nodeAt(root(), { "many", "f010.dat" });
+        for (FileNode* n : { docs, many, media })
             outline->expand(model->indexOf(n));
         m_window->select(docs);
-        outline->selectionModel()->select(model->indexOf(kept), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        outline->selectionModel()->select(
+            model->indexOf(kept), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QScrollBar* bar = outline->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 200);
         bar->setValue(150);
@@ -480,8 +496,8 @@ private slots:
         QVERIFY(outline->isExpanded(model->indexOf(many)));
         QVERIFY(outline->isExpanded(model->indexOf(media)));
         QVERIFY(outline->isExpanded(model->index(0, 0)));
-        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*>{kept});
-        QCOMPARE(m_window->treemapView()->selection(), std::vector<FileNode*>{kept});
+        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*> { kept });
+        QCOMPARE(m_window->treemapView()->selection(), std::vector<FileNode*> { kept });
         QCOMPARE(bar->value(), 150);
         QCOMPARE(m_window->summaryLabel()->text().section(QLatin1Char(' '), 0, 0), Fmt::count(m_files - 3));
         QCOMPARE(m_window->statusLabel()->text(), m_window->describe(kept));
@@ -526,7 +542,7 @@ private slots:
         m_window = openAndScan();
         QVERIFY(m_window);
         FileNode* oldRoot = root();
-        m_window->treemapView()->setRoot(nodeAt(oldRoot, {"media"}));
+        m_window->treemapView()->setRoot(nodeAt(oldRoot, { "media" }));
         bool cancelled = false;
         for (int attempt = 0; attempt < 5 && !cancelled; ++attempt) {
             QSignalSpy ended(m_window.get(), &DocumentWindowController::scanEnded);

@@ -58,7 +58,10 @@ private slots:
         locked->flags.insert(NodeFlags::Unreadable);
         FileNode* zero = b.folder(b.root(), "zero");
         b.file(zero, "empty.txt", 0);
-        b.file(b.root(), "bad\xff\xfe" "name\n.bin", 2048);
+        b.file(b.root(),
+            "bad\xff\xfe"
+            "name\n.bin",
+            2048);
         m_doc->install(b.finish());
         m_locked = named(m_doc->root(), "locked");
         m_app = named(m_doc->root(), "Tool.app");
@@ -74,7 +77,7 @@ private slots:
         FileOutlineModel model(*m_doc);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         // Walk everything the model offers, in both package modes and across reloads.
-        std::vector<QModelIndex> pending{model.index(0, 0)};
+        std::vector<QModelIndex> pending { model.index(0, 0) };
         int rows = 0;
         while (!pending.empty()) {
             const QModelIndex index = pending.back();
@@ -110,7 +113,8 @@ private slots:
         QCOMPARE(free.siblingAtColumn(FileOutlineModel::Count).data().toString(), QString());
         // An unreadable folder.
         const QModelIndex locked = model.indexOf(m_locked);
-        QCOMPARE(locked.siblingAtColumn(FileOutlineModel::Kind).data().toString(), QStringLiteral("Folder (no access)"));
+        QCOMPARE(locked.siblingAtColumn(FileOutlineModel::Kind).data().toString(),
+            QStringLiteral("Folder (no access)"));
         QVERIFY(locked.data(ItemRoles::Secondary).toBool());
         QCOMPARE(locked.siblingAtColumn(FileOutlineModel::Count).data().toString(), QStringLiteral("0"));
         // A package shows no triangle while its contents are hidden.
@@ -122,7 +126,7 @@ private slots:
         const QModelIndex inZero = model.indexOf(m_zeroFolder->child(0), FileOutlineModel::Percent);
         QCOMPARE(inZero.data(ItemRoles::Fraction).toDouble(), 0.0);
         QCOMPARE(BarCellView::labelText(BarCellView::clamp(inZero.data(ItemRoles::Fraction).toDouble())),
-                 QStringLiteral("0.0%"));
+            QStringLiteral("0.0%"));
         // A name that is not UTF-8 and holds a newline is shown, replaced where invalid.
         bool found = false;
         for (int r = 0; r < model.rowCount(root); ++r) {
@@ -136,10 +140,11 @@ private slots:
         QVERIFY(found);
         // Headers.
         QCOMPARE(model.headerData(FileOutlineModel::Percent, Qt::Horizontal, Qt::DisplayRole).toString(),
-                 QStringLiteral("% of Folder"));
-        QCOMPARE(model.headerData(FileOutlineModel::Size, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>()
-                     & Qt::AlignHorizontal_Mask,
-                 Qt::AlignRight);
+            QStringLiteral("% of Folder"));
+        QCOMPARE(model.headerData(FileOutlineModel::Size, Qt::Horizontal, Qt::TextAlignmentRole)
+                     .value<Qt::Alignment>()
+                & Qt::AlignHorizontal_Mask,
+            Qt::AlignRight);
     }
 
     void deepTreesAreLooseOnTheStack()
@@ -171,7 +176,8 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
         model.setBlocked(false);
         QCOMPARE(model.rowCount(), int(m_doc->kindStats.size()));
-        QCOMPARE(model.headerData(KindsTableModel::Swatch, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
+        QCOMPARE(
+            model.headerData(KindsTableModel::Swatch, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
     }
 
     void outlineSpaceAndContextMenu()
@@ -210,19 +216,21 @@ private slots:
             std::sort(rows.begin(), rows.end());
             return rows;
         };
-        view.selectionModel()->select(items.index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        view.selectionModel()->select(items.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view.selectionModel()->select(
+            items.index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view.selectionModel()->select(
+            items.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         // Inside the selection: kept.
         QVERIFY(!view.menuAt(view.visualRect(items.index(1, 0)).center()));
-        QCOMPARE(selectedRows(), (std::vector<int>{0, 1}));
+        QCOMPARE(selectedRows(), (std::vector<int> { 0, 1 }));
         // On another row: that row alone.
         QVERIFY(!view.menuAt(view.visualRect(items.index(3, 0)).center()));
-        QCOMPARE(selectedRows(), std::vector<int>{3});
+        QCOMPARE(selectedRows(), std::vector<int> { 3 });
         QCOMPARE(menus, 2);
         // Below the last row: nothing at all.
         QVERIFY(!view.menuAt(QPoint(10, view.viewport()->height() - 2)));
         QCOMPARE(menus, 2);
-        QCOMPARE(selectedRows(), std::vector<int>{3});
+        QCOMPARE(selectedRows(), std::vector<int> { 3 });
     }
 
     void kindsTableSpaceAndEmptyClicks()

@@ -64,7 +64,8 @@ private slots:
         FileNode* folder = builder.folder(builder.root(), "folder");
         m_files.clear();
         for (int i = 0; i < 150; ++i)
-            m_files.push_back(builder.file(i % 2 ? folder : builder.root(), "f" + std::to_string(i), 1000 + i * 37));
+            m_files.push_back(
+                builder.file(i % 2 ? folder : builder.root(), "f" + std::to_string(i), 1000 + i * 37));
         m_tree = builder.finish();
         m_delegate = RecordingDelegate();
         m_window = std::make_unique<KeyRecorder>();
@@ -84,7 +85,7 @@ private slots:
         const int before = m_view->renderCount();
         for (int i = 0; i < 20; ++i) {
             m_view->setRoot(m_tree.root);
-            m_view->setColors({{0.1, 0.2, 0.3}, {0.5, 0.5, 0.5}, {0.9, 0.1, 0.1}});
+            m_view->setColors({ { 0.1, 0.2, 0.3 }, { 0.5, 0.5, 0.5 }, { 0.9, 0.1, 0.1 } });
             m_view->setShowPackageContents(i % 2 == 0);
             m_view->setHighlightKind(i % 3 == 0 ? std::optional<std::int32_t>(2) : std::nullopt);
         }
@@ -112,7 +113,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(m_view->renderCount(), renders + 1);
         // The selection redraws the outlines over the image; it does not render.
-        m_view->setSelection({m_files[0]});
+        m_view->setSelection({ m_files[0] });
         QCoreApplication::processEvents();
         QCOMPARE(m_view->renderCount(), renders + 1);
     }
@@ -157,7 +158,7 @@ private slots:
         }
         // A node outside the zoom root has no rectangle and no outline.
         m_view->setRoot(m_files[1]->parent);
-        m_view->setSelection({m_files[0], m_files[1]});
+        m_view->setSelection({ m_files[0], m_files[1] });
         QCOMPARE(m_view->selectionOutlines().size(), std::size_t(1));
     }
 
@@ -172,7 +173,7 @@ private slots:
         QTest::mouseMove(m_view, pa + QPoint(1, 1)); // same leaf
         QTest::mouseMove(m_view, pa + QPoint(0, 1));
         QCoreApplication::processEvents();
-        QCOMPARE(m_delegate.statuses, std::vector<FileNode*>{a});
+        QCOMPARE(m_delegate.statuses, std::vector<FileNode*> { a });
         QTest::mouseMove(m_view, centreOf(b));
         QTRY_COMPARE(m_delegate.statuses.size(), std::size_t(2));
         QCOMPARE(m_delegate.statuses.back(), b);
@@ -187,14 +188,15 @@ private slots:
         m_view->setRoot(m_tree.root);
         FileNode* a = m_files[4];
         QTest::mouseClick(m_view, Qt::LeftButton, {}, centreOf(a));
-        QCOMPARE(m_delegate.selected, std::vector<FileNode*>{a});
+        QCOMPARE(m_delegate.selected, std::vector<FileNode*> { a });
         QVERIFY(m_view->hasFocus());
         QTest::mouseDClick(m_view, Qt::LeftButton, {}, centreOf(a));
-        QCOMPARE(m_delegate.doubleClicked, std::vector<FileNode*>{a});
+        QCOMPARE(m_delegate.doubleClicked, std::vector<FileNode*> { a });
         m_delegate.selected.clear();
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, centreOf(m_files[6]), m_view->mapToGlobal(centreOf(m_files[6])));
+        QContextMenuEvent menu(
+            QContextMenuEvent::Mouse, centreOf(m_files[6]), m_view->mapToGlobal(centreOf(m_files[6])));
         QCoreApplication::sendEvent(m_view, &menu);
-        QCOMPARE(m_delegate.selected, std::vector<FileNode*>{m_files[6]});
+        QCOMPARE(m_delegate.selected, std::vector<FileNode*> { m_files[6] });
         QCOMPARE(m_delegate.menus, 1);
     }
 
@@ -218,11 +220,11 @@ private slots:
         QCOMPARE(m_delegate.quickLooks, 1);
         QVERIFY(m_window->keys.empty());
         QTest::keyClick(m_view, Qt::Key_A);
-        QCOMPARE(m_window->keys, std::vector<int>{Qt::Key_A});
+        QCOMPARE(m_window->keys, std::vector<int> { Qt::Key_A });
         // Without a delegate Space is still consumed.
         m_view->setDelegate(nullptr);
         QTest::keyClick(m_view, Qt::Key_Space);
-        QCOMPARE(m_window->keys, std::vector<int>{Qt::Key_A});
+        QCOMPARE(m_window->keys, std::vector<int> { Qt::Key_A });
     }
 };
 

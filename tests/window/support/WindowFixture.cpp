@@ -60,7 +60,7 @@ void FolderFixture::sparse(const std::string& relative, std::int64_t bytes) cons
 
 std::int64_t FolderFixture::allocated(const std::string& relative) const
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path(relative).c_str(), &st) != 0)
         throw std::runtime_error("stat " + relative);
     return std::int64_t(st.st_blocks) * 512;
@@ -78,7 +78,8 @@ FileNode* TreeBuilder::folder(FileNode* parent, const std::string& name)
     return node;
 }
 
-FileNode* TreeBuilder::file(FileNode* parent, const std::string& name, std::int64_t size, std::int64_t logical)
+FileNode* TreeBuilder::file(
+    FileNode* parent, const std::string& name, std::int64_t size, std::int64_t logical)
 {
     FileNode* node = m_tree.arena.make(name, parent, size, logical < 0 ? size : logical, 1, 2, NodeFlags());
     m_tree.arena.appendChild(parent, node);
