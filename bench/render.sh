@@ -5,4 +5,6 @@
 # a speedup of >= 1.7 over one core, a hit test under 50 µs.
 # Usage: scripts/bench render [FILES] [RUNS]
 set -euo pipefail
+# Other work on the machine skews the all-core figure and the speedup first: say how busy it was.
+echo "load average before: $(cut -d" " -f1-3 /proc/loadavg)"
 exec "$BUILD_DIR/bench/render" "${1:-1000000}" "${2:-7}"
