@@ -5,6 +5,7 @@
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
 #include "scan/Scanner.h"
+#include "window/DocumentToolbar.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
 #include "window/Fmt.h"
@@ -74,6 +75,10 @@ bool DocumentWindowController::isScanning() const
 void DocumentWindowController::setCommandActions(CommandActions* actions)
 {
     m_commandActions = actions;
+    // The toolbar was built with the window, on actions of its own: it takes the shared
+    // ones from now on.
+    if (m_toolbar)
+        m_toolbar->setItems(m_toolbar->items());
 }
 
 FileOutlineView* DocumentWindowController::outlineView() const

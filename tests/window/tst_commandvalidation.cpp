@@ -163,6 +163,12 @@ void TestCommandValidation::sharedActionsFollowTheWindow()
     window().perform(Command::ToggleFreeSpace);
     QVERIFY(!actions.action(Command::ToggleFreeSpace)->isChecked());
 
+    // The toolbar now carries the shared actions.
+    auto* toolbar = window().findChild<DocumentToolbar*>();
+    QVERIFY(toolbar);
+    QVERIFY(toolbar->actions().contains(actions.action(Command::MoveToTrash)));
+    QCOMPARE(toolbar->items().size(), 8);
+
     document->setCommandActions(nullptr);
 }
 
