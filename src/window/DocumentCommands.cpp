@@ -400,13 +400,8 @@ std::vector<PreviewItem> DocumentWindowController::previewItems() const
     return items;
 }
 
-void DocumentWindowController::toggleQuickLook()
+void DocumentWindowController::bindPreviewPanel(PreviewPanel* panel)
 {
-    PreviewPanel* panel = PreviewPanel::shared();
-    if (panel->isVisible()) {
-        panel->hide();
-        return;
-    }
     QPointer<DocumentWindowController> self(this);
     panel->setSource(
         this, [self] { return self ? self->previewItems() : std::vector<PreviewItem>(); },
@@ -420,7 +415,29 @@ void DocumentWindowController::toggleQuickLook()
             QCoreApplication::sendEvent(self->m_outlineView, &copy);
             return true;
         });
+}
+
+void DocumentWindowController::toggleQuickLook()
+{
+    PreviewPanel* panel = PreviewPanel::shared();
+    if (panel->isVisible()) {
+        panel->hide();
+        return;
+    }
+    bindPreviewPanel(panel);
     panel->toggle();
+}
+
+void DocumentWindowController::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || m_closeHandled)
+        return;
+    PreviewPanel* panel = PreviewPanel::existing();
+    if (panel && panel->isVisible() && panel->source() != this) {
+        bindPreviewPanel(panel);
+        panel->reloadData();
+    }
 }
 
 void DocumentWindowController::refreshQuickLook()

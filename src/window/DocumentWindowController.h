@@ -98,6 +98,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // An open preview panel follows the active document window.
+    void changeEvent(QEvent* event) override;
 
 private:
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
@@ -127,6 +129,7 @@ private:
     std::unique_ptr<QMenu> contextMenu() override;
     void toggleQuickLook() override;
     void refreshQuickLook();
+    void bindPreviewPanel(PreviewPanel* panel);
     void zoomIn();
     void zoomOut();
     void zoomToTop();

@@ -33,6 +33,7 @@ private slots:
     void copiedPathsReachTheClipboard();
     void revealAndOpenGetEveryActionableItem();
     void quickLookFollowsTheSelection();
+    void quickLookFollowsTheActiveWindow();
 
 private:
     FileNode* node(const std::string& relative) const { return m_fixture->node(relative); }
@@ -303,6 +304,24 @@ void TestFileCommands::quickLookFollowsTheSelection()
     m_fixture->close();
     QVERIFY(!panel->isVisible());
     QCOMPARE(panel->source(), nullptr);
+}
+
+void TestFileCommands::quickLookFollowsTheActiveWindow()
+{
+    m_fixture->click(node("top.bin"));
+    window().perform(Command::QuickLook);
+    PreviewPanel* panel = PreviewPanel::existing();
+    QVERIFY(panel && panel->isVisible());
+    QCOMPARE(panel->source(), &window());
+
+    CommandFixture other;
+    QVERIFY(other.open());
+    other.click(other.node("media"));
+    other.window->activateWindow();
+    QTRY_COMPARE(panel->source(), other.window.get());
+    QCOMPARE(panel->itemCount(), 1);
+    QCOMPARE(panel->page(), PreviewPanel::Page::Folder);
+    QVERIFY(panel->shownText().contains(QStringLiteral("media")));
 }
 
 QTEST_MAIN(TestFileCommands)
