@@ -72,7 +72,7 @@ int renameNoReplace(const std::string& from, const std::string& to)
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
     // The file system cannot promise it; fall back to a checked plain rename.
-    struct stat st {};
+    struct stat st { };
     if (::lstat(to.c_str(), &st) == 0)
         return EEXIST;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
@@ -91,7 +91,7 @@ bool makeFolders(const std::string& path)
             break;
         pos = next + 1;
     }
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -101,7 +101,7 @@ std::string volumeTop(const std::string& path, dev_t device)
     std::string top = parentOf(path);
     while (top != "/") {
         const std::string up = parentOf(top);
-        struct stat st {};
+        struct stat st { };
         if (::stat(up.c_str(), &st) != 0 || st.st_dev != device)
             break;
         top = up;
@@ -111,7 +111,8 @@ std::string volumeTop(const std::string& path, dev_t device)
 
 std::string dataHomeBytes()
 {
-    return QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).toStdString();
+    return QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .toStdString();
 }
 
 // The trash folder for an item on `device`, created when missing; empty when there is
@@ -119,13 +120,13 @@ std::string dataHomeBytes()
 std::string trashFolderFor(const std::string& path, dev_t device)
 {
     const std::string home = dataHomeBytes();
-    struct stat homeStat {};
+    struct stat homeStat { };
     if (::stat(home.c_str(), &homeStat) == 0 && homeStat.st_dev == device)
         return home + "/Trash";
     const std::string top = volumeTop(path, device);
     const std::string uid = std::to_string(::getuid());
     const std::string shared = (top == "/" ? "" : top) + "/.Trash";
-    struct stat sharedStat {};
+    struct stat sharedStat { };
     if (::lstat(shared.c_str(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode)
         && (sharedStat.st_mode & S_ISVTX) != 0) {
         const std::string mine = shared + "/" + uid;
@@ -150,20 +151,21 @@ std::string deletionDate()
 FileTrash::Outcome moveBytesToTrash(const std::string& given)
 {
     const std::string path = absolutePath(given);
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.c_str(), &st) != 0)
-        return {false, given, errnoReason(errno)};
+        return { false, given, errnoReason(errno) };
     const std::string trash = trashFolderFor(path, st.st_dev);
     const std::string files = trash + "/files";
     const std::string info = trash + "/info";
     if (!makeFolders(files) || !makeFolders(info))
-        return {false, given, QStringLiteral("The Trash folder of this volume could not be created.")};
+        return { false, given, QStringLiteral("The Trash folder of this volume could not be created.") };
 
     std::string base = baseNameOf(path);
     if (base.size() > kMaxTrashBaseName)
         base.resize(kMaxTrashBaseName);
     const QByteArray encoded = QByteArray::fromStdString(path).toPercentEncoding("/");
-    const std::string record = "[Trash Info]\nPath=" + encoded.toStdString() + "\nDeletionDate=" + deletionDate() + "\n";
+    const std::string record
+        = "[Trash Info]\nPath=" + encoded.toStdString() + "\nDeletionDate=" + deletionDate() + "\n";
 
     for (int n = 1; n < 100000; ++n) {
         const std::string name = n == 1 ? base : base + "." + std::to_string(n);
@@ -173,22 +175,22 @@ FileTrash::Outcome moveBytesToTrash(const std::string& given)
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            return {false, given, errnoReason(errno)};
+            return { false, given, errnoReason(errno) };
         }
         const bool written = ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
         ::close(fd);
         if (!written) {
             ::unlink(infoPath.c_str());
-            return {false, given, QStringLiteral("The Trash information could not be written.")};
+            return { false, given, QStringLiteral("The Trash information could not be written.") };
         }
         const int error = renameNoReplace(path, target);
         if (error == 0)
-            return {true, target, {}};
+            return { true, target, {} };
         ::unlink(infoPath.c_str());
         if (error != EEXIST)
-            return {false, given, errnoReason(error)};
+            return { false, given, errnoReason(error) };
     }
-    return {false, given, QStringLiteral("The Trash has no free name for this item.")};
+    return { false, given, QStringLiteral("The Trash has no free name for this item.") };
 }
 
 } // namespace
@@ -209,13 +211,13 @@ FileTrash::Outcome FileTrash::moveToTrash(const std::string& path) const
     }
     const std::string where = absolutePath(outcome.location);
     if (isTrashLocation(where, ::getuid()))
-        return {true, where, {}};
+        return { true, where, {} };
 
     // Reported as moved, but not into a trash: put it back where the user left it.
     if (const int error = renameNoReplace(where, path); error != 0) {
-        return {false, where,
-                QStringLiteral("The item was moved to %1 instead of the Trash and could not be moved back (%2).")
-                    .arg(QFile::decodeName(QByteArray::fromStdString(where)), errnoReason(error))};
+        return { false, where,
+            QStringLiteral("The item was moved to %1 instead of the Trash and could not be moved back (%2).")
+                .arg(QFile::decodeName(QByteArray::fromStdString(where)), errnoReason(error)) };
     }
     const std::string filesFolder = parentOf(where);
     if (baseNameOf(filesFolder) == "files") {
@@ -224,7 +226,8 @@ FileTrash::Outcome FileTrash::moveToTrash(const std::string& path) const
         const std::string stray = parentOf(filesFolder) + "/info/" + baseNameOf(where) + ".trashinfo";
         ::unlink(stray.c_str());
     }
-    return {false, path, QStringLiteral("The Trash folder could not be used, so the item was left in place.")};
+    return { false, path,
+        QStringLiteral("The Trash folder could not be used, so the item was left in place.") };
 }
 
 FileTrash::Outcome FileTrash::systemMove(const std::string& path)
@@ -235,8 +238,8 @@ FileTrash::Outcome FileTrash::systemMove(const std::string& path)
         return moveBytesToTrash(path);
     QFile file(name);
     if (!file.moveToTrash())
-        return {false, path, file.errorString()};
-    return {true, QFile::encodeName(file.fileName()).toStdString(), {}};
+        return { false, path, file.errorString() };
+    return { true, QFile::encodeName(file.fileName()).toStdString(), {} };
 }
 
 bool FileTrash::isTrashLocation(std::string_view location, unsigned uid)

@@ -18,7 +18,7 @@ public:
     struct Outcome {
         bool moved = false;
         std::string location; // where the item is now: inside the trash when moved
-        QString reason;       // why it did not move; empty when it did
+        QString reason; // why it did not move; empty when it did
     };
     // The raw move, with the contract of QFile::moveToTrash: on success the reported
     // location (possibly relative to the working folder). Tests replace it.

@@ -13,23 +13,34 @@ struct Names {
 Names namesOf(Command command)
 {
     switch (command) {
-    case Command::RevealInFileManager: return {"system-file-manager", "folder"};
-    case Command::OpenItem: return {"document-open", "open"};
+    case Command::RevealInFileManager:
+        return { "system-file-manager", "folder" };
+    case Command::OpenItem:
+        return { "document-open", "open" };
     case Command::CopyPath:
-    case Command::Copy: return {"edit-copy", "copy"};
-    case Command::QuickLook: return {"view-preview", "eye"};
-    case Command::MoveToTrash: return {"user-trash", "trash"};
-    case Command::ZoomIn: return {"zoom-in", "zoom-in"};
-    case Command::ZoomOut: return {"zoom-out", "zoom-out"};
-    case Command::ZoomToTop: return {"go-top", "zoom-top"};
-    case Command::CollapseSubfolders: return {"view-list-tree", "collapse"};
+    case Command::Copy:
+        return { "edit-copy", "copy" };
+    case Command::QuickLook:
+        return { "view-preview", "eye" };
+    case Command::MoveToTrash:
+        return { "user-trash", "trash" };
+    case Command::ZoomIn:
+        return { "zoom-in", "zoom-in" };
+    case Command::ZoomOut:
+        return { "zoom-out", "zoom-out" };
+    case Command::ZoomToTop:
+        return { "go-top", "zoom-top" };
+    case Command::CollapseSubfolders:
+        return { "view-list-tree", "collapse" };
     case Command::Rescan:
-    case Command::RescanAll: return {"view-refresh", "rescan"};
+    case Command::RescanAll:
+        return { "view-refresh", "rescan" };
     case Command::ToggleFreeSpace:
     case Command::TogglePackageContents:
-    case Command::CustomizeToolbar: break;
+    case Command::CustomizeToolbar:
+        break;
     }
-    return {nullptr, nullptr};
+    return { nullptr, nullptr };
 }
 
 } // namespace

@@ -168,20 +168,46 @@ void DocumentWindowController::perform(Command command)
     if (!canPerform(command))
         return;
     switch (command) {
-    case Command::RevealInFileManager: revealInFileManager(); break;
-    case Command::OpenItem: openItem(); break;
+    case Command::RevealInFileManager:
+        revealInFileManager();
+        break;
+    case Command::OpenItem:
+        openItem();
+        break;
     case Command::CopyPath:
-    case Command::Copy: copyPath(); break;
-    case Command::QuickLook: toggleQuickLook(); break;
-    case Command::MoveToTrash: moveToTrash(); break;
-    case Command::ZoomIn: zoomIn(); break;
-    case Command::ZoomOut: zoomOut(); break;
-    case Command::ZoomToTop: zoomToTop(); break;
-    case Command::CollapseSubfolders: collapseSubfolders(); break;
-    case Command::ToggleFreeSpace: toggleFreeSpace(); break;
-    case Command::TogglePackageContents: togglePackageContents(); break;
-    case Command::Rescan: rescan(); break;
-    case Command::RescanAll: rescanAll(); break;
+    case Command::Copy:
+        copyPath();
+        break;
+    case Command::QuickLook:
+        toggleQuickLook();
+        break;
+    case Command::MoveToTrash:
+        moveToTrash();
+        break;
+    case Command::ZoomIn:
+        zoomIn();
+        break;
+    case Command::ZoomOut:
+        zoomOut();
+        break;
+    case Command::ZoomToTop:
+        zoomToTop();
+        break;
+    case Command::CollapseSubfolders:
+        collapseSubfolders();
+        break;
+    case Command::ToggleFreeSpace:
+        toggleFreeSpace();
+        break;
+    case Command::TogglePackageContents:
+        togglePackageContents();
+        break;
+    case Command::Rescan:
+        rescan();
+        break;
+    case Command::RescanAll:
+        rescanAll();
+        break;
     case Command::CustomizeToolbar:
         if (m_toolbar)
             m_toolbar->customize();
@@ -192,9 +218,12 @@ void DocumentWindowController::perform(Command command)
 bool DocumentWindowController::isChecked(Command command) const
 {
     switch (command) {
-    case Command::ToggleFreeSpace: return m_disk->showFreeSpace && m_disk->freeNode();
-    case Command::TogglePackageContents: return m_disk->showPackageContents;
-    default: return false;
+    case Command::ToggleFreeSpace:
+        return m_disk->showFreeSpace && m_disk->freeNode();
+    case Command::TogglePackageContents:
+        return m_disk->showPackageContents;
+    default:
+        return false;
     }
 }
 
@@ -264,7 +293,7 @@ void DocumentWindowController::collapseSubfolders()
         return;
     // QTreeView remembers the expansion of rows inside a collapsed one: close every
     // expanded row below the target, walking only through expanded rows.
-    std::vector<QModelIndex> pending{index};
+    std::vector<QModelIndex> pending { index };
     std::vector<QModelIndex> expanded;
     while (!pending.empty()) {
         const QModelIndex parent = pending.back();
@@ -279,8 +308,8 @@ void DocumentWindowController::collapseSubfolders()
     for (auto it = expanded.rbegin(); it != expanded.rend(); ++it)
         m_outlineView->collapse(*it);
     m_outlineView->expand(index);
-    m_outlineView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
-                                                                | QItemSelectionModel::Rows);
+    m_outlineView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_outlineView->scrollTo(index);
 }
 
@@ -410,8 +439,8 @@ void DocumentWindowController::bindPreviewPanel(PreviewPanel* panel)
             // the panel follows.
             if (!self)
                 return false;
-            QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
-                           ushort(event->count()));
+            QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
+                event->isAutoRepeat(), ushort(event->count()));
             QCoreApplication::sendEvent(self->m_outlineView, &copy);
             return true;
         });
@@ -463,10 +492,10 @@ void DocumentWindowController::moveToTrash()
     auto* alert = new QMessageBox(this);
     alert->setIcon(QMessageBox::Warning);
     alert->setText(nodes.size() == 1
-                       ? QStringLiteral("Move “") + nameOf(nodes.front()) + QStringLiteral("” to the Trash?")
-                       : QStringLiteral("Move %1 items to the Trash?").arg(nodes.size()));
+            ? QStringLiteral("Move “") + nameOf(nodes.front()) + QStringLiteral("” to the Trash?")
+            : QStringLiteral("Move %1 items to the Trash?").arg(nodes.size()));
     alert->setInformativeText(QStringLiteral("This frees up to ") + Fmt::bytes(total)
-                              + QStringLiteral(" once the Trash is emptied."));
+        + QStringLiteral(" once the Trash is emptied."));
     QPushButton* confirm = alert->addButton(QStringLiteral("Move to Trash"), QMessageBox::AcceptRole);
     alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     alert->setDefaultButton(confirm);
@@ -587,8 +616,8 @@ void DocumentWindowController::rescanSubtree(FileNode* node)
     });
 }
 
-void DocumentWindowController::deliverRescan(FileNode* node, FileTree tree, std::int64_t unreadable,
-                                             std::uint64_t generation)
+void DocumentWindowController::deliverRescan(
+    FileNode* node, FileTree tree, std::int64_t unreadable, std::uint64_t generation)
 {
     --m_subtreeScans;
     emit commandStateChanged();
@@ -602,7 +631,8 @@ void DocumentWindowController::deliverRescan(FileNode* node, FileTree tree, std:
     std::vector<std::vector<std::string>> expandedInside;
     std::vector<std::vector<std::string>> selectedInside;
     if (const QModelIndex folder = m_outlineModel->indexOf(node); folder.isValid()) {
-        for (QModelIndex row = m_outlineView->indexBelow(folder); row.isValid(); row = m_outlineView->indexBelow(row)) {
+        for (QModelIndex row = m_outlineView->indexBelow(folder); row.isValid();
+             row = m_outlineView->indexBelow(row)) {
             FileNode* inside = m_outlineModel->node(row);
             if (!inside || !inside->hasAncestor(node))
                 break; // rows below the folder's own come in one run
@@ -629,7 +659,8 @@ void DocumentWindowController::deliverRescan(FileNode* node, FileTree tree, std:
             if (const QModelIndex index = m_outlineModel->indexOf(successor); index.isValid())
                 reselect.select(index, index);
     if (!reselect.isEmpty())
-        m_outlineView->selectionModel()->select(reselect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_outlineView->selectionModel()->select(
+            reselect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_treemapView->setNeedsRender();
 }
 

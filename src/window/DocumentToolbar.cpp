@@ -41,14 +41,16 @@ void DocumentToolbar::setItems(const QStringList& identifiers)
     m_items.clear();
     for (const QString& identifier : ToolbarConfiguration::sanitized(identifiers)) {
         QAction* added = nullptr;
-        if (identifier == ToolbarConfiguration::kFlexibleSpace || identifier == ToolbarConfiguration::kSpace) {
+        if (identifier == ToolbarConfiguration::kFlexibleSpace
+            || identifier == ToolbarConfiguration::kSpace) {
             auto* gap = new QWidget(this);
             if (identifier == ToolbarConfiguration::kFlexibleSpace)
                 gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
             else
                 gap->setFixedWidth(kFixedSpaceWidth);
             added = addWidget(gap);
-        } else if (QAction* action = m_lookup ? m_lookup(ToolbarConfiguration::item(identifier)->command) : nullptr) {
+        } else if (QAction* action
+            = m_lookup ? m_lookup(ToolbarConfiguration::item(identifier)->command) : nullptr) {
             addAction(action);
             added = action;
             if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action))) {

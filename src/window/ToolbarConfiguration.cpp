@@ -18,13 +18,13 @@ const QString ToolbarConfiguration::kSpace = QStringLiteral("space");
 const std::vector<ToolbarConfiguration::Item>& ToolbarConfiguration::items()
 {
     static const std::vector<Item> table = {
-        {QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In")},
-        {QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out")},
-        {QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top")},
-        {QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager")},
-        {QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look")},
-        {QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash")},
-        {QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan")},
+        { QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In") },
+        { QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out") },
+        { QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top") },
+        { QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager") },
+        { QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look") },
+        { QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash") },
+        { QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan") },
     };
     return table;
 }
@@ -39,9 +39,9 @@ const ToolbarConfiguration::Item* ToolbarConfiguration::item(const QString& iden
 
 QStringList ToolbarConfiguration::defaultItems()
 {
-    return {QStringLiteral("zoomOut"), QStringLiteral("zoomIn"),    QStringLiteral("zoomTop"),
-            kFlexibleSpace,            QStringLiteral("reveal"),    QStringLiteral("quickLook"),
-            QStringLiteral("rescan"),  QStringLiteral("trash")};
+    return { QStringLiteral("zoomOut"), QStringLiteral("zoomIn"), QStringLiteral("zoomTop"), kFlexibleSpace,
+        QStringLiteral("reveal"), QStringLiteral("quickLook"), QStringLiteral("rescan"),
+        QStringLiteral("trash") };
 }
 
 QStringList ToolbarConfiguration::allowedItems()
@@ -74,7 +74,8 @@ void ToolbarConfiguration::save(const QStringList& identifiers)
     QSettings settings;
     settings.beginGroup(kIdentifier);
     // An empty list is a choice too; QSettings would store it as "no value".
-    settings.setValue(kItemsKey, identifiers.isEmpty() ? QVariant(QStringList()) : QVariant(sanitized(identifiers)));
+    settings.setValue(
+        kItemsKey, identifiers.isEmpty() ? QVariant(QStringList()) : QVariant(sanitized(identifiers)));
 }
 
 void ToolbarConfiguration::forget()

@@ -20,9 +20,9 @@ public:
         QString label; // label, tool tip and accessible name
     };
 
-    static const QString kIdentifier;    // "TallyfernDocument"
+    static const QString kIdentifier; // "TallyfernDocument"
     static const QString kFlexibleSpace; // takes the room that is left
-    static const QString kSpace;         // a fixed gap
+    static const QString kSpace; // a fixed gap
 
     // The seven command items, in their table order.
     [[nodiscard]] static const std::vector<Item>& items();

@@ -65,7 +65,7 @@ ToolbarCustomizationDialog::ToolbarCustomizationDialog(const QStringList& curren
 
     auto* middle = new QVBoxLayout;
     middle->addStretch(1);
-    for (QPushButton* button : {m_add, m_remove, m_up, m_down})
+    for (QPushButton* button : { m_add, m_remove, m_up, m_down })
         middle->addWidget(button);
     middle->addStretch(1);
 
@@ -90,7 +90,8 @@ ToolbarCustomizationDialog::ToolbarCustomizationDialog(const QStringList& curren
     connect(buttons, &QDialogButtonBox::rejected, this, &ToolbarCustomizationDialog::reject);
     connect(m_available, &QListWidget::currentRowChanged, this, &ToolbarCustomizationDialog::updateButtons);
     connect(m_toolbar, &QListWidget::currentRowChanged, this, &ToolbarCustomizationDialog::updateButtons);
-    connect(m_toolbar->model(), &QAbstractItemModel::rowsMoved, this, &ToolbarCustomizationDialog::updateButtons);
+    connect(
+        m_toolbar->model(), &QAbstractItemModel::rowsMoved, this, &ToolbarCustomizationDialog::updateButtons);
     auto* removeKey = new QShortcut(QKeySequence::Delete, m_toolbar, nullptr, nullptr, Qt::WidgetShortcut);
     connect(removeKey, &QShortcut::activated, this, &ToolbarCustomizationDialog::removeSelected);
 
@@ -98,7 +99,7 @@ ToolbarCustomizationDialog::ToolbarCustomizationDialog(const QStringList& curren
     m_available->setCurrentRow(0);
     // Room for every offered item without scrolling.
     const int rows = m_available->count() + 1;
-    for (QListWidget* list : {m_available, m_toolbar})
+    for (QListWidget* list : { m_available, m_toolbar })
         list->setMinimumHeight(list->sizeHintForRow(0) * rows + 2 * list->frameWidth());
 }
 
@@ -129,7 +130,8 @@ void ToolbarCustomizationDialog::setItems(const QStringList& identifiers)
 void ToolbarCustomizationDialog::addSelected()
 {
     const QString identifier = identifierOf(m_available->currentItem());
-    if (identifier.isEmpty() || (ToolbarConfiguration::item(identifier) && chosenItems().contains(identifier)))
+    if (identifier.isEmpty()
+        || (ToolbarConfiguration::item(identifier) && chosenItems().contains(identifier)))
         return;
     // After the toolbar's selected item, else at the end.
     const int row = m_toolbar->currentRow() < 0 ? m_toolbar->count() : m_toolbar->currentRow() + 1;
@@ -164,7 +166,8 @@ void ToolbarCustomizationDialog::updateButtons()
     const QStringList chosen = chosenItems();
     const int row = m_toolbar->currentRow();
     // Spaces may repeat; a command item sits in the toolbar at most once.
-    m_add->setEnabled(!offered.isEmpty() && !(ToolbarConfiguration::item(offered) && chosen.contains(offered)));
+    m_add->setEnabled(
+        !offered.isEmpty() && !(ToolbarConfiguration::item(offered) && chosen.contains(offered)));
     m_remove->setEnabled(row >= 0);
     m_up->setEnabled(row > 0);
     m_down->setEnabled(row >= 0 && row + 1 < m_toolbar->count());

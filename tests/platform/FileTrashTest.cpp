@@ -20,7 +20,7 @@ namespace {
 std::string readAll(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return { std::istreambuf_iterator<char>(in), {} };
 }
 
 void writeFile(const fs::path& file, const std::string& content)
@@ -129,7 +129,7 @@ TEST_F(FileTrashTest, InjectedMoversAreCheckedLikeTheRealOne)
     const FileTrash misplacing([this](const std::string& path) {
         const std::string to = (m_root / "elsewhere/files" / fs::path(path).filename()).string();
         fs::rename(path, to);
-        return FileTrash::Outcome {true, to, {}};
+        return FileTrash::Outcome { true, to, {} };
     });
     const auto misplaced = misplacing.moveToTrash((items() / "a.txt").string());
     EXPECT_FALSE(misplaced.moved);
@@ -138,7 +138,7 @@ TEST_F(FileTrashTest, InjectedMoversAreCheckedLikeTheRealOne)
 
     // Refuses with a reason of its own, which is passed on.
     const FileTrash refusing([](const std::string& path) {
-        return FileTrash::Outcome {false, path, QStringLiteral("Operation not permitted")};
+        return FileTrash::Outcome { false, path, QStringLiteral("Operation not permitted") };
     });
     const auto refused = refusing.moveToTrash((items() / "b.txt").string());
     EXPECT_FALSE(refused.moved);
@@ -205,7 +205,7 @@ TEST(FileTrashLocation, AcceptsOnlyItemsDirectlyInATrashFilesFolder)
     EXPECT_TRUE(FileTrash::isTrashLocation("/media/usb/.Trash/1000/files/dir", 1000));
     EXPECT_TRUE(FileTrash::isTrashLocation("/media/usb/.Trash/1000/files/dir/", 1000));
 
-    EXPECT_FALSE(FileTrash::isTrashLocation("./files/a.txt", 1000));     // relative
+    EXPECT_FALSE(FileTrash::isTrashLocation("./files/a.txt", 1000)); // relative
     EXPECT_FALSE(FileTrash::isTrashLocation("/work/files/a.txt", 1000)); // no trash folder
     EXPECT_FALSE(FileTrash::isTrashLocation("/media/usb/.Trash-1001/files/a.txt", 1000));
     EXPECT_FALSE(FileTrash::isTrashLocation("/media/usb/.Trash/1001/files/a.txt", 1000));

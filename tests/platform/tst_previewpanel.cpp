@@ -27,16 +27,18 @@ private slots:
 private:
     PreviewItem item(const std::string& name, bool directory = false) const
     {
-        return {m_root + "/" + name, QString::fromStdString(name), directory, QStringLiteral("1 KB"),
-                QStringLiteral("Some Kind"), directory ? QStringLiteral("12 files") : QString()};
+        return { m_root + "/" + name, QString::fromStdString(name), directory, QStringLiteral("1 KB"),
+            QStringLiteral("Some Kind"), directory ? QStringLiteral("12 files") : QString() };
     }
     void show(std::vector<PreviewItem> items)
     {
         m_items = std::move(items);
-        m_panel->setSource(&m_owner, [this] { return m_items; }, [this](QKeyEvent* event) {
-            m_keys << event->key();
-            return true;
-        });
+        m_panel->setSource(
+            &m_owner, [this] { return m_items; },
+            [this](QKeyEvent* event) {
+                m_keys << event->key();
+                return true;
+            });
         m_panel->reloadData();
     }
     QToolButton* button(const QString& toolTip) const
@@ -98,8 +100,8 @@ void TestPreviewPanel::init()
 
 void TestPreviewPanel::eachKindOfItemGetsItsPage()
 {
-    show({item("wide.png"), item("notes.txt"), item("caf\xe9.txt"), item("blob.bin"), item("folder", true),
-          item("vanished.txt")});
+    show({ item("wide.png"), item("notes.txt"), item("caf\xe9.txt"), item("blob.bin"), item("folder", true),
+        item("vanished.txt") });
     QCOMPARE(m_panel->itemCount(), 6);
 
     QCOMPARE(m_panel->page(), PreviewPanel::Page::Image);
@@ -135,7 +137,7 @@ void TestPreviewPanel::eachKindOfItemGetsItsPage()
 
 void TestPreviewPanel::imagesShrinkToFitAndNeverGrow()
 {
-    show({item("wide.png"), item("small.png")});
+    show({ item("wide.png"), item("small.png") });
     m_panel->resize(500, 500);
     m_panel->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_panel));
@@ -152,12 +154,12 @@ void TestPreviewPanel::imagesShrinkToFitAndNeverGrow()
 
 void TestPreviewPanel::keysGoToTheSourceExceptSpaceAndEscape()
 {
-    show({item("notes.txt")});
+    show({ item("notes.txt") });
     m_panel->toggle();
     QVERIFY(QTest::qWaitForWindowExposed(m_panel));
     QTest::keyClick(m_panel, Qt::Key_Down);
     QTest::keyClick(m_panel, Qt::Key_Up);
-    QCOMPARE(m_keys, (QList<int> {Qt::Key_Down, Qt::Key_Up}));
+    QCOMPARE(m_keys, (QList<int> { Qt::Key_Down, Qt::Key_Up }));
     QVERIFY(m_panel->isVisible());
 
     QTest::keyClick(m_panel, Qt::Key_Space);
@@ -171,8 +173,8 @@ void TestPreviewPanel::keysGoToTheSourceExceptSpaceAndEscape()
 
 void TestPreviewPanel::followsItsSourceAndForgetsItWhenItIsGone()
 {
-    show({item("notes.txt")});
-    m_items = {item("blob.bin"), item("wide.png")}; // the selection changed
+    show({ item("notes.txt") });
+    m_items = { item("blob.bin"), item("wide.png") }; // the selection changed
     m_panel->reloadData();
     QCOMPARE(m_panel->itemCount(), 2);
     QCOMPARE(m_panel->page(), PreviewPanel::Page::Other);
@@ -184,10 +186,12 @@ void TestPreviewPanel::followsItsSourceAndForgetsItWhenItIsGone()
     int asked = 0;
     {
         QObject shortLived;
-        m_panel->setSource(&shortLived, [&] {
-            ++asked;
-            return std::vector<PreviewItem> {item("notes.txt")};
-        }, {});
+        m_panel->setSource(&shortLived,
+            [&] {
+                ++asked;
+                return std::vector<PreviewItem> { item("notes.txt") };
+            },
+            {});
         m_panel->reloadData();
         QCOMPARE(asked, 1);
     }
@@ -199,7 +203,7 @@ void TestPreviewPanel::followsItsSourceAndForgetsItWhenItIsGone()
 
 void TestPreviewPanel::severalItemsArePaged()
 {
-    show({item("wide.png"), item("notes.txt"), item("folder", true)});
+    show({ item("wide.png"), item("notes.txt"), item("folder", true) });
     m_panel->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_panel));
     QToolButton* previous = button(QStringLiteral("Previous Item"));
@@ -215,7 +219,7 @@ void TestPreviewPanel::severalItemsArePaged()
     QTest::mouseClick(previous, Qt::LeftButton);
     QCOMPARE(m_panel->currentIndex(), 1);
 
-    show({item("notes.txt")}); // one item: no pager
+    show({ item("notes.txt") }); // one item: no pager
     QVERIFY(!next->isVisible());
 }
 

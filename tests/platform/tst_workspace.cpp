@@ -60,7 +60,7 @@ private:
 void TestWorkspace::initTestCase()
 {
     m_bus.start(QStringLiteral("dbus-daemon"),
-                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
     if (!m_bus.waitForStarted(5000))
         QSKIP("dbus-daemon is not installed");
     QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 10000);
@@ -86,9 +86,9 @@ void TestWorkspace::init()
 void TestWorkspace::fileUrlsNameTheRealBytes()
 {
     const std::vector<std::string> paths = {
-        "/home/u/caf\xe9 \xff.txt",        // not UTF-8
-        "/home/u/50% #1?.txt",             // characters URLs reserve
-        "/home/u/line\nbreak",             // a newline
+        "/home/u/caf\xe9 \xff.txt", // not UTF-8
+        "/home/u/50% #1?.txt", // characters URLs reserve
+        "/home/u/line\nbreak", // a newline
         "/home/u/Fotos/\xc3\xa9t\xc3\xa9", // valid UTF-8
     };
     for (const std::string& path : paths) {
@@ -106,11 +106,11 @@ void TestWorkspace::revealSendsEveryItemInOneCall()
 {
     QDBusConnection service = QDBusConnection::connectToBus(m_address, QStringLiteral("filemanager"));
     FakeFileManager manager;
-    QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
-                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(service.registerObject(
+        QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
     QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
-    const std::vector<std::string> paths = {"/data/a.txt", "/data/sub/b\xff.bin", "/other/c"};
+    const std::vector<std::string> paths = { "/data/a.txt", "/data/sub/b\xff.bin", "/other/c" };
     SystemWorkspace workspace;
     workspace.reveal(paths);
 
@@ -130,7 +130,7 @@ void TestWorkspace::revealWithoutAFileManagerOpensEachFolderOnce()
     QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
         QStringLiteral("org.freedesktop.FileManager1")));
     SystemWorkspace workspace;
-    workspace.reveal({"/data/x/a.txt", "/data/y/b.txt", "/data/x/c.txt", "/top"});
+    workspace.reveal({ "/data/x/a.txt", "/data/y/b.txt", "/data/x/c.txt", "/top" });
 
     QTRY_COMPARE(m_opened.urls.size(), 3);
     QCOMPARE(pathBytes(m_opened.urls[0]), std::string("/data/x"));

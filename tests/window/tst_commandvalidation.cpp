@@ -11,14 +11,14 @@
 #include <QAction>
 #include <QClipboard>
 #include <QMenu>
-#include <QTimer>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
 
-const std::vector<Command> kFileActions = {Command::RevealInFileManager, Command::OpenItem, Command::QuickLook,
-                                           Command::CopyPath, Command::Copy};
+const std::vector<Command> kFileActions = { Command::RevealInFileManager, Command::OpenItem,
+    Command::QuickLook, Command::CopyPath, Command::Copy };
 
 QStringList titles(const QMenu& menu)
 {
@@ -88,36 +88,36 @@ void TestCommandValidation::enablementFollowsTheSelection()
     // Nothing selected.
     window().outlineView()->clearSelection();
     expect(kFileActions, false);
-    expect({Command::ZoomIn, Command::MoveToTrash, Command::CollapseSubfolders}, false);
-    expect({Command::Rescan, Command::RescanAll, Command::TogglePackageContents}, true);
+    expect({ Command::ZoomIn, Command::MoveToTrash, Command::CollapseSubfolders }, false);
+    expect({ Command::Rescan, Command::RescanAll, Command::TogglePackageContents }, true);
 
     // Only the free-space item: Zoom In, but no file action.
     m_fixture->click(window().disk().freeNode());
-    expect({Command::ZoomIn}, true);
+    expect({ Command::ZoomIn }, true);
     expect(kFileActions, false);
-    expect({Command::MoveToTrash}, false);
+    expect({ Command::MoveToTrash }, false);
 
     // Only the root: everything but the Trash.
     m_fixture->click(node(""));
     expect(kFileActions, true);
-    expect({Command::MoveToTrash}, false);
-    expect({Command::CollapseSubfolders}, true);
+    expect({ Command::MoveToTrash }, false);
+    expect({ Command::CollapseSubfolders }, true);
 
     // A file: all of them.
     m_fixture->click(node("docs/notes.txt"));
     expect(kFileActions, true);
-    expect({Command::MoveToTrash, Command::ZoomIn, Command::CollapseSubfolders}, true);
+    expect({ Command::MoveToTrash, Command::ZoomIn, Command::CollapseSubfolders }, true);
 }
 
 void TestCommandValidation::zoomOutAndToTopOnlyWhenZoomedIn()
 {
     QVERIFY(m_fixture->open());
-    expect({Command::ZoomOut, Command::ZoomToTop}, false);
+    expect({ Command::ZoomOut, Command::ZoomToTop }, false);
     m_fixture->click(node("docs"));
     window().perform(Command::ZoomIn);
-    expect({Command::ZoomOut, Command::ZoomToTop}, true);
+    expect({ Command::ZoomOut, Command::ZoomToTop }, true);
     window().perform(Command::ZoomOut);
-    expect({Command::ZoomOut, Command::ZoomToTop}, false);
+    expect({ Command::ZoomOut, Command::ZoomToTop }, false);
 }
 
 void TestCommandValidation::rescansAreDisabledWhileAFolderRescanRuns()
@@ -125,13 +125,13 @@ void TestCommandValidation::rescansAreDisabledWhileAFolderRescanRuns()
     QVERIFY(m_fixture->open());
     m_fixture->click(node("media"));
     window().perform(Command::Rescan);
-    expect({Command::Rescan, Command::RescanAll}, false);
+    expect({ Command::Rescan, Command::RescanAll }, false);
     expect(kFileActions, true);
-    expect({Command::ZoomIn, Command::MoveToTrash, Command::ToggleFreeSpace}, true);
+    expect({ Command::ZoomIn, Command::MoveToTrash, Command::ToggleFreeSpace }, true);
     window().perform(Command::RescanAll); // disabled: no full scan starts
     QVERIFY(!window().isScanning());
     QTRY_VERIFY_WITH_TIMEOUT(window().canPerform(Command::Rescan), 20000);
-    expect({Command::RescanAll}, true);
+    expect({ Command::RescanAll }, true);
 }
 
 void TestCommandValidation::freeSpaceNeedsAFreeSpaceItem()
@@ -139,7 +139,7 @@ void TestCommandValidation::freeSpaceNeedsAFreeSpaceItem()
     QVERIFY(m_fixture->open(false)); // a folder, not a whole volume
     QVERIFY(!window().disk().freeNode());
     QVERIFY(window().disk().showFreeSpace);
-    expect({Command::ToggleFreeSpace}, false);
+    expect({ Command::ToggleFreeSpace }, false);
     QVERIFY(!window().isChecked(Command::ToggleFreeSpace));
     QVERIFY(!window().isChecked(Command::TogglePackageContents));
     window().perform(Command::TogglePackageContents);
@@ -175,8 +175,8 @@ void TestCommandValidation::sharedActionsFollowTheWindow()
 void TestCommandValidation::contextMenusOfTheOutlineAndTheTreemap()
 {
     QVERIFY(m_fixture->open());
-    const QStringList expected = {"Reveal in File Manager", "Open", "Quick Look", "Copy Path", "—", "Zoom In",
-                                  "Collapse All Subfolders", "Rescan", "—", "Move to Trash"};
+    const QStringList expected = { "Reveal in File Manager", "Open", "Quick Look", "Copy Path", "—",
+        "Zoom In", "Collapse All Subfolders", "Rescan", "—", "Move to Trash" };
     FileOutlineView* outline = window().outlineView();
 
     // A right click on a row that is not selected selects it first.
@@ -186,7 +186,7 @@ void TestCommandValidation::contextMenusOfTheOutlineAndTheTreemap()
     std::unique_ptr<QMenu> menu = outline->menuAt(photo);
     QVERIFY(menu);
     QCOMPARE(titles(*menu), expected);
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> {node("media/photo.jpg")});
+    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("media/photo.jpg") });
     for (QAction* action : menu->actions())
         if (!action->isSeparator()) {
             QVERIFY(action->shortcut().isEmpty());
@@ -219,7 +219,7 @@ void TestCommandValidation::contextMenusOfTheOutlineAndTheTreemap()
     QContextMenuEvent event(QContextMenuEvent::Mouse, point, treemap->mapToGlobal(point));
     QCoreApplication::sendEvent(treemap, &event);
     QCOMPARE(shown, expected);
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> {node("top.bin")});
+    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("top.bin") });
 }
 
 void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
@@ -228,8 +228,9 @@ void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
     QVERIFY(m_fixture->open());
     auto* toolbar = window().findChild<DocumentToolbar*>();
     QVERIFY(toolbar);
-    QCOMPARE(toolbar->items(), (QStringList {"zoomOut", "zoomIn", "zoomTop", "flexibleSpace", "reveal", "quickLook",
-                                             "rescan", "trash"}));
+    QCOMPARE(toolbar->items(),
+        (QStringList {
+            "zoomOut", "zoomIn", "zoomTop", "flexibleSpace", "reveal", "quickLook", "rescan", "trash" }));
     QCOMPARE(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
     // Its buttons are enabled by the same rule.
     QAction* trash = toolbar->actions().last();
@@ -240,10 +241,11 @@ void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
     QAction* rescan = toolbar->actions()[6];
     QVERIFY(rescan->isEnabled());
 
-    ToolbarConfiguration::save({"trash", "space", "zoomIn"});
+    ToolbarConfiguration::save({ "trash", "space", "zoomIn" });
     CommandFixture second;
     QVERIFY(second.open());
-    QCOMPARE(second.window->findChild<DocumentToolbar*>()->items(), (QStringList {"trash", "space", "zoomIn"}));
+    QCOMPARE(
+        second.window->findChild<DocumentToolbar*>()->items(), (QStringList { "trash", "space", "zoomIn" }));
     ToolbarConfiguration::forget();
 }
 

@@ -38,7 +38,10 @@ private slots:
 private:
     FileNode* node(const std::string& relative) const { return m_fixture->node(relative); }
     DocumentWindowController& window() const { return *m_fixture->window; }
-    void press(QKeyCombination key) const { QTest::keyClick(window().outlineView(), key.key(), key.keyboardModifiers()); }
+    void press(QKeyCombination key) const
+    {
+        QTest::keyClick(window().outlineView(), key.key(), key.keyboardModifiers());
+    }
     // The visible sheet of that name (a closed one may linger until deleted).
     QMessageBox* sheet(const char* name) const
     {
@@ -99,7 +102,8 @@ void TestFileCommands::trashingOneFileMovesItAndUpdatesEveryTotal()
     QVERIFY(confirmation);
     QCOMPARE(confirmation->text(), QStringLiteral("Move “notes.txt” to the Trash?"));
     QCOMPARE(confirmation->informativeText(),
-             QStringLiteral("This frees up to ") + Fmt::bytes(size) + QStringLiteral(" once the Trash is emptied."));
+        QStringLiteral("This frees up to ") + Fmt::bytes(size)
+            + QStringLiteral(" once the Trash is emptied."));
     QCOMPARE(confirmation->buttons().size(), 2);
     QCOMPARE(confirmation->defaultButton(), button(confirmation, QStringLiteral("Move to Trash")));
     QVERIFY(button(confirmation, QStringLiteral("Cancel")));
@@ -124,7 +128,7 @@ void TestFileCommands::trashingOneFileMovesItAndUpdatesEveryTotal()
 void TestFileCommands::aFolderWithFilesInsideIsOneItem()
 {
     FileNode* docs = node("docs");
-    m_fixture->selectRows({docs, node("docs/notes.txt"), node("docs/draft.md")});
+    m_fixture->selectRows({ docs, node("docs/notes.txt"), node("docs/draft.md") });
     QCOMPARE(window().selectedNodes().size(), std::size_t(3));
     window().perform(Command::MoveToTrash);
     QMessageBox* confirmation = sheet("trashConfirmation");
@@ -160,7 +164,7 @@ void TestFileCommands::failuresAreReportedOnceAndTheRestIsTrashed()
     const std::int64_t mediaSize = media->size;
     const std::int64_t gone = top->size + log->size;
 
-    m_fixture->selectRows({top, clip, log});
+    m_fixture->selectRows({ top, clip, log });
     press(Qt::ControlModifier | Qt::Key_Backspace);
     QCOMPARE(sheet("trashConfirmation")->text(), QStringLiteral("Move 3 items to the Trash?"));
     QVERIFY(sheet("trashConfirmation")->informativeText().contains(Fmt::bytes(gone + clip->size)));
@@ -232,7 +236,7 @@ void TestFileCommands::trashingTheZoomRootOrItsAncestorZoomsOut()
 
 void TestFileCommands::theRootIsNeverTrashed()
 {
-    m_fixture->selectRows({node(""), node("docs")});
+    m_fixture->selectRows({ node(""), node("docs") });
     QVERIFY(!window().canPerform(Command::MoveToTrash));
     QVERIFY(!m_actions->action(Command::MoveToTrash)->isEnabled());
     press(Qt::Key_Delete);
@@ -245,7 +249,7 @@ void TestFileCommands::copiedPathsReachTheClipboard()
     FileNode* a = node("docs");
     FileNode* b = node("media/photo.jpg");
     FileNode* c = node("top.bin");
-    m_fixture->selectRows({c, b, a});
+    m_fixture->selectRows({ c, b, a });
     const QString expected = QString::fromStdString(a->path() + "\n" + b->path() + "\n" + c->path());
 
     QGuiApplication::clipboard()->clear();
@@ -264,13 +268,16 @@ void TestFileCommands::copiedPathsReachTheClipboard()
 
 void TestFileCommands::revealAndOpenGetEveryActionableItem()
 {
-    m_fixture->selectRows({node("docs"), node("docs/notes.txt"), node("media"), window().disk().freeNode()});
+    m_fixture->selectRows(
+        { node("docs"), node("docs/notes.txt"), node("media"), window().disk().freeNode() });
     press(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_R);
     QCOMPARE(m_fixture->workspace->revealed.size(), std::size_t(1));
-    QCOMPARE(m_fixture->workspace->revealed.front(), (std::vector<std::string> {node("docs")->path(), node("media")->path()}));
+    QCOMPARE(m_fixture->workspace->revealed.front(),
+        (std::vector<std::string> { node("docs")->path(), node("media")->path() }));
 
     press(Qt::ControlModifier | Qt::Key_Down);
-    QCOMPARE(m_fixture->workspace->opened, (std::vector<std::string> {node("docs")->path(), node("media")->path()}));
+    QCOMPARE(m_fixture->workspace->opened,
+        (std::vector<std::string> { node("docs")->path(), node("media")->path() }));
 }
 
 void TestFileCommands::quickLookFollowsTheSelection()
@@ -286,13 +293,13 @@ void TestFileCommands::quickLookFollowsTheSelection()
 
     // Keys pressed in the panel move the outline's selection, and the panel follows.
     QTest::keyClick(panel, Qt::Key_Down);
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> {node("media/photo.jpg")});
+    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("media/photo.jpg") });
     QVERIFY(panel->shownText().contains(QStringLiteral("photo.jpg")));
     QTest::keyClick(panel, Qt::Key_Space);
     QVERIFY(!panel->isVisible());
 
     // A folder and a file inside it: the folder alone. The free-space item: nothing.
-    m_fixture->selectRows({node("media"), node("media/clip.mov"), window().disk().freeNode()});
+    m_fixture->selectRows({ node("media"), node("media/clip.mov"), window().disk().freeNode() });
     press(Qt::ControlModifier | Qt::Key_Y);
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->itemCount(), 1);

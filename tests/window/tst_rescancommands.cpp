@@ -46,8 +46,8 @@ void TestRescanCommands::folderRescanSplicesWhatChangedOnDisk()
     FileNode* root = node("");
     FileNode* docs = node("docs");
     m_fixture->reveal(node("docs/deep/l2/l3/l4/big.bin")); // docs … l4 open
-    m_fixture->reveal(node("media/photo.jpg"));           // media open too
-    m_fixture->selectRows({node("docs/notes.txt"), node("media/photo.jpg")});
+    m_fixture->reveal(node("media/photo.jpg")); // media open too
+    m_fixture->selectRows({ node("docs/notes.txt"), node("media/photo.jpg") });
     const std::int64_t rootSize = root->size;
     const std::int64_t rootCount = root->fileCount;
     const std::int64_t docsSize = docs->size;
@@ -59,8 +59,8 @@ void TestRescanCommands::folderRescanSplicesWhatChangedOnDisk()
     const std::int64_t added = disk.allocated("docs/new.dat") + disk.allocated("docs/deep/extra.bin");
 
     window().perform(Command::Rescan); // notes.txt comes first: its folder, docs
-    QCOMPARE(window().statusLabel()->text(), QStringLiteral("Rescanning ") + QString::fromStdString(docs->path())
-                                                 + QStringLiteral("…"));
+    QCOMPARE(window().statusLabel()->text(),
+        QStringLiteral("Rescanning ") + QString::fromStdString(docs->path()) + QStringLiteral("…"));
     QVERIFY(rescanRunning());
     QVERIFY(!window().canPerform(Command::RescanAll));
     QVERIFY(window().canPerform(Command::ZoomIn)); // the rest of the window stays usable
@@ -80,7 +80,8 @@ void TestRescanCommands::folderRescanSplicesWhatChangedOnDisk()
     QVERIFY(outline->isExpanded(m_fixture->indexOf(node("docs"))));
     QVERIFY(outline->isExpanded(m_fixture->indexOf(node("docs/deep/l2/l3"))));
     QVERIFY(outline->isExpanded(m_fixture->indexOf(node("media"))));
-    QCOMPARE(window().selectedNodes(), (std::vector<FileNode*> {node("docs/notes.txt"), node("media/photo.jpg")}));
+    QCOMPARE(window().selectedNodes(),
+        (std::vector<FileNode*> { node("docs/notes.txt"), node("media/photo.jpg") }));
     QVERIFY(!window().statusLabel()->text().startsWith(QStringLiteral("Rescanning")));
 }
 
@@ -117,7 +118,7 @@ void TestRescanCommands::closingTheWindowDuringARescan()
 void TestRescanCommands::whichFolderIsRescanned()
 {
     // Two folders: the first in outline order (docs is larger than media).
-    m_fixture->selectRows({node("media"), node("docs")});
+    m_fixture->selectRows({ node("media"), node("docs") });
     window().perform(Command::Rescan);
     QVERIFY(window().statusLabel()->text().contains(QString::fromStdString(node("docs")->path())));
     QTRY_VERIFY_WITH_TIMEOUT(!rescanRunning(), 20000);

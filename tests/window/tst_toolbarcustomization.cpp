@@ -31,7 +31,8 @@ private:
     std::unique_ptr<QMainWindow> makeWindow()
     {
         auto window = std::make_unique<QMainWindow>();
-        auto* toolbar = new DocumentToolbar([this](Command command) { return action(command); }, window.get());
+        auto* toolbar
+            = new DocumentToolbar([this](Command command) { return action(command); }, window.get());
         window->addToolBar(toolbar);
         window->resize(1000, 300);
         return window;
@@ -95,8 +96,8 @@ void TestToolbarCustomization::firstUseShowsTheDefaultItemsInOrder()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     DocumentToolbar* toolbar = toolbarOf(*window);
-    const QStringList expected = {"zoomOut", "zoomIn", "zoomTop", "flexibleSpace",
-                                  "reveal",  "quickLook", "rescan", "trash"};
+    const QStringList expected
+        = { "zoomOut", "zoomIn", "zoomTop", "flexibleSpace", "reveal", "quickLook", "rescan", "trash" };
     QCOMPARE(toolbar->items(), expected);
     QCOMPARE(shownIdentifiers(toolbar), expected);
 
@@ -106,7 +107,8 @@ void TestToolbarCustomization::firstUseShowsTheDefaultItemsInOrder()
     auto* trashButton = qobject_cast<QToolButton*>(toolbar->widgetForAction(action(Command::MoveToTrash)));
     QVERIFY(trashButton);
     QCOMPARE(trashButton->toolTip(), QStringLiteral("Move to Trash"));
-    auto* revealButton = qobject_cast<QToolButton*>(toolbar->widgetForAction(action(Command::RevealInFileManager)));
+    auto* revealButton
+        = qobject_cast<QToolButton*>(toolbar->widgetForAction(action(Command::RevealInFileManager)));
     QCOMPARE(revealButton->toolTip(), QStringLiteral("Reveal in File Manager"));
 
     // The flexible space pushes the file actions to the right edge.
@@ -121,8 +123,9 @@ void TestToolbarCustomization::dialogOffersEveryItemAndSpaces()
     QStringList offered;
     for (int row = 0; row < dialog.availableList()->count(); ++row)
         offered << dialog.availableList()->item(row)->text();
-    QCOMPARE(offered, (QStringList {"Zoom In", "Zoom Out", "Zoom to Top", "Reveal in File Manager", "Quick Look",
-                                    "Move to Trash", "Rescan", "Flexible Space", "Space"}));
+    QCOMPARE(offered,
+        (QStringList { "Zoom In", "Zoom Out", "Zoom to Top", "Reveal in File Manager", "Quick Look",
+            "Move to Trash", "Rescan", "Flexible Space", "Space" }));
     QCOMPARE(dialog.chosenItems(), ToolbarConfiguration::defaultItems());
     QCOMPARE(ToolbarConfiguration::allowedItems(), ToolbarConfiguration::defaultItems() << "space");
 }
@@ -156,8 +159,8 @@ void TestToolbarCustomization::editedArrangementComesBackInANewWindow()
         QTest::mouseClick(button(&dialog, "Move Up"), Qt::LeftButton);
     QVERIFY(!button(&dialog, "Move Up")->isEnabled());
 
-    const QStringList expected = {"rescan", "zoomOut", "zoomIn", "zoomTop", "space", "space",
-                                  "flexibleSpace", "reveal", "quickLook"};
+    const QStringList expected = { "rescan", "zoomOut", "zoomIn", "zoomTop", "space", "space",
+        "flexibleSpace", "reveal", "quickLook" };
     QCOMPARE(dialog.chosenItems(), expected);
     QSignalSpy chosenSignal(&dialog, &ToolbarCustomizationDialog::itemsChosen);
     QTest::mouseClick(button(&dialog, "OK"), Qt::LeftButton);
@@ -175,13 +178,13 @@ void TestToolbarCustomization::editedArrangementComesBackInANewWindow()
 
 void TestToolbarCustomization::restoreDefaultsAndCancel()
 {
-    ToolbarConfiguration::save({"trash"});
+    ToolbarConfiguration::save({ "trash" });
     ToolbarCustomizationDialog dialog(ToolbarConfiguration::load());
-    QCOMPARE(dialog.chosenItems(), QStringList {"trash"});
+    QCOMPARE(dialog.chosenItems(), QStringList { "trash" });
     QTest::mouseClick(button(&dialog, "Restore Defaults"), Qt::LeftButton);
     QCOMPARE(dialog.chosenItems(), ToolbarConfiguration::defaultItems());
     QTest::mouseClick(button(&dialog, "Cancel"), Qt::LeftButton);
-    QCOMPARE(ToolbarConfiguration::load(), QStringList {"trash"}); // cancelled: nothing saved
+    QCOMPARE(ToolbarConfiguration::load(), QStringList { "trash" }); // cancelled: nothing saved
 
     // An empty toolbar is a choice that is kept, not replaced by the defaults.
     ToolbarConfiguration::save({});
@@ -194,9 +197,10 @@ void TestToolbarCustomization::savedArrangementsAreCleanedOnLoad()
 {
     QSettings settings;
     settings.setValue("TallyfernDocument/items",
-                      QStringList {"zoomIn", "bogus", "space", "zoomIn", "space", "flexibleSpace", "trash"});
+        QStringList { "zoomIn", "bogus", "space", "zoomIn", "space", "flexibleSpace", "trash" });
     settings.sync();
-    QCOMPARE(ToolbarConfiguration::load(), (QStringList {"zoomIn", "space", "space", "flexibleSpace", "trash"}));
+    QCOMPARE(
+        ToolbarConfiguration::load(), (QStringList { "zoomIn", "space", "space", "flexibleSpace", "trash" }));
 
     settings.setValue("TallyfernDocument/items", 42); // not a list at all
     settings.sync();

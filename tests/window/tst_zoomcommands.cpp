@@ -60,14 +60,14 @@ private:
 void TestZoomCommands::zoomInUsesTheLowestSelectedRow()
 {
     // Outline order puts docs above media above empty (sizes), whatever the click order.
-    m_fixture->selectRows({node("empty"), node("docs"), node("media")});
+    m_fixture->selectRows({ node("empty"), node("docs"), node("media") });
     QCOMPARE(window().selectedNodes().size(), std::size_t(3));
     QVERIFY(window().canPerform(Command::ZoomIn));
     window().perform(Command::ZoomIn);
     // "empty" is the lowest row; it is not expandable, so its parent (the root) is shown.
     QCOMPARE(zoomRoot(), node(""));
 
-    m_fixture->selectRows({node("media"), node("docs")});
+    m_fixture->selectRows({ node("media"), node("docs") });
     window().perform(Command::ZoomIn);
     QCOMPARE(zoomRoot(), node("media"));
 }
@@ -165,7 +165,7 @@ void TestZoomCommands::collapseWithAFileSelected()
 
     QVERIFY(outline->isExpanded(m_fixture->indexOf(node("docs"))));
     QVERIFY(!outline->isExpanded(m_fixture->indexOf(node("docs/deep"))));
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> {node("docs")});
+    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("docs") });
     // Opening deep again shows its subfolders closed: they were collapsed, not hidden.
     outline->expand(m_fixture->indexOf(node("docs/deep")));
     QVERIFY(!outline->isExpanded(m_fixture->indexOf(node("docs/deep/l2"))));

@@ -254,13 +254,14 @@ void PreviewPanel::showPage(Page page)
 void PreviewPanel::showInfo(const PreviewItem& item, Page page)
 {
     QMimeDatabase types;
-    const QMimeType type = item.isDirectory ? types.mimeTypeForName(QStringLiteral("inode/directory"))
-                                            : types.mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(item.path)),
-                                                                    QMimeDatabase::MatchExtension);
+    const QMimeType type = item.isDirectory
+        ? types.mimeTypeForName(QStringLiteral("inode/directory"))
+        : types.mimeTypeForFile(
+            QFile::decodeName(QByteArray::fromStdString(item.path)), QMimeDatabase::MatchExtension);
     m_infoIcon->setPixmap(iconFor(type, item.isDirectory).pixmap(kIconSide, kIconSide));
     m_infoName->setText(item.name);
     QStringList details;
-    for (const QString& part : {item.kindText, item.sizeText, item.summary})
+    for (const QString& part : { item.kindText, item.sizeText, item.summary })
         if (!part.isEmpty())
             details << part;
     m_infoDetails->setText(details.join(QLatin1Char('\n')));
@@ -276,8 +277,9 @@ void PreviewPanel::scaleImage()
     QSize target = m_image.size();
     if (!room.isEmpty() && (target.width() > room.width() || target.height() > room.height()))
         target.scale(room, Qt::KeepAspectRatio);
-    m_imageLabel->setPixmap(QPixmap::fromImage(
-        target == m_image.size() ? m_image : m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    m_imageLabel->setPixmap(QPixmap::fromImage(target == m_image.size()
+            ? m_image
+            : m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
 }
 
 QString PreviewPanel::shownText() const

@@ -18,7 +18,7 @@ class QToolButton;
 // which knows them from its scan; the panel reads the file only for its contents.
 struct PreviewItem {
     std::string path; // file system bytes
-    QString name;     // for display
+    QString name; // for display
     bool isDirectory = false;
     QString sizeText;
     QString kindText;

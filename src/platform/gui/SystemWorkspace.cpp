@@ -64,18 +64,17 @@ void SystemWorkspace::reveal(const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         uris << QString::fromLatin1(fileUrl(path).toEncoded());
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-                                                       QStringLiteral("/org/freedesktop/FileManager1"),
-                                                       QStringLiteral("org.freedesktop.FileManager1"),
-                                                       QStringLiteral("ShowItems"));
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("ShowItems"));
     call << uris << QString();
     // Asynchronous: a file manager that is slow to start must not freeze the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), &m_context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &m_context,
-                     [fallback](QDBusPendingCallWatcher* finished) {
-                         if (finished->isError())
-                             fallback();
-                         finished->deleteLater();
-                     });
+        [fallback](QDBusPendingCallWatcher* finished) {
+            if (finished->isError())
+                fallback();
+            finished->deleteLater();
+        });
 }
 
 FileTrash::Outcome SystemWorkspace::moveToTrash(const std::string& path)

@@ -28,7 +28,7 @@ QTemporaryDir& homeDir()
 FileTrash::Outcome RecordingWorkspace::moveToTrash(const std::string& path)
 {
     if (refused.contains(path))
-        return {false, path, QStringLiteral("Operation not permitted")};
+        return { false, path, QStringLiteral("Operation not permitted") };
     FileTrash::Outcome outcome = FileTrash().moveToTrash(path);
     if (outcome.moved)
         trashed.push_back(outcome.location);
@@ -37,7 +37,7 @@ FileTrash::Outcome RecordingWorkspace::moveToTrash(const std::string& path)
 
 CommandFixture::CommandFixture()
 {
-    for (const char* dir : {"docs/deep/l2/l3/l4", "media", "empty", "Tool.app/Contents", "many"})
+    for (const char* dir : { "docs/deep/l2/l3/l4", "media", "empty", "Tool.app/Contents", "many" })
         folder.mkdir(dir);
     folder.write("docs/report.pdf", 400'000);
     folder.write("docs/notes.txt", 40'000);
@@ -68,7 +68,8 @@ void CommandFixture::isolateHome()
 
 std::string CommandFixture::trashFiles()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() + "/Trash/files";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()
+        + "/Trash/files";
 }
 
 bool CommandFixture::open(bool wholeVolume)
@@ -77,7 +78,7 @@ bool CommandFixture::open(bool wholeVolume)
     const std::string root = folder.root();
     if (wholeVolume)
         facts = [root](const std::string&) {
-            return std::optional<VolumeFacts>(VolumeFacts {root, kVolumeTotal, kVolumeFree, kVolumeFree});
+            return std::optional<VolumeFacts>(VolumeFacts { root, kVolumeTotal, kVolumeFree, kVolumeFree });
         };
     else
         facts = [](const std::string&) { return std::optional<VolumeFacts>(); };
@@ -105,7 +106,8 @@ FileNode* CommandFixture::node(const std::string& relative) const
     std::size_t start = 0;
     while (current && start < relative.size()) {
         const std::size_t slash = relative.find('/', start);
-        const std::string name = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        const std::string name
+            = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         FileNode* next = nullptr;
         for (FileNode* child : current->children())
             if (child->name() == name)
@@ -153,8 +155,8 @@ QPoint CommandFixture::pointOf(const FileNode* node) const
     for (int y = 2; y < view->height(); y += 3)
         for (int x = 2; x < view->width(); x += 3)
             if (view->nodeAt(QPointF(x, y)) == node)
-                return {x, y};
-    return {-1, -1};
+                return { x, y };
+    return { -1, -1 };
 }
 
 bool CommandFixture::confirmTrash() const
@@ -173,7 +175,7 @@ bool CommandFixture::confirmTrash() const
 
 std::string CommandFixture::checkTree(const FileNode* root)
 {
-    std::vector<const FileNode*> pending {root};
+    std::vector<const FileNode*> pending { root };
     while (!pending.empty()) {
         const FileNode* folder = pending.back();
         pending.pop_back();
