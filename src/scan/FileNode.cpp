@@ -7,27 +7,32 @@
 #include <cstring>
 
 const std::size_t FileNode::kNameOffset = offsetof(FileNode, m_nameHead);
+const std::size_t FileNode::kLinksSize = sizeof(FileNode::Links);
 
 std::ptrdiff_t FileNode::indexOfChild(const FileNode* node) const
 {
-    for (std::uint32_t i = 0; i < m_childCount; ++i)
-        if (m_children[i] == node)
-            return i;
+    const std::span<FileNode* const> list = children();
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i] == node)
+            return std::ptrdiff_t(i);
     return -1;
 }
 
 void FileNode::setChildren(FileNode** array, std::size_t count)
 {
-    m_children = array;
-    m_childCount = static_cast<std::uint32_t>(count);
+    if (!m_hasLinks)
+        return;
+    links()->array = count ? array : nullptr;
+    links()->count = static_cast<std::uint32_t>(count);
 }
 
 void FileNode::removeChildAt(std::size_t index)
 {
-    if (index >= m_childCount)
+    if (index >= childCount())
         return;
-    std::memmove(m_children + index, m_children + index + 1, (m_childCount - index - 1) * sizeof(FileNode*));
-    --m_childCount;
+    Links* l = links();
+    std::memmove(l->array + index, l->array + index + 1, (l->count - index - 1) * sizeof(FileNode*));
+    --l->count;
 }
 
 std::string FileNode::path() const
@@ -82,11 +87,24 @@ std::size_t FileNode::depth() const
 
 namespace {
 
-bool isAscii(std::string_view s)
+// Valid UTF-8 of code points below U+0300 only. Every such code point is its own NFC
+// form and combines with nothing (the combining marks start at U+0300), so these
+// names compare by their bytes as they are: ASCII, and Latin-1 and Latin Extended
+// letters with their accents precomposed.
+bool isPlainNfc(std::string_view s)
 {
-    for (unsigned char c : s)
-        if (c >= 0x80)
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    while (p != end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        // Two-byte forms of U+0080 to U+02FF: lead 0xC2 to 0xCB, one continuation.
+        if (*p < 0xC2 || *p > 0xCB || end - p < 2 || (p[1] & 0xC0) != 0x80)
             return false;
+        p += 2;
+    }
     return true;
 }
 
@@ -94,7 +112,7 @@ bool isAscii(std::string_view s)
 // code point order, so these compare with memcmp.
 std::string normalizedKey(std::string_view name)
 {
-    if (isAscii(name))
+    if (isPlainNfc(name))
         return std::string(name);
     const QString decoded = QString::fromUtf8(name.data(), qsizetype(name.size()));
     const QByteArray bytes = decoded.normalized(QString::NormalizationForm_C).toUtf8();
@@ -108,21 +126,21 @@ bool FileNode::precedes(const FileNode& a, const FileNode& b)
     if (a.size != b.size)
         return a.size > b.size;
     const std::string_view na = a.name(), nb = b.name();
-    if (isAscii(na) && isAscii(nb))
+    if (isPlainNfc(na) && isPlainNfc(nb))
         return na < nb;
     return normalizedKey(na) < normalizedKey(nb);
 }
 
 void FileNode::sortChildren()
 {
-    if (m_childCount < 2)
+    if (childCount() < 2)
         return;
-    FileNode** begin = m_children;
-    FileNode** end = m_children + m_childCount;
-    bool ascii = true;
-    for (FileNode** it = begin; it != end && ascii; ++it)
-        ascii = isAscii((*it)->name());
-    if (ascii) {
+    FileNode** begin = links()->array;
+    FileNode** end = begin + links()->count;
+    bool plain = true;
+    for (FileNode** it = begin; it != end && plain; ++it)
+        plain = isPlainNfc((*it)->name());
+    if (plain) {
         std::stable_sort(begin, end, [](const FileNode* a, const FileNode* b) {
             if (a->size != b->size)
                 return a->size > b->size;
@@ -136,14 +154,14 @@ void FileNode::sortChildren()
         std::string key;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(m_childCount);
+    keyed.reserve(std::size_t(end - begin));
     for (FileNode** it = begin; it != end; ++it)
-        keyed.push_back({*it, normalizedKey((*it)->name())});
+        keyed.push_back({ *it, normalizedKey((*it)->name()) });
     std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
         if (a.node->size != b.node->size)
             return a.node->size > b.node->size;
         return a.key < b.key;
     });
     for (std::size_t i = 0; i < keyed.size(); ++i)
-        m_children[i] = keyed[i].node;
+        begin[i] = keyed[i].node;
 }

@@ -15,10 +15,13 @@ class NodeArena;
 // One file, folder or pseudo item of a scanned tree.
 //
 // The tree is the memory bill (millions of nodes), so a node is small: its name bytes
-// live inline right after the fixed fields, and its children are an array of pointers,
-// both allocated from the NodeArena that made the node. Nodes are never freed one by
-// one; the arena releases them all at once, so no walk (recursive or not) is needed to
-// destroy a tree, and a node taken out of the tree stays valid until its arena goes.
+// live inline right after the fixed fields, and only a node made as a folder carries a
+// children array (a pointer and a count placed just before the node, in the same arena
+// block); every other node reads as having no children and ignores attempts to give it
+// some. Both are allocated from the NodeArena that made the node. Nodes are never freed
+// one by one; the arena releases them all at once, so no walk (recursive or not) is
+// needed to destroy a tree, and a node taken out of the tree stays valid until its arena
+// goes.
 //
 // Names are the bytes the file system gave (not necessarily UTF-8), so a path rebuilt
 // from the tree names the real file. Decode them only for display.
@@ -30,19 +33,28 @@ public:
     FileNode(const FileNode&) = delete;
     FileNode& operator=(const FileNode&) = delete;
 
-    [[nodiscard]] std::string_view name() const { return {nameBytes(), m_nameLength}; }
+    [[nodiscard]] std::string_view name() const { return { nameBytes(), m_nameLength }; }
 
-    [[nodiscard]] std::span<FileNode* const> children() const { return {m_children, m_childCount}; }
-    [[nodiscard]] std::size_t childCount() const { return m_childCount; }
-    [[nodiscard]] FileNode* child(std::size_t i) const { return m_children[i]; }
-    [[nodiscard]] bool hasChildren() const { return m_childCount != 0; }
+    [[nodiscard]] std::span<FileNode* const> children() const
+    {
+        if (!m_hasLinks)
+            return {};
+        return { links()->array, links()->count };
+    }
+    [[nodiscard]] std::size_t childCount() const { return m_hasLinks ? links()->count : 0; }
+    [[nodiscard]] FileNode* child(std::size_t i) const { return children()[i]; }
+    [[nodiscard]] bool hasChildren() const { return childCount() != 0; }
     [[nodiscard]] bool isDirectory() const { return flags.contains(NodeFlags::Directory); }
+    // True for a node made with the directory flag: only such a node can hold children,
+    // whatever its flags say later.
+    [[nodiscard]] bool canHoldChildren() const { return m_hasLinks; }
 
     // Index of `node` among the children (identity), or -1.
     [[nodiscard]] std::ptrdiff_t indexOfChild(const FileNode* node) const;
 
     // Replaces the children with `array` (owned by an arena that lives as long as this
-    // node's) of `count` entries. Does not touch the children's parent links.
+    // node's) of `count` entries. Does not touch the children's parent links. Does
+    // nothing on a node that cannot hold children.
     void setChildren(FileNode** array, std::size_t count);
     // Removes the child at `index`, keeping the order of the others. The removed node's
     // parent link is left as it is.
@@ -66,38 +78,52 @@ public:
     [[nodiscard]] static bool precedes(const FileNode& a, const FileNode& b);
 
     FileNode* parent = nullptr; // never owns
-private:
-    FileNode** m_children = nullptr;
-
-public:
-    std::int64_t size = 0;        // allocated bytes (sum over children for a folder)
+    std::int64_t size = 0; // allocated bytes (sum over children for a folder)
     std::int64_t logicalSize = 0; // logical bytes
-    std::int64_t fileCount = 0;   // non-folder items in the subtree
-private:
-    std::uint32_t m_childCount = 0;
-
-public:
+    std::int64_t fileCount = 0; // non-folder items in the subtree
     std::int32_t kind = 2; // kind identifier; the scanner gives every node "Folder"
+
 private:
-    std::uint16_t m_nameLength = 0;
+    std::uint16_t m_nameLength : 15 = 0;
+    // Set once by the arena, never changed: the Links block precedes this node.
+    std::uint16_t m_hasLinks : 1 = 0;
 
 public:
     NodeFlags flags;
 
 private:
     friend class NodeArena;
+
+    // The children of a folder, stored immediately before the node.
+    struct Links {
+        FileNode** array = nullptr;
+        std::uint32_t count = 0;
+    };
+
     FileNode() = default;
     // The name starts here and runs past the end of the object as far as the arena
     // allocated; never index this member directly.
-    char m_nameHead[5] = {};
+    char m_nameHead[1] = {};
 
+    [[nodiscard]] const Links* links() const
+    {
+        return reinterpret_cast<const Links*>(reinterpret_cast<const char*>(this) - sizeof(Links));
+    }
+    [[nodiscard]] Links* links()
+    {
+        return reinterpret_cast<Links*>(reinterpret_cast<char*>(this) - sizeof(Links));
+    }
     [[nodiscard]] const char* nameBytes() const { return reinterpret_cast<const char*>(this) + kNameOffset; }
     [[nodiscard]] char* nameBytes() { return reinterpret_cast<char*>(this) + kNameOffset; }
 
 public:
     static const std::size_t kNameOffset;
-    // Longest name a node can hold (a root's name is a path).
-    static constexpr std::size_t kMaxNameLength = 65535;
+    // Bytes a folder carries in front of its node for its children.
+    static const std::size_t kLinksSize;
+    // Longest name a node can hold (a root's name is a path, and paths the system
+    // accepts are far shorter).
+    static constexpr std::size_t kMaxNameLength = 32767;
 };
 
-static_assert(sizeof(FileNode) <= 56, "FileNode is the memory bill of a scan: grow it only on purpose");
+// A file costs this plus its name beyond the first byte; a folder 16 bytes more.
+static_assert(sizeof(FileNode) <= 40, "FileNode is the memory bill of a scan: grow it only on purpose");

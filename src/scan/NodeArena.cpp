@@ -11,16 +11,24 @@ namespace {
 constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
 constexpr std::size_t kAlign = alignof(FileNode);
 
-std::size_t roundUp(std::size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
+std::size_t roundUp(std::size_t n)
+{
+    return (n + kAlign - 1) & ~(kAlign - 1);
+}
 } // namespace
 
-void NodeArena::ChunkDeleter::operator()(char* p) const { std::free(p); }
+void NodeArena::ChunkDeleter::operator()(char* p) const
+{
+    std::free(p);
+}
 
 NodeArena::~NodeArena() = default;
 
 NodeArena::NodeArena(NodeArena&& other) noexcept
-    : m_chunks(std::move(other.m_chunks)), m_cursor(std::exchange(other.m_cursor, nullptr)),
-      m_end(std::exchange(other.m_end, nullptr)), m_reserved(std::exchange(other.m_reserved, 0))
+    : m_chunks(std::move(other.m_chunks))
+    , m_cursor(std::exchange(other.m_cursor, nullptr))
+    , m_end(std::exchange(other.m_end, nullptr))
+    , m_reserved(std::exchange(other.m_reserved, 0))
 {
     other.m_chunks.clear();
 }
@@ -61,14 +69,19 @@ void* NodeArena::allocate(std::size_t bytes)
 }
 
 FileNode* NodeArena::make(std::string_view name, FileNode* parent, std::int64_t size,
-                          std::int64_t logicalSize, std::int64_t fileCount, std::int32_t kind,
-                          NodeFlags flags)
+    std::int64_t logicalSize, std::int64_t fileCount, std::int32_t kind, NodeFlags flags)
 {
     if (name.size() > FileNode::kMaxNameLength)
         name = name.substr(0, FileNode::kMaxNameLength);
+    // Only a folder pays for a children array; the flag at birth decides it for good.
+    const bool folder = flags.contains(NodeFlags::Directory);
+    const std::size_t links = folder ? FileNode::kLinksSize : 0;
     const std::size_t bytes = std::max(sizeof(FileNode), FileNode::kNameOffset + name.size());
-    void* memory = allocate(bytes);
-    FileNode* node = new (memory) FileNode();
+    char* memory = static_cast<char*>(allocate(links + bytes));
+    if (folder)
+        new (memory) FileNode::Links();
+    FileNode* node = new (memory + links) FileNode();
+    node->m_hasLinks = folder;
     node->parent = parent;
     node->size = size;
     node->logicalSize = logicalSize;
@@ -90,6 +103,9 @@ FileNode** NodeArena::makeArray(std::size_t count)
 
 void NodeArena::adoptChildren(FileNode* parent, std::span<FileNode* const> nodes)
 {
+    // A node made without children stays so; its would-be children keep their parent.
+    if (!parent->canHoldChildren())
+        return;
     FileNode** array = makeArray(nodes.size());
     if (!nodes.empty())
         std::memcpy(array, nodes.data(), nodes.size() * sizeof(FileNode*));
@@ -100,6 +116,8 @@ void NodeArena::adoptChildren(FileNode* parent, std::span<FileNode* const> nodes
 
 void NodeArena::appendChild(FileNode* parent, FileNode* child)
 {
+    if (!parent->canHoldChildren())
+        return;
     const std::size_t count = parent->childCount();
     FileNode** array = makeArray(count + 1);
     if (count)
@@ -114,7 +132,7 @@ void NodeArena::absorb(NodeArena&& other)
     if (&other == this)
         return;
     m_chunks.insert(m_chunks.end(), std::make_move_iterator(other.m_chunks.begin()),
-                    std::make_move_iterator(other.m_chunks.end()));
+        std::make_move_iterator(other.m_chunks.end()));
     m_reserved += other.m_reserved;
     other.m_chunks.clear();
     other.m_cursor = other.m_end = nullptr;

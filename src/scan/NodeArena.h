@@ -23,15 +23,16 @@ public:
     NodeArena& operator=(const NodeArena&) = delete;
     ~NodeArena();
 
-    // A new node with no children. A name longer than FileNode::kMaxNameLength is cut.
+    // A new node with no children. Only a node made with the directory flag can ever hold
+    // children. A name longer than FileNode::kMaxNameLength is cut.
     [[nodiscard]] FileNode* make(std::string_view name, FileNode* parent, std::int64_t size,
-                                 std::int64_t logicalSize, std::int64_t fileCount,
-                                 std::int32_t kind, NodeFlags flags);
+        std::int64_t logicalSize, std::int64_t fileCount, std::int32_t kind, NodeFlags flags);
 
     // An uninitialised array of `count` child pointers.
     [[nodiscard]] FileNode** makeArray(std::size_t count);
 
     // Sets `nodes` (copied) as the children of `parent` and makes `parent` their parent.
+    // These two do nothing when `parent` cannot hold children.
     void adoptChildren(FileNode* parent, std::span<FileNode* const> nodes);
     // Appends `child` to `parent`'s children (a new array; the old one stays unused
     // in its arena) and makes `parent` its parent. Does not re-sort.
