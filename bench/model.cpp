@@ -2,38 +2,28 @@
 // model [FILES] [RUNS]: classification and kind totals over the generated in-memory tree
 // (1M files by default), each run timed on its own; prints medians beside a plain walk
 // of the same tree that only sums sizes, so the ratio is the cost of the kinds.
+#include "BenchTiming.h"
 #include "TreeGenerator.h"
 
 #include "model/TallyfernDocument.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using timing::Clock;
+using timing::median;
+using timing::msSince;
 
 // The peer: the cheapest full walk there is, touching every node once.
 std::int64_t plainWalk(const FileNode* root, std::size_t& visited)
 {
     std::int64_t sum = 0;
     visited = 0;
-    std::vector<const FileNode*> stack{root};
+    std::vector<const FileNode*> stack { root };
     while (!stack.empty()) {
         const FileNode* node = stack.back();
         stack.pop_back();
@@ -50,9 +40,10 @@ std::int64_t plainWalk(const FileNode* root, std::size_t& visited)
 
 void report(const char* what, const std::vector<double>& runs, double perMillion)
 {
-    std::printf("%-10s median %8.1f ms  (min %.1f, max %.1f, %zu runs)  %.1f ms per million entries\n", what,
-                median(runs), *std::min_element(runs.begin(), runs.end()), *std::max_element(runs.begin(), runs.end()),
-                runs.size(), median(runs) * perMillion);
+    char label[16];
+    std::snprintf(label, sizeof label, "%-10s", what);
+    timing::printSpread(label, runs);
+    std::printf("  %.1f ms per million entries\n", median(runs) * perMillion);
 }
 
 } // namespace
@@ -104,18 +95,18 @@ int main(int argc, char** argv)
         totalled += stat.size;
 
     std::printf("entries below the root: %zu; %d kinds, %zu with files\n", entries, installed.kinds().count(),
-                installed.kindStats.size());
+        installed.kindStats.size());
     report("walk", walk, perMillion);
     report("classify", classify, perMillion);
     report("kindstats", kindStats, perMillion);
     std::printf("ratio to the plain walk: classify %.1fx, kindstats %.1fx\n", median(classify) / median(walk),
-                median(kindStats) / median(walk));
+        median(kindStats) / median(walk));
     if (totalled != walked) {
         std::printf("model: kind totals %lld differ from the walk's %lld\n", static_cast<long long>(totalled),
-                    static_cast<long long>(walked));
+            static_cast<long long>(walked));
         return 1;
     }
-    std::printf("model: classify_ms=%.1f kindstats_ms=%.1f entries=%zu\n", median(classify), median(kindStats),
-                entries);
+    std::printf("model: classify_ms=%.1f kindstats_ms=%.1f entries=%zu\n", median(classify),
+        median(kindStats), entries);
     return 0;
 }

@@ -2,6 +2,7 @@
 // render [FILES] [RUNS]: renders the benchmark tree at 2560 × 1600 and 3840 × 2160 with
 // all cores and with one core (same process, same tree), the median of RUNS renders each,
 // then times 10,000 hit tests at random points. The last line sums it up.
+#include "BenchTiming.h"
 #include "TreeGenerator.h"
 
 #include "model/Palette.h"
@@ -19,14 +20,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using timing::Clock;
+using timing::median;
+using timing::msSince;
 
 // The generator leaves every node a folder kind; a scan's classification would give
 // files real kinds, so hand out 5 … 40 deterministically, as a mix of extensions would.
@@ -49,7 +45,7 @@ double renderMs(const TreemapRenderer& renderer, const FileNode* root, int w, in
     const CancelToken token;
     const auto start = Clock::now();
     const QImage image = renderer.render(root, w, h, token, helpers);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const double ms = msSince(start);
     if (image.isNull() || image.width() != w) {
         std::fprintf(stderr, "render: no image at %d × %d\n", w, h);
         std::exit(1);
@@ -67,10 +63,12 @@ std::pair<double, double> medianRenderMs(
         all.push_back(renderMs(renderer, root, w, h, ~0u));
         one.push_back(renderMs(renderer, root, w, h, 0));
     }
-    for (const auto& [times, what] : { std::pair { &all, "all cores" }, std::pair { &one, "one core" } })
-        std::printf("render %d x %d, %s: median %.1f ms of %d (min %.1f, max %.1f)\n", w, h, what,
-            median(*times), runs, *std::min_element(times->begin(), times->end()),
-            *std::max_element(times->begin(), times->end()));
+    for (const auto& [times, what] : { std::pair { &all, "all cores" }, std::pair { &one, "one core" } }) {
+        char label[64];
+        std::snprintf(label, sizeof label, "render %d x %d, %s:", w, h, what);
+        timing::printSpread(label, *times);
+        std::printf("\n");
+    }
     return { median(all), median(one) };
 }
 
@@ -87,8 +85,7 @@ int main(int argc, char** argv)
     FileTree tree = TreeGenerator::buildInMemory(options);
     assignKinds(tree.root);
     std::printf("tree: %zu files, %lld bytes, built in %.0f ms; %u pool threads + caller\n",
-        options.targetFiles, static_cast<long long>(tree.root->size),
-        std::chrono::duration<double, std::milli>(Clock::now() - built).count(), Dispatch::poolSize());
+        options.targetFiles, static_cast<long long>(tree.root->size), msSince(built), Dispatch::poolSize());
 
     const std::vector<RGB>& palette = Palette::colors();
     TreemapRenderer renderer;

@@ -9,6 +9,7 @@
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
 // with --demo, once the scan is done, a row two levels down is selected and the second
 // kind is highlighted.
+#include "BenchTiming.h"
 #include "model/TallyfernDocument.h"
 #include "scan/Scanner.h"
 #include "window/DocumentWindowController.h"
@@ -22,7 +23,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,12 +30,7 @@
 
 namespace {
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
-}
+using timing::median;
 
 // Records when the main thread starts running a block posted to the application object
 // (the scan thread's hand-over is the only such block while a first scan runs).
@@ -162,10 +157,10 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
 
 double bareScanSeconds(const std::string& path)
 {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = timing::Clock::now();
     Scanner scanner(path);
     FileTree tree = scanner.run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return timing::msSince(start) / 1000;
 }
 
 int bench(const std::string& path, int runs)

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace timing {
+
+using Clock = std::chrono::steady_clock;
+
+inline double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Medians, not means: one run disturbed by another process must not move the figure.
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// "median M ms of N (min A, max B)" after `label`, without a line end.
+inline void printSpread(const char* label, const std::vector<double>& runs)
+{
+    if (runs.empty())
+        return;
+    std::printf("%s median %.1f ms of %zu (min %.1f, max %.1f)", label, median(runs), runs.size(),
+        *std::min_element(runs.begin(), runs.end()), *std::max_element(runs.begin(), runs.end()));
+}
+
+} // namespace timing
