@@ -177,9 +177,7 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return index.column() == Name ? QVariant(QString::fromStdString(n->path())) : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(
-            (index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
-            | Qt::AlignVCenter);
+        return ItemRoles::alignment(index.column() == Size || index.column() == Count);
     default:
         return {};
     }
@@ -206,8 +204,7 @@ QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, 
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(
-            (section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return ItemRoles::alignment(section == Size || section == Count);
     return {};
 }
 

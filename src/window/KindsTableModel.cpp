@@ -76,9 +76,7 @@ QVariant KindsTableModel::data(const QModelIndex& index, int role) const
     case ItemRoles::Swatch:
         return index.column() == Swatch ? QVariant(color(stat.kind)) : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(
-            (index.column() == Size || index.column() == Count ? Qt::AlignRight : Qt::AlignLeft)
-            | Qt::AlignVCenter);
+        return ItemRoles::alignment(index.column() == Size || index.column() == Count);
     default:
         return {};
     }
@@ -101,7 +99,6 @@ QVariant KindsTableModel::headerData(int section, Qt::Orientation orientation, i
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(
-            (section == Size || section == Count ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return ItemRoles::alignment(section == Size || section == Count);
     return {};
 }
