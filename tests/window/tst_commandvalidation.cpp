@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// When each document command is enabled, the checkmarks, the context menu and the
-// toolbar of a real document window.
+// Zoom and navigation commands of a document window on a real folder, when each command
+// is enabled, and the toolbar.
 #include "model/TallyfernDocument.h"
 #include "window/CommandActions.h"
 #include "window/DocumentToolbar.h"
@@ -9,10 +9,8 @@
 #include "window/support/CommandFixture.h"
 
 #include <QAction>
-#include <QClipboard>
-#include <QMenu>
+#include <QSettings>
 #include <QThreadPool>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -20,12 +18,19 @@ namespace {
 const std::vector<Command> kFileActions = { Command::RevealInFileManager, Command::OpenItem,
     Command::QuickLook, Command::CopyPath, Command::Copy };
 
-QStringList titles(const QMenu& menu)
+std::vector<std::pair<std::int32_t, std::int64_t>> kindTotals(const TallyfernDocument& disk)
 {
-    QStringList out;
-    for (const QAction* action : menu.actions())
-        out << (action->isSeparator() ? QStringLiteral("—") : action->text());
-    return out;
+    std::vector<std::pair<std::int32_t, std::int64_t>> totals;
+    for (const KindStat& stat : disk.kindStats)
+        totals.emplace_back(stat.kind, stat.size);
+    return totals;
+}
+
+// A double click as the user makes it: the first click, then the second.
+void doubleClick(QWidget* widget, QPoint point)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, point);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, point);
 }
 
 } // namespace
@@ -42,21 +47,28 @@ private slots:
     }
 
     void everythingIsDisabledDuringAScan();
-    void enablementFollowsTheSelection();
-    void zoomOutAndToTopOnlyWhenZoomedIn();
+    void enablementFollowsTheSelectionAndTheZoom();
     void rescansAreDisabledWhileAFolderRescanRuns();
     void freeSpaceNeedsAFreeSpaceItem();
-    void sharedActionsFollowTheWindow();
-    void contextMenusOfTheOutlineAndTheTreemap();
     void toolbarDefaultsAndACustomizationInANewWindow();
+    void zoomInUsesTheLowestSelectedRow();
+    void zoomTargetsOfFilesPseudoItemsEmptyFoldersAndPackages();
+    void doubleClickDescendsExactlyOneLevel();
+    void collapseWithAFileSelected();
+    void freeSpaceShownTwiceRestoresEveryTotal();
 
 private:
     FileNode* node(const std::string& relative) const { return m_fixture->node(relative); }
     DocumentWindowController& window() const { return *m_fixture->window; }
+    FileNode* zoomRoot() const { return m_fixture->window->treemapView()->root(); }
     void expect(const std::vector<Command>& commands, bool enabled) const
     {
         for (Command command : commands)
             QVERIFY2(window().canPerform(command) == enabled, qPrintable(QString::number(int(command))));
+    }
+    static QStringList toolbarItems(const CommandFixture& fixture)
+    {
+        return fixture.window->findChild<DocumentToolbar*>()->items();
     }
 
     std::unique_ptr<CommandFixture> m_fixture;
@@ -74,21 +86,21 @@ void TestCommandValidation::everythingIsDisabledDuringAScan()
     QVERIFY(m_fixture->open());
     QVERIFY(window().canPerform(std::nullopt));
     window().perform(Command::RescanAll); // a full rescan disables everything again
-    QVERIFY(!window().canPerform(Command::TogglePackageContents));
-    QVERIFY(!window().canPerform(Command::ToggleFreeSpace));
-    QVERIFY(!window().canPerform(Command::ZoomIn));
+    expect({ Command::TogglePackageContents, Command::ToggleFreeSpace, Command::ZoomIn }, false);
     QSignalSpy ended(&window(), &DocumentWindowController::scanEnded);
     QVERIFY(ended.wait(20000));
     QVERIFY(window().canPerform(Command::TogglePackageContents));
 }
 
-void TestCommandValidation::enablementFollowsTheSelection()
+void TestCommandValidation::enablementFollowsTheSelectionAndTheZoom()
 {
     QVERIFY(m_fixture->open());
-    // Nothing selected.
+    // Nothing selected, at the top.
     window().outlineView()->clearSelection();
     expect(kFileActions, false);
-    expect({ Command::ZoomIn, Command::MoveToTrash, Command::CollapseSubfolders }, false);
+    expect({ Command::ZoomIn, Command::MoveToTrash, Command::CollapseSubfolders, Command::ZoomOut,
+               Command::ZoomToTop },
+        false);
     expect({ Command::Rescan, Command::RescanAll, Command::TogglePackageContents }, true);
 
     // Only the free-space item: Zoom In, but no file action.
@@ -97,23 +109,21 @@ void TestCommandValidation::enablementFollowsTheSelection()
     expect(kFileActions, false);
     expect({ Command::MoveToTrash }, false);
 
-    // Only the root: everything but the Trash.
+    // Only the root: everything but the Trash, by menu or by key.
     m_fixture->click(node(""));
     expect(kFileActions, true);
     expect({ Command::MoveToTrash }, false);
     expect({ Command::CollapseSubfolders }, true);
+    m_fixture->selectRows({ node(""), node("docs") });
+    expect({ Command::MoveToTrash }, false);
+    window().perform(Command::MoveToTrash); // disabled: no confirmation, nothing moves
+    QVERIFY(!m_fixture->confirmTrash());
+    QVERIFY(node("docs"));
 
-    // A file: all of them.
+    // A file: all of them; zoomed in, Zoom Out and Zoom to Top too.
     m_fixture->click(node("docs/notes.txt"));
     expect(kFileActions, true);
     expect({ Command::MoveToTrash, Command::ZoomIn, Command::CollapseSubfolders }, true);
-}
-
-void TestCommandValidation::zoomOutAndToTopOnlyWhenZoomedIn()
-{
-    QVERIFY(m_fixture->open());
-    expect({ Command::ZoomOut, Command::ZoomToTop }, false);
-    m_fixture->click(node("docs"));
     window().perform(Command::ZoomIn);
     expect({ Command::ZoomOut, Command::ZoomToTop }, true);
     window().perform(Command::ZoomOut);
@@ -146,107 +156,164 @@ void TestCommandValidation::freeSpaceNeedsAFreeSpaceItem()
     QVERIFY(window().isChecked(Command::TogglePackageContents));
 }
 
-void TestCommandValidation::sharedActionsFollowTheWindow()
-{
-    QVERIFY(m_fixture->open());
-    CommandActions actions;
-    DocumentWindowController* document = m_fixture->window.get();
-    actions.setActiveDocumentLookup([document] { return document; });
-    actions.watch(document);
-    document->setCommandActions(&actions);
-
-    window().outlineView()->clearSelection();
-    QVERIFY(!actions.action(Command::MoveToTrash)->isEnabled());
-    m_fixture->click(node("top.bin"));
-    QVERIFY(actions.action(Command::MoveToTrash)->isEnabled());
-    QVERIFY(actions.action(Command::ToggleFreeSpace)->isChecked());
-    window().perform(Command::ToggleFreeSpace);
-    QVERIFY(!actions.action(Command::ToggleFreeSpace)->isChecked());
-
-    // The toolbar now carries the shared actions.
-    auto* toolbar = window().findChild<DocumentToolbar*>();
-    QVERIFY(toolbar);
-    QVERIFY(toolbar->actions().contains(actions.action(Command::MoveToTrash)));
-    QCOMPARE(toolbar->items().size(), 8);
-
-    document->setCommandActions(nullptr);
-}
-
-void TestCommandValidation::contextMenusOfTheOutlineAndTheTreemap()
-{
-    QVERIFY(m_fixture->open());
-    const QStringList expected = { "Reveal in File Manager", "Open", "Quick Look", "Copy Path", "—",
-        "Zoom In", "Collapse All Subfolders", "Rescan", "—", "Move to Trash" };
-    FileOutlineView* outline = window().outlineView();
-
-    // A right click on a row that is not selected selects it first.
-    m_fixture->click(node("docs"));
-    m_fixture->reveal(node("media/photo.jpg"));
-    const QPoint photo = outline->visualRect(m_fixture->indexOf(node("media/photo.jpg"))).center();
-    std::unique_ptr<QMenu> menu = outline->menuAt(photo);
-    QVERIFY(menu);
-    QCOMPARE(titles(*menu), expected);
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("media/photo.jpg") });
-    for (QAction* action : menu->actions())
-        if (!action->isSeparator()) {
-            QVERIFY(action->shortcut().isEmpty());
-            QVERIFY(action->isEnabled());
-        }
-    QGuiApplication::clipboard()->clear();
-    menu->actions()[3]->trigger(); // Copy Path
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(node("media/photo.jpg")->path()));
-
-    // On the root row: the Trash entry is there but disabled.
-    menu = outline->menuAt(outline->visualRect(m_fixture->indexOf(node(""))).center());
-    QVERIFY(menu);
-    QVERIFY(!menu->actions().last()->isEnabled());
-    QVERIFY(menu->actions().first()->isEnabled());
-
-    // Below the last row: no menu.
-    QVERIFY(!outline->menuAt(QPoint(5, outline->viewport()->height() - 2)));
-
-    // The treemap selects the block under the pointer, then shows the same menu.
-    TreemapView* treemap = window().treemapView();
-    const QPoint point = m_fixture->pointOf(node("top.bin"));
-    QVERIFY(point.x() >= 0);
-    QStringList shown;
-    QTimer::singleShot(0, this, [&shown] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            shown = titles(*popup);
-            popup->close();
-        }
-    });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, point, treemap->mapToGlobal(point));
-    QCoreApplication::sendEvent(treemap, &event);
-    QCOMPARE(shown, expected);
-    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("top.bin") });
-}
-
 void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
 {
     ToolbarConfiguration::forget();
     QVERIFY(m_fixture->open());
     auto* toolbar = window().findChild<DocumentToolbar*>();
-    QVERIFY(toolbar);
     QCOMPARE(toolbar->items(),
         (QStringList {
             "zoomOut", "zoomIn", "zoomTop", "flexibleSpace", "reveal", "quickLook", "rescan", "trash" }));
-    QCOMPARE(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
     // Its buttons are enabled by the same rule.
     QAction* trash = toolbar->actions().last();
     window().outlineView()->clearSelection();
     QVERIFY(!trash->isEnabled());
     m_fixture->click(node("top.bin"));
     QVERIFY(trash->isEnabled());
-    QAction* rescan = toolbar->actions()[6];
-    QVERIFY(rescan->isEnabled());
 
     ToolbarConfiguration::save({ "trash", "space", "zoomIn" });
     CommandFixture second;
     QVERIFY(second.open());
-    QCOMPARE(
-        second.window->findChild<DocumentToolbar*>()->items(), (QStringList { "trash", "space", "zoomIn" }));
+    QCOMPARE(toolbarItems(second), (QStringList { "trash", "space", "zoomIn" }));
+    second.close();
+
+    // A saved list is cleaned on load: unknown and repeated items go, spaces may repeat;
+    // something that is not a list at all gives an empty toolbar, not a crash.
+    QSettings().setValue("TallyfernDocument/items",
+        QStringList { "zoomIn", "bogus", "space", "zoomIn", "space", "flexibleSpace", "trash" });
+    QVERIFY(second.open());
+    QCOMPARE(toolbarItems(second), (QStringList { "zoomIn", "space", "space", "flexibleSpace", "trash" }));
+    second.close();
+    QSettings().setValue("TallyfernDocument/items", 42);
+    QVERIFY(second.open());
+    QCOMPARE(toolbarItems(second), QStringList());
     ToolbarConfiguration::forget();
+}
+
+void TestCommandValidation::zoomInUsesTheLowestSelectedRow()
+{
+    QVERIFY(m_fixture->open());
+    // Outline order puts docs above media above empty (sizes), whatever the click order.
+    m_fixture->selectRows({ node("empty"), node("docs"), node("media") });
+    QCOMPARE(window().selectedNodes().size(), std::size_t(3));
+    QVERIFY(window().canPerform(Command::ZoomIn));
+    window().perform(Command::ZoomIn);
+    // "empty" is the lowest row; it is not expandable, so its parent (the root) is shown.
+    QCOMPARE(zoomRoot(), node(""));
+
+    m_fixture->selectRows({ node("media"), node("docs") });
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node("media"));
+}
+
+void TestCommandValidation::zoomTargetsOfFilesPseudoItemsEmptyFoldersAndPackages()
+{
+    QVERIFY(m_fixture->open());
+    m_fixture->click(node("docs/deep/l2/l3/l4/big.bin"));
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node("docs/deep/l2/l3/l4"));
+
+    FileNode* free = window().disk().freeNode();
+    QVERIFY(free && free->parent == node(""));
+    m_fixture->click(free);
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node(""));
+
+    m_fixture->click(node("empty"));
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node(""));
+
+    // A package with hidden contents counts as one item: its folder is shown.
+    m_fixture->click(node("Tool.app"));
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node(""));
+
+    window().perform(Command::TogglePackageContents);
+    QVERIFY(window().disk().showPackageContents);
+    m_fixture->click(node("Tool.app"));
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node("Tool.app"));
+    // The title names the zoom root; the kinds describe it alone.
+    QVERIFY(window().windowTitle().endsWith(QString::fromStdString(node("Tool.app")->path())));
+    std::int64_t kinds = 0;
+    for (const auto& [kind, size] : kindTotals(window().disk()))
+        kinds += size;
+    QCOMPARE(kinds, node("Tool.app")->size);
+}
+
+void TestCommandValidation::doubleClickDescendsExactlyOneLevel()
+{
+    QVERIFY(m_fixture->open());
+    TreemapView* treemap = window().treemapView();
+    FileNode* big = node("docs/deep/l2/l3/l4/big.bin");
+    const QPoint deepPoint = m_fixture->pointOf(big);
+    QVERIFY(deepPoint.x() >= 0);
+    doubleClick(treemap, deepPoint);
+    QCOMPARE(zoomRoot(), node("docs")); // the root's child on the way, not big.bin's folder
+
+    doubleClick(treemap, m_fixture->pointOf(big));
+    QCOMPARE(zoomRoot(), node("docs/deep"));
+
+    // A file lying directly in the zoom root changes nothing.
+    window().perform(Command::ZoomToTop);
+    const QPoint topFile = m_fixture->pointOf(node("top.bin"));
+    QVERIFY(topFile.x() >= 0);
+    doubleClick(treemap, topFile);
+    QCOMPARE(zoomRoot(), node(""));
+    // Nor does the free-space block.
+    const QPoint freePoint = m_fixture->pointOf(window().disk().freeNode());
+    QVERIFY(freePoint.x() >= 0);
+    doubleClick(treemap, freePoint);
+    QCOMPARE(zoomRoot(), node(""));
+}
+
+void TestCommandValidation::collapseWithAFileSelected()
+{
+    QVERIFY(m_fixture->open());
+    FileOutlineView* outline = window().outlineView();
+    m_fixture->reveal(node("docs/deep/l2/l3/l4/big.bin"));
+    QVERIFY(outline->isExpanded(m_fixture->indexOf(node("docs/deep/l2"))));
+    m_fixture->click(node("docs/notes.txt"));
+    QVERIFY(window().canPerform(Command::CollapseSubfolders));
+    window().perform(Command::CollapseSubfolders);
+
+    QVERIFY(outline->isExpanded(m_fixture->indexOf(node("docs"))));
+    QVERIFY(!outline->isExpanded(m_fixture->indexOf(node("docs/deep"))));
+    QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("docs") });
+    // Opening deep again shows its subfolders closed: they were collapsed, not hidden.
+    outline->expand(m_fixture->indexOf(node("docs/deep")));
+    QVERIFY(!outline->isExpanded(m_fixture->indexOf(node("docs/deep/l2"))));
+}
+
+void TestCommandValidation::freeSpaceShownTwiceRestoresEveryTotal()
+{
+    QVERIFY(m_fixture->open());
+    TallyfernDocument& disk = window().disk();
+    FileNode* root = node("");
+    const std::int64_t size = root->size;
+    const std::int64_t count = root->fileCount;
+    const auto kinds = kindTotals(disk);
+    const std::size_t children = root->childCount();
+    QVERIFY(window().isChecked(Command::ToggleFreeSpace));
+    const std::int64_t pseudo = disk.freeNode()->size + disk.otherNode()->size;
+    QVERIFY(disk.freeNode()->size == CommandFixture::kVolumeFree);
+
+    window().perform(Command::ToggleFreeSpace);
+    QVERIFY(!window().isChecked(Command::ToggleFreeSpace));
+    QCOMPARE(root->size, size - pseudo);
+    QCOMPARE(root->childCount(), children - 2);
+    QVERIFY(disk.freeNode()->parent == nullptr);
+    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    for (const KindStat& stat : disk.kindStats)
+        QVERIFY(stat.kind != KindRegistry::kFreeSpace && stat.kind != KindRegistry::kOtherSpace);
+
+    window().perform(Command::ToggleFreeSpace);
+    QVERIFY(window().isChecked(Command::ToggleFreeSpace));
+    QCOMPARE(root->size, size);
+    QCOMPARE(root->fileCount, count);
+    QCOMPARE(root->childCount(), children);
+    QCOMPARE(kindTotals(disk), kinds);
+    QCOMPARE(CommandFixture::checkTree(root), std::string());
 }
 
 QTEST_MAIN(TestCommandValidation)

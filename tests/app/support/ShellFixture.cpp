@@ -48,10 +48,8 @@ AppDelegate::Environment ShellFixture::environment()
     env.volumes.watchMounts = false;
     // Documents of fixture folders are not whole volumes.
     env.documentFacts = [](const std::string&) { return std::optional<VolumeFacts>(); };
-    auto answer = panelAnswer;
-    env.chooseFolders = [answer] { return *answer; };
-    auto urls = openedUrls;
-    env.openUrl = [urls](const QUrl& url) { urls->push_back(url); };
+    env.chooseFolders = [] { return std::optional<std::vector<std::string>>(); };
+    env.openUrl = [](const QUrl&) {};
     auto count = terminations;
     env.terminate = [count] { ++*count; };
     return env;

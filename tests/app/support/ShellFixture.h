@@ -12,8 +12,8 @@
 #include <vector>
 
 // Small real folders to scan and an AppDelegate whose outside world is recorded: the
-// mount table is fixed text, opened links are collected, the open panel answers what a
-// test sets, and quitting is counted instead of ending the test program.
+// mount table is fixed text, links and the open panel go nowhere, and quitting is counted instead of ending
+// the test program.
 class ShellFixture {
 public:
     ShellFixture();
@@ -24,10 +24,7 @@ public:
     [[nodiscard]] AppDelegate::Environment environment();
 
     std::shared_ptr<std::string> mountInfo;
-    std::shared_ptr<std::vector<QUrl>> openedUrls = std::make_shared<std::vector<QUrl>>();
     std::shared_ptr<int> terminations = std::make_shared<int>(0);
-    std::shared_ptr<std::optional<std::vector<std::string>>> panelAnswer
-        = std::make_shared<std::optional<std::vector<std::string>>>();
 
     // Sets up QSettings and QStandardPaths for a test program; call from initTestCase.
     static void isolateSettings(const char* program);

@@ -82,14 +82,10 @@ bool CommandFixture::open(bool wholeVolume)
         };
     else
         facts = [](const std::string&) { return std::optional<VolumeFacts>(); };
-    window = std::make_unique<DocumentWindowController>(root, facts);
-    window->setWorkspace(workspace);
-    QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        return false;
-    // The scan may have ended while the window was being exposed.
-    return (!ended.isEmpty() || ended.wait(20000)) && window->disk().root();
+    window = openScanned(root, facts);
+    if (window)
+        window->setWorkspace(workspace);
+    return window != nullptr;
 }
 
 void CommandFixture::close()
@@ -102,20 +98,7 @@ void CommandFixture::close()
 
 FileNode* CommandFixture::node(const std::string& relative) const
 {
-    FileNode* current = window->disk().root();
-    std::size_t start = 0;
-    while (current && start < relative.size()) {
-        const std::size_t slash = relative.find('/', start);
-        const std::string name
-            = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        FileNode* next = nullptr;
-        for (FileNode* child : current->children())
-            if (child->name() == name)
-                next = child;
-        current = next;
-        start = slash == std::string::npos ? relative.size() : slash + 1;
-    }
-    return current;
+    return nodeAt(window->disk().root(), relative);
 }
 
 FileOutlineModel* CommandFixture::model() const

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "window/support/WindowFixture.h"
 
+#include "model/TallyfernDocument.h"
 #include "scan/Scanner.h"
+#include "treemap/Treemap.h"
+#include "window/DocumentWindowController.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <stdexcept>
 
@@ -90,4 +95,37 @@ FileTree TreeBuilder::finish()
 {
     Scanner::finalize(m_tree.root);
     return std::move(m_tree);
+}
+
+FileNode* nodeAt(FileNode* root, std::string_view relative)
+{
+    FileNode* current = root;
+    while (current && !relative.empty()) {
+        const std::size_t slash = std::min(relative.find('/'), relative.size());
+        FileNode* next = nullptr;
+        for (FileNode* child : current->children())
+            if (child->name() == relative.substr(0, slash))
+                next = child;
+        current = next;
+        relative.remove_prefix(std::min(slash + 1, relative.size()));
+    }
+    return current;
+}
+
+QPoint centreOf(const TreemapView& view, const FileNode* node)
+{
+    const std::optional<TMRect> r = Treemap::rect(node, view.root(), view.bounds(), false);
+    return r ? QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint() : QPoint(-1, -1);
+}
+
+std::unique_ptr<DocumentWindowController> openScanned(const std::string& root, VolumeFactsProvider facts)
+{
+    auto window = std::make_unique<DocumentWindowController>(root, std::move(facts));
+    QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
+    window->show();
+    // The scan may have ended while the window was being exposed.
+    if (!QTest::qWaitForWindowExposed(window.get()) || (ended.isEmpty() && !ended.wait(20000))
+        || !window->disk().root())
+        return nullptr;
+    return window;
 }

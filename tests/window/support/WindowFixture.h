@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/VolumeFacts.h"
 #include "scan/NodeArena.h"
+
+#include <QPoint>
 
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+
+class DocumentWindowController;
+class TreemapView;
 
 // A folder built on disk for one test, removed afterwards.
 class FolderFixture {
@@ -39,3 +47,11 @@ public:
 private:
     FileTree m_tree;
 };
+
+// The node at `relative` ("a/b/c") below `root`, "" being the root itself; null if absent.
+[[nodiscard]] FileNode* nodeAt(FileNode* root, std::string_view relative);
+// The centre of the node's block in the view, or (-1, -1) when it has none.
+[[nodiscard]] QPoint centreOf(const TreemapView& view, const FileNode* node);
+// A document window on `root`, shown, once its first scan has ended; null if it did not.
+[[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
+    const std::string& root, VolumeFactsProvider facts = {});
