@@ -57,9 +57,11 @@ std::string describe(const std::string& root, const std::string& probe)
     std::ostringstream line;
     line << "present=" << (node != nullptr);
     if (node)
-        line << " unreadable=" << node->flags.contains(NodeFlags::Unreadable) << " children=" << node->childCount();
-    line << " files=" << tree.root->fileCount << " size=" << tree.root->size << " dirs=" << progress.directories
-         << " unreadableCount=" << progress.unreadable << " faults=" << consistencyFaults(tree.root).size();
+        line << " unreadable=" << node->flags.contains(NodeFlags::Unreadable)
+             << " children=" << node->childCount();
+    line << " files=" << tree.root->fileCount << " size=" << tree.root->size
+         << " dirs=" << progress.directories << " unreadableCount=" << progress.unreadable
+         << " faults=" << consistencyFaults(tree.root).size();
     return line.str();
 }
 
@@ -86,8 +88,9 @@ TEST(ScannerIsolation, UnreadableFolderIsFlaggedEmptyAndCounted)
         }
         return describe(dir / "t", "locked");
     });
-    EXPECT_EQ(line, "present=1 unreadable=1 children=0 files=1 size=" + std::to_string(visible)
-                        + " dirs=3 unreadableCount=1 faults=0");
+    EXPECT_EQ(line,
+        "present=1 unreadable=1 children=0 files=1 size=" + std::to_string(visible)
+            + " dirs=3 unreadableCount=1 faults=0");
 }
 
 TEST(ScannerIsolation, VolumeMountedInsideTheTreeIsLeftOutEntirely)
@@ -110,7 +113,8 @@ TEST(ScannerIsolation, VolumeMountedInsideTheTreeIsLeftOutEntirely)
     });
     if (line.starts_with("skip"))
         GTEST_SKIP() << line;
-    EXPECT_EQ(line, "present=0 files=1 size=" + std::to_string(visible) + " dirs=1 unreadableCount=0 faults=0");
+    EXPECT_EQ(
+        line, "present=0 files=1 size=" + std::to_string(visible) + " dirs=1 unreadableCount=0 faults=0");
 }
 
 } // namespace

@@ -5,18 +5,16 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sstream>
-#include <unordered_set>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
+#include <unordered_set>
 
 namespace scantest {
 
@@ -35,56 +33,50 @@ TempDir::TempDir(const char* base)
 TempDir::~TempDir()
 {
     if (!m_path.empty())
-        (void)capture({"rm", "-rf", "--", m_path});
+        (void)capture({ "rm", "-rf", "--", m_path });
 }
 
-std::string TempDir::operator/(std::string_view relative) const
+namespace {
+
+void check(bool done, const char* what, const std::string& path)
 {
-    return m_path + "/" + std::string(relative);
+    if (!done)
+        ADD_FAILURE() << what << " " << path << ": " << std::strerror(errno);
 }
+
+} // namespace
 
 void makeDir(const std::string& path)
 {
-    if (::mkdir(path.c_str(), 0755) != 0)
-        ADD_FAILURE() << "mkdir " << path << ": " << std::strerror(errno);
+    check(::mkdir(path.c_str(), 0755) == 0, "mkdir", path);
+}
+void makeLink(const std::string& target, const std::string& path)
+{
+    check(::link(target.c_str(), path.c_str()) == 0, "link", path);
+}
+void makeSymlink(const std::string& target, const std::string& path)
+{
+    check(::symlink(target.c_str(), path.c_str()) == 0, "symlink", path);
+}
+void makeFifo(const std::string& path)
+{
+    check(::mkfifo(path.c_str(), 0644) == 0, "mkfifo", path);
 }
 
 void writeFile(const std::string& path, std::size_t bytes)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        ADD_FAILURE() << "create " << path << ": " << std::strerror(errno);
-        return;
-    }
+    check(fd >= 0, "create", path);
     const std::string data(bytes, 'x');
-    if (bytes && ::write(fd, data.data(), bytes) != static_cast<ssize_t>(bytes))
-        ADD_FAILURE() << "write " << path << ": " << std::strerror(errno);
+    if (fd >= 0)
+        check(::write(fd, data.data(), bytes) == static_cast<ssize_t>(bytes), "write", path);
     ::close(fd);
 }
 
 void writeSparse(const std::string& path, std::int64_t logical)
 {
     writeFile(path, 4096);
-    if (::truncate(path.c_str(), logical) != 0)
-        ADD_FAILURE() << "truncate " << path << ": " << std::strerror(errno);
-}
-
-void makeLink(const std::string& target, const std::string& path)
-{
-    if (::link(target.c_str(), path.c_str()) != 0)
-        ADD_FAILURE() << "link " << path << ": " << std::strerror(errno);
-}
-
-void makeSymlink(const std::string& target, const std::string& path)
-{
-    if (::symlink(target.c_str(), path.c_str()) != 0)
-        ADD_FAILURE() << "symlink " << path << ": " << std::strerror(errno);
-}
-
-void makeFifo(const std::string& path)
-{
-    if (::mkfifo(path.c_str(), 0644) != 0)
-        ADD_FAILURE() << "mkfifo " << path << ": " << std::strerror(errno);
+    check(::truncate(path.c_str(), logical) == 0, "truncate", path);
 }
 
 DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes)
@@ -107,11 +99,13 @@ DiskSize makeChain(const std::string& root, int levels, const std::string& name,
     if (leafBytes) {
         const int file = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         const std::string data(leafBytes, 'x');
-        struct stat st {};
-        if (file < 0 || ::write(file, data.data(), leafBytes) != static_cast<ssize_t>(leafBytes) || ::fstat(file, &st) != 0)
+        struct stat st { };
+        if (file < 0 || ::write(file, data.data(), leafBytes) != static_cast<ssize_t>(leafBytes)
+            || ::fstat(file, &st) != 0)
             ADD_FAILURE() << "leaf: " << std::strerror(errno);
         else
-            leaf = {static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size), st.st_ino};
+            leaf = { static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size),
+                st.st_ino };
         if (file >= 0)
             ::close(file);
     }
@@ -121,12 +115,10 @@ DiskSize makeChain(const std::string& root, int levels, const std::string& name,
 
 DiskSize sizeOf(const std::string& path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        ADD_FAILURE() << "lstat " << path << ": " << std::strerror(errno);
-        return {};
-    }
-    return {static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size), st.st_ino};
+    struct stat st { };
+    check(::lstat(path.c_str(), &st) == 0, "lstat", path);
+    return { static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size),
+        st.st_ino };
 }
 
 FileNode* childNamed(const FileNode* node, std::string_view name)
@@ -153,7 +145,7 @@ FileNode* find(const FileNode* root, std::string_view relative)
 std::vector<std::string> consistencyFaults(const FileNode* root)
 {
     std::vector<std::string> faults;
-    std::vector<const FileNode*> stack {root};
+    std::vector<const FileNode*> stack { root };
     while (!stack.empty() && faults.size() < 20) {
         const FileNode* node = stack.back();
         stack.pop_back();
@@ -181,7 +173,8 @@ std::vector<std::string> consistencyFaults(const FileNode* root)
 Census census(const std::string& root)
 {
     Census c;
-    std::istringstream entries(capture({"find", root, "-xdev", "!", "-type", "d", "-printf", "%i %n %b %s\\n"}));
+    std::istringstream entries(
+        capture({ "find", root, "-xdev", "!", "-type", "d", "-printf", "%i %n %b %s\\n" }));
     std::unordered_set<std::uint64_t> seen;
     std::uint64_t inode;
     std::int64_t links, blocks, size;
@@ -192,15 +185,17 @@ Census census(const std::string& root)
         c.allocated += blocks * 512;
         c.logical += size;
     }
-    const std::string dirs = capture({"find", root, "-xdev", "-type", "d", "-printf", "x"});
+    const std::string dirs = capture({ "find", root, "-xdev", "-type", "d", "-printf", "x" });
     c.dirs = std::int64_t(dirs.size());
     return c;
 }
 
+namespace {
+
 void buildMixedTree(const std::string& root, const std::string& outside)
 {
     std::mt19937 random(7);
-    std::vector<std::string> folders {root};
+    std::vector<std::string> folders { root };
     std::vector<std::string> files;
     writeFile(outside, 7000);
     for (int i = 0; i < 20000; ++i) {
@@ -230,6 +225,8 @@ void buildMixedTree(const std::string& root, const std::string& outside)
     }
 }
 
+} // namespace
+
 const std::string& sharedMixedTree()
 {
     static const TempDir dir;
@@ -243,40 +240,26 @@ const std::string& sharedMixedTree()
 
 std::string capture(const std::vector<std::string>& argv, int* status)
 {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    // Each argument single-quoted, so that no byte of a path means anything to the shell.
+    std::string command;
+    for (const std::string& arg : argv) {
+        command += " '";
+        for (char c : arg)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += '\'';
+    }
+    FILE* pipe = ::popen(command.c_str(), "re");
+    if (!pipe) {
+        ADD_FAILURE() << "popen: " << std::strerror(errno);
         return {};
     }
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
     std::string out;
-    if (rc == 0) {
-        char buffer[65536];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-            if (n > 0)
-                out.append(buffer, std::size_t(n));
-        int wstatus = 0;
-        while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-        }
-        if (status)
-            *status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    } else {
-        ADD_FAILURE() << "spawn " << argv[0] << ": " << std::strerror(rc);
-        if (status)
-            *status = -1;
-    }
-    ::close(pipeFds[0]);
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    const int wstatus = ::pclose(pipe);
+    if (status)
+        *status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     return out;
 }
 
