@@ -13,15 +13,15 @@ class FakeTypeDatabase final : public TypeDatabase {
 public:
     QHash<QString, ContentType> data;
     QHash<QString, ContentType> packages;
-    mutable std::atomic<int> dataQueries{0};
-    mutable std::atomic<int> packageQueries{0};
+    mutable std::atomic<int> dataQueries { 0 };
+    mutable std::atomic<int> packageQueries { 0 };
 
     [[nodiscard]] std::optional<ContentType> dataType(const QString& extension) const override
     {
         ++dataQueries;
         if (const auto it = data.constFind(extension); it != data.constEnd())
             return *it;
-        return ContentType{QStringLiteral("application/x-extension-") + extension, {}, {}, {}, true};
+        return ContentType { QStringLiteral("application/x-extension-") + extension, {}, {}, {}, true };
     }
     [[nodiscard]] std::optional<ContentType> packageType(const QString& extension) const override
     {
@@ -33,6 +33,6 @@ public:
 
     static ContentType type(const char* name, const char* description, bool dynamic = false)
     {
-        return ContentType{QString::fromUtf8(name), QString::fromUtf8(description), {}, {}, dynamic};
+        return ContentType { QString::fromUtf8(name), QString::fromUtf8(description), {}, {}, dynamic };
     }
 };

@@ -41,7 +41,7 @@ FileTree TreeBuilder::finish()
     m_pending.clear();
     // Post-order without recursion: visit in pre-order, then total in reverse.
     std::vector<FileNode*> order;
-    std::vector<FileNode*> stack{m_tree.root};
+    std::vector<FileNode*> stack { m_tree.root };
     while (!stack.empty()) {
         FileNode* node = stack.back();
         stack.pop_back();
@@ -66,7 +66,7 @@ FileTree TreeBuilder::finish()
 
 ::testing::AssertionResult isConsistent(const FileNode* root)
 {
-    std::vector<const FileNode*> stack{root};
+    std::vector<const FileNode*> stack { root };
     while (!stack.empty()) {
         const FileNode* node = stack.back();
         stack.pop_back();
@@ -81,8 +81,8 @@ FileTree TreeBuilder::finish()
             if (child->parent != node)
                 return ::testing::AssertionFailure() << child->path() << " has the wrong parent";
             if (previous && FileNode::precedes(*child, *previous))
-                return ::testing::AssertionFailure() << "children of " << node->path() << " out of order at "
-                                                     << child->name();
+                return ::testing::AssertionFailure()
+                    << "children of " << node->path() << " out of order at " << child->name();
             size += child->size;
             logical += child->logicalSize;
             count += child->fileCount;
@@ -90,10 +90,9 @@ FileTree TreeBuilder::finish()
             stack.push_back(child);
         }
         if (size != node->size || logical != node->logicalSize || count != node->fileCount)
-            return ::testing::AssertionFailure() << node->path() << " totals " << node->size << "/"
-                                                 << node->logicalSize << "/" << node->fileCount
-                                                 << " but children sum to " << size << "/" << logical << "/"
-                                                 << count;
+            return ::testing::AssertionFailure()
+                << node->path() << " totals " << node->size << "/" << node->logicalSize << "/"
+                << node->fileCount << " but children sum to " << size << "/" << logical << "/" << count;
     }
     return ::testing::AssertionSuccess();
 }
@@ -109,13 +108,13 @@ std::vector<std::pair<std::string, std::int64_t>> listing(const FileNode* folder
 std::vector<std::string> snapshot(const FileNode* root)
 {
     std::vector<std::string> out;
-    std::vector<const FileNode*> stack{root};
+    std::vector<const FileNode*> stack { root };
     while (!stack.empty()) {
         const FileNode* node = stack.back();
         stack.pop_back();
         std::ostringstream line;
-        line << node->path() << ' ' << node->size << ' ' << node->logicalSize << ' ' << node->fileCount << " k"
-             << node->kind << " f" << int(node->flags.raw());
+        line << node->path() << ' ' << node->size << ' ' << node->logicalSize << ' ' << node->fileCount
+             << " k" << node->kind << " f" << int(node->flags.raw());
         out.push_back(line.str());
         const auto children = node->children();
         for (auto it = children.rbegin(); it != children.rend(); ++it)

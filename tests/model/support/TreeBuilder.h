@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/TallyfernDocument.h"
 #include "scan/NodeArena.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,12 @@ private:
 
 // Snapshot of a whole tree: path, size, logical size, count, kind and flags in pre-order.
 [[nodiscard]] std::vector<std::string> snapshot(const FileNode* root);
+
+// For documents that are not a whole volume.
+[[nodiscard]] inline VolumeFactsProvider noVolume()
+{
+    return [](const std::string&) { return std::optional<VolumeFacts>(); };
+}
 
 inline constexpr std::int64_t kMB = 1'000'000;
 inline constexpr std::int64_t kGB = 1'000'000'000;
