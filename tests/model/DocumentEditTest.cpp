@@ -8,33 +8,6 @@
 
 namespace {
 
-// /data
-//   B       22 MB  (b.dat)
-//   A       20 MB
-//     A1    12 MB  (a1.dat)
-//     T      8 MB  (t.dat)   <- the folder that gets rescanned
-struct Fixture {
-    TallyfernDocument doc { "/data", noVolume(), "data" };
-    FileNode* a = nullptr;
-    FileNode* a1 = nullptr;
-    FileNode* t = nullptr;
-    FileNode* b = nullptr;
-    FileNode* oldChild = nullptr;
-
-    Fixture()
-    {
-        TreeBuilder builder("/data");
-        a = builder.folder(builder.root(), "A");
-        a1 = builder.folder(a, "A1");
-        builder.file(a1, "a1.dat", 12 * kMB);
-        t = builder.folder(a, "T");
-        oldChild = builder.file(t, "t.dat", 8 * kMB);
-        b = builder.folder(builder.root(), "B");
-        builder.file(b, "b.dat", 22 * kMB);
-        doc.install(builder.finish());
-    }
-};
-
 // A rescan of T: the old file plus a new 5 MB one.
 FileTree grownRescan()
 {
@@ -48,38 +21,45 @@ FileTree grownRescan()
 
 TEST(DocumentEdit, GrownRescanMovesAheadOfSiblingsAtEveryLevel)
 {
-    Fixture f;
-    ASSERT_EQ(f.doc.root()->child(0), f.b);
-    ASSERT_EQ(f.a->child(0), f.a1);
-    const std::int32_t kind = f.t->kind;
+    // /data: B 22 MB (b.dat); A 20 MB holding A1 12 MB (a1.dat) and T 8 MB (t.dat).
+    TreeBuilder builder("/data");
+    FileNode* a = builder.folder(builder.root(), "A");
+    FileNode* a1 = builder.folder(a, "A1");
+    builder.file(a1, "a1.dat", 12 * kMB);
+    FileNode* t = builder.folder(a, "T");
+    FileNode* oldChild = builder.file(t, "t.dat", 8 * kMB);
+    FileNode* b = builder.folder(builder.root(), "B");
+    builder.file(b, "b.dat", 22 * kMB);
+    TallyfernDocument doc("/data", noVolume(), "data");
+    doc.install(builder.finish());
+    ASSERT_EQ(doc.root()->child(0), b);
+    ASSERT_EQ(a->child(0), a1);
+    const std::int32_t kind = t->kind;
 
     FileTree rescan = grownRescan();
-    f.doc.classify(rescan.root);
-    f.doc.replaceContents(f.t, std::move(rescan));
-    EXPECT_EQ(f.t->size, 13 * kMB);
-    EXPECT_EQ(f.t->logicalSize, 12 * kMB);
-    EXPECT_EQ(f.t->fileCount, 2);
-    EXPECT_EQ(f.doc.root()->size, 47 * kMB);
-    EXPECT_EQ(f.a->child(0), f.t) << "T (13 MB) now precedes A1 (12 MB)";
-    EXPECT_EQ(f.doc.root()->child(0), f.a) << "A (25 MB) now precedes B (22 MB)";
-    EXPECT_EQ(f.t->name(), "T");
-    EXPECT_EQ(f.t->kind, kind);
-    EXPECT_EQ(f.t->parent, f.a);
-    EXPECT_TRUE(isConsistent(f.doc.root()));
-    EXPECT_FALSE(f.doc.isInTree(f.oldChild)) << "the replaced children have left the tree";
-    EXPECT_TRUE(f.doc.isInTree(f.t->child(0)));
-}
+    doc.classify(rescan.root);
+    doc.replaceContents(t, std::move(rescan));
+    EXPECT_EQ(t->size, 13 * kMB);
+    EXPECT_EQ(t->logicalSize, 12 * kMB);
+    EXPECT_EQ(t->fileCount, 2);
+    EXPECT_EQ(doc.root()->size, 47 * kMB);
+    EXPECT_EQ(a->child(0), t) << "T (13 MB) now precedes A1 (12 MB)";
+    EXPECT_EQ(doc.root()->child(0), a) << "A (25 MB) now precedes B (22 MB)";
+    EXPECT_EQ(t->name(), "T");
+    EXPECT_EQ(t->kind, kind);
+    EXPECT_EQ(t->parent, a);
+    EXPECT_TRUE(isConsistent(doc.root()));
+    EXPECT_FALSE(doc.isInTree(oldChild)) << "the replaced children have left the tree";
+    EXPECT_TRUE(doc.isInTree(t->child(0)));
 
-TEST(DocumentEdit, RescanOfAFolderThatLeftTheTreeChangesNothing)
-{
-    Fixture f;
-    ASSERT_TRUE(f.doc.removeNode(f.a));
-    EXPECT_FALSE(f.doc.removeNode(f.a)) << "already gone";
-    EXPECT_FALSE(f.doc.removeNode(f.doc.root()));
-    const std::vector<std::string> before = snapshot(f.doc.root());
-    f.doc.replaceContents(f.t, grownRescan()); // T's parent A was trashed
-    EXPECT_EQ(snapshot(f.doc.root()), before);
-    EXPECT_EQ(f.t->size, 8 * kMB);
+    // A rescan that lands after its folder was trashed changes nothing.
+    ASSERT_TRUE(doc.removeNode(a));
+    EXPECT_FALSE(doc.removeNode(a)) << "already gone";
+    EXPECT_FALSE(doc.removeNode(doc.root()));
+    const std::vector<std::string> before = snapshot(doc.root());
+    doc.replaceContents(t, grownRescan());
+    EXPECT_EQ(snapshot(doc.root()), before);
+    EXPECT_EQ(t->size, 13 * kMB);
 }
 
 TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)

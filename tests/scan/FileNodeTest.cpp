@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -17,14 +18,6 @@ FileNode* folder(NodeArena& arena, std::string_view name, FileNode* parent = nul
 FileNode* file(NodeArena& arena, std::string_view name, std::int64_t size, FileNode* parent = nullptr)
 {
     return arena.make(name, parent, size, size, 1, 2, NodeFlags());
-}
-
-std::vector<std::string> namesOf(const FileNode* node)
-{
-    std::vector<std::string> names;
-    for (const FileNode* child : node->children())
-        names.emplace_back(child->name());
-    return names;
 }
 
 TEST(FileNode, PathsNeverDoubleTheRootSlash)
@@ -41,22 +34,6 @@ TEST(FileNode, PathsNeverDoubleTheRootSlash)
     }
     // A detached pseudo item's path is its display name.
     EXPECT_EQ(arena.make("Free Space", nullptr, 5, 0, 0, 0, NodeFlags::Pseudo)->path(), "Free Space");
-}
-
-TEST(FileNode, AsciiFastPathAgreesWithTheNormalisingOrder)
-{
-    NodeArena arena;
-    FileNode* root = folder(arena, "/");
-    std::vector<FileNode*> kids;
-    for (const char* name : { "a-b", "a.b", "a_b", "A", "~", "0", "ab", "a", "e\xcc\x81", "\xc3\xa9" })
-        kids.push_back(file(arena, name, 7));
-    arena.adoptChildren(root, kids);
-    root->sortChildren();
-    // The two forms of é are equal after NFC: the stable sort keeps their listing order.
-    EXPECT_EQ(namesOf(root),
-        std::vector<std::string>({ "0", "A", "a", "a-b", "a.b", "a_b", "ab", "~", "e\xcc\x81", "\xc3\xa9" }));
-    EXPECT_FALSE(FileNode::precedes(*kids[8], *kids[9]));
-    EXPECT_FALSE(FileNode::precedes(*kids[9], *kids[8]));
 }
 
 TEST(NodeArena, MovedFromArenaNoLongerWritesIntoTheChunksItGaveAway)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -121,23 +122,17 @@ DiskSize sizeOf(const std::string& path)
         st.st_ino };
 }
 
-FileNode* childNamed(const FileNode* node, std::string_view name)
-{
-    if (!node)
-        return nullptr;
-    for (FileNode* child : node->children())
-        if (child->name() == name)
-            return child;
-    return nullptr;
-}
-
 FileNode* find(const FileNode* root, std::string_view relative)
 {
     const FileNode* node = root;
     while (node && !relative.empty()) {
         const auto slash = relative.find('/');
-        node = childNamed(node, relative.substr(0, slash));
+        const std::string_view name = relative.substr(0, slash);
         relative = slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
+        const auto children = node->children();
+        const auto match = std::find_if(
+            children.begin(), children.end(), [&](const FileNode* c) { return c->name() == name; });
+        node = match == children.end() ? nullptr : *match;
     }
     return const_cast<FileNode*>(node);
 }

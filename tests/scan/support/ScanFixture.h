@@ -54,8 +54,7 @@ struct DiskSize {
 // bottom folder gets a file "leaf" of that size, whose sizes are returned.
 DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes = 0);
 
-[[nodiscard]] FileNode* childNamed(const FileNode* node, std::string_view name);
-// Follows a "/"-separated relative path of names from `root`.
+// Follows a "/"-separated relative path of names from `root`; nullptr where one is missing.
 [[nodiscard]] FileNode* find(const FileNode* root, std::string_view relative);
 
 // Every broken rule of a finished tree, one line each: totals that are not the sums of
