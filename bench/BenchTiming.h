@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace timing {
@@ -32,6 +33,15 @@ inline void printSpread(const char* label, const std::vector<double>& runs)
         return;
     std::printf("%s median %.1f ms of %zu (min %.1f, max %.1f)", label, median(runs), runs.size(),
         *std::min_element(runs.begin(), runs.end()), *std::max_element(runs.begin(), runs.end()));
+}
+
+// [FILES] [RUNS], the arguments of the in-memory benchmarks: `files` stays as given
+// when there is no first argument; at least 5 runs, 7 by default.
+inline int runArguments(int argc, char** argv, std::size_t& files)
+{
+    if (argc > 1)
+        files = std::strtoull(argv[1], nullptr, 10);
+    return argc > 2 ? std::max(5, std::atoi(argv[2])) : 7;
 }
 
 } // namespace timing

@@ -51,9 +51,7 @@ void report(const char* what, const std::vector<double>& runs, double perMillion
 int main(int argc, char** argv)
 {
     TreeGenerator::Options options;
-    if (argc > 1)
-        options.targetFiles = std::strtoull(argv[1], nullptr, 10);
-    const int runs = argc > 2 ? std::max(5, std::atoi(argv[2])) : 7;
+    const int runs = timing::runArguments(argc, argv, options.targetFiles);
 
     const Clock::time_point built = Clock::now();
     FileTree tree = TreeGenerator::buildInMemory(options);

@@ -77,9 +77,7 @@ std::pair<double, double> medianRenderMs(
 int main(int argc, char** argv)
 {
     TreeGenerator::Options options;
-    if (argc > 1)
-        options.targetFiles = std::strtoull(argv[1], nullptr, 10);
-    const int runs = argc > 2 ? std::max(5, std::atoi(argv[2])) : 7;
+    const int runs = timing::runArguments(argc, argv, options.targetFiles);
 
     const auto built = Clock::now();
     FileTree tree = TreeGenerator::buildInMemory(options);
