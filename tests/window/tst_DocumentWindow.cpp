@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The document window driven as a user drives it: scan a folder, read the outline, the
 // kinds table and the status bar, hover and click the treemap, pick kinds, change the tree.
+// Its models also over documents made in memory: odd names, pseudo items, deep trees.
 #include "model/TallyfernDocument.h"
 #include "platform/DisplayName.h"
+#include "window/BarCellView.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
@@ -13,6 +15,7 @@
 #include "window/support/WindowFixture.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -308,6 +311,107 @@ private slots:
         QCOMPARE(m_window->treemapView()->root(), oldRoot);
         QCOMPARE(outlineModel()->rowCount(), 1);
         QVERIFY(kindsModel()->rowCount() > 0);
+    }
+    void modelsOverAVolumeInMemory()
+    {
+        // A package, an unreadable folder, a folder of size 0, a name that is not UTF-8, and
+        // the free-space item of a whole volume.
+        auto facts = [](const std::string& path) {
+            return std::optional<VolumeFacts>(VolumeFacts { path, 10'000'000, 4'000'000, 4'000'000 });
+        };
+        auto doc = std::make_unique<TallyfernDocument>("/vol", facts, QStringLiteral("Volume"));
+        TreeBuilder b("/vol");
+        FileNode* docs = b.folder(b.root(), "docs");
+        b.file(docs, "a.txt", 4096);
+        b.file(docs, "b.txt", 8192);
+        b.file(b.folder(b.folder(b.root(), "Tool.app"), "Contents"), "binary", 100'000);
+        b.folder(b.root(), "locked")->flags.insert(NodeFlags::Unreadable);
+        b.file(b.folder(b.root(), "zero"), "empty.txt", 0);
+        b.file(b.root(),
+            "bad\xff\xfe"
+            "name\n.bin",
+            2048);
+        doc->install(b.finish());
+        FileNode* app = nodeAt(doc->root(), "Tool.app");
+        FileOutlineModel model(*doc);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Walk everything the model offers; every index leads back to itself.
+        std::vector<QModelIndex> pending { model.index(0, 0) };
+        int rows = 0;
+        while (!pending.empty()) {
+            const QModelIndex index = pending.back();
+            pending.pop_back();
+            ++rows;
+            QCOMPARE(model.indexOf(model.node(index)), index);
+            QCOMPARE(model.parent(index).isValid(), model.node(index)->parent != nullptr);
+            for (int r = 0; r < model.rowCount(index); ++r)
+                pending.push_back(model.index(r, 0, index));
+        }
+        QCOMPARE(rows, 1 + 7 + 2 + 1); // root, its 7 rows, docs' files, zero's file
+        const QModelIndex root = model.index(0, 0);
+        QCOMPARE(root.data().toString(), QStringLiteral("Volume"));
+        QCOMPARE(model.index(0, FileOutlineModel::Percent).data(ItemRoles::Fraction).toDouble(), 1.0);
+        // The free-space item: grey and without a count.
+        const QModelIndex free = model.indexOf(doc->freeNode());
+        QCOMPARE(free.parent(), root);
+        QCOMPARE(free.data().toString(), QStringLiteral("Free Space"));
+        QVERIFY(free.data(ItemRoles::Secondary).toBool());
+        QCOMPARE(free.siblingAtColumn(FileOutlineModel::Count).data().toString(), QString());
+        // An unreadable folder.
+        const QModelIndex locked = model.indexOf(nodeAt(doc->root(), "locked"));
+        QCOMPARE(locked.siblingAtColumn(FileOutlineModel::Kind).data().toString(),
+            QStringLiteral("Folder (no access)"));
+        QVERIFY(locked.data(ItemRoles::Secondary).toBool());
+        QCOMPARE(locked.siblingAtColumn(FileOutlineModel::Count).data().toString(), QStringLiteral("0"));
+        // A package shows no triangle while its contents are hidden.
+        QVERIFY(!model.hasChildren(model.indexOf(app)));
+        QVERIFY(!model.indexOf(nodeAt(doc->root(), "Tool.app/Contents")).isValid());
+        // A child of a folder of size 0 gets an empty bar.
+        const QModelIndex inZero
+            = model.indexOf(nodeAt(doc->root(), "zero/empty.txt"), FileOutlineModel::Percent);
+        QCOMPARE(inZero.data(ItemRoles::Fraction).toDouble(), 0.0);
+        QCOMPARE(BarCellView::labelText(BarCellView::clamp(inZero.data(ItemRoles::Fraction).toDouble())),
+            QStringLiteral("0.0%"));
+        // A name that is not UTF-8 and holds a newline is shown, replaced where invalid.
+        const QString name = model.indexOf(nodeAt(doc->root(), "bad\xff\xfename\n.bin")).data().toString();
+        QVERIFY(name.startsWith(QStringLiteral("bad")) && name.contains(QChar(0xFFFD)));
+        QVERIFY(name.endsWith(QStringLiteral("name\n.bin")));
+        doc->showPackageContents = true;
+        model.reload();
+        QCOMPARE(model.rowCount(model.indexOf(app)), 1);
+        model.setBlocked(true);
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(!model.indexOf(app).isValid());
+        model.setBlocked(false);
+        QCOMPARE(model.rowCount(), 1);
+
+        KindsTableModel kinds(*doc);
+        QAbstractItemModelTester kindsTester(&kinds, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(kinds.rowCount(), int(doc->kindStats.size()));
+        kinds.setBlocked(true);
+        QCOMPARE(kinds.rowCount(), 0);
+        kinds.setBlocked(false);
+        QCOMPARE(kinds.rowCount(), int(doc->kindStats.size()));
+    }
+
+    void deepTreesAreLooseOnTheStack()
+    {
+        // 20,000 levels: indexOf walks up, never recurses.
+        TreeBuilder b("/deep");
+        FileNode* node = b.root();
+        for (int i = 0; i < 20'000; ++i)
+            node = b.folder(node, "d");
+        FileNode* leaf = b.file(node, "leaf", 4096);
+        TallyfernDocument doc("/deep", [](const std::string&) { return std::nullopt; });
+        doc.install(b.finish());
+        FileOutlineModel model(doc);
+        const QModelIndex index = model.indexOf(leaf);
+        QVERIFY(index.isValid());
+        QCOMPARE(model.node(index), leaf);
+        int depth = 0;
+        for (QModelIndex up = index; up.isValid(); up = up.parent())
+            ++depth;
+        QCOMPARE(depth, 20'002);
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
 #include <QtTest>
@@ -72,7 +73,8 @@ void TestFileCommands::init()
     // The application's shared actions, so the keys work as they do in the program.
     m_actions = std::make_unique<CommandActions>();
     DocumentWindowController* document = m_fixture->window.get();
-    m_actions->setActiveDocumentLookup([document] { return document; });
+    // As in the program, a closed window is no longer the active document.
+    m_actions->setActiveDocumentLookup([document = QPointer(document)] { return document.data(); });
     m_actions->watch(document);
     document->setCommandActions(m_actions.get());
     for (std::size_t i = 0; i < CommandActions::kCount; ++i)
