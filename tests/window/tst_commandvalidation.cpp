@@ -239,6 +239,14 @@ void TestCommandValidation::zoomTargetsOfFilesPseudoItemsEmptyFoldersAndPackages
     for (const auto& [kind, size] : kindTotals(window().disk()))
         kinds += size;
     QCOMPARE(kinds, node("Tool.app")->size);
+
+    // Hiding package contents again while zoomed inside one shows the package's folder.
+    m_fixture->click(node("Tool.app/Contents/bin"));
+    window().perform(Command::ZoomIn);
+    QCOMPARE(zoomRoot(), node("Tool.app/Contents"));
+    window().perform(Command::TogglePackageContents);
+    QCOMPARE(zoomRoot(), node(""));
+    QVERIFY(!m_fixture->indexOf(node("Tool.app/Contents")).isValid());
 }
 
 void TestCommandValidation::doubleClickDescendsExactlyOneLevel()
