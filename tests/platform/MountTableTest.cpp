@@ -67,18 +67,9 @@ TEST(MountTable, HoldingPicksTheLongestMountOnAComponentBoundary)
 
 TEST(MountTable, StandardizeIsLexical)
 {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        { "/", "/" },
-        { "//", "/" },
-        { "/a/b/", "/a/b" },
-        { "/a//b/./c", "/a/b/c" },
-        { "/a/b/../c", "/a/c" },
-        { "/../a", "/a" },
-        { "/a/..", "/" },
-        { "a/../../b", "../b" },
-        { "", "." },
-        { "/Volumes/Data/.", "/Volumes/Data" },
-    };
+    const std::pair<std::string_view, std::string_view> cases[] = { { "/", "/" }, { "//", "/" },
+        { "/a/b/", "/a/b" }, { "/a//b/./c", "/a/b/c" }, { "/a/b/../c", "/a/c" }, { "/../a", "/a" },
+        { "/a/..", "/" }, { "a/../../b", "../b" }, { "", "." }, { "/Volumes/Data/.", "/Volumes/Data" } };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(MountTable::standardize(in), out) << in;
 }
