@@ -39,16 +39,8 @@ FileTree TreeBuilder::finish()
     for (auto& [folder, children] : m_pending)
         m_tree.arena.adoptChildren(folder, children);
     m_pending.clear();
-    // Post-order without recursion: visit in pre-order, then total in reverse.
-    std::vector<FileNode*> order;
-    std::vector<FileNode*> stack { m_tree.root };
-    while (!stack.empty()) {
-        FileNode* node = stack.back();
-        stack.pop_back();
-        order.push_back(node);
-        for (FileNode* child : node->children())
-            stack.push_back(child);
-    }
+    // Reverse pre-order totals every child before its folder.
+    const std::vector<FileNode*> order = preOrder(m_tree.root);
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
         FileNode* node = *it;
         if (!node->isDirectory())
@@ -66,10 +58,7 @@ FileTree TreeBuilder::finish()
 
 ::testing::AssertionResult isConsistent(const FileNode* root)
 {
-    std::vector<const FileNode*> stack { root };
-    while (!stack.empty()) {
-        const FileNode* node = stack.back();
-        stack.pop_back();
+    for (const FileNode* node : preOrder(root)) {
         if (!node->isDirectory()) {
             if (node->hasChildren())
                 return ::testing::AssertionFailure() << node->path() << " is not a folder but has children";
@@ -87,7 +76,6 @@ FileTree TreeBuilder::finish()
             logical += child->logicalSize;
             count += child->fileCount;
             previous = child;
-            stack.push_back(child);
         }
         if (size != node->size || logical != node->logicalSize || count != node->fileCount)
             return ::testing::AssertionFailure()
@@ -108,17 +96,25 @@ std::vector<std::pair<std::string, std::int64_t>> listing(const FileNode* folder
 std::vector<std::string> snapshot(const FileNode* root)
 {
     std::vector<std::string> out;
-    std::vector<const FileNode*> stack { root };
-    while (!stack.empty()) {
-        const FileNode* node = stack.back();
-        stack.pop_back();
+    for (const FileNode* node : preOrder(root)) {
         std::ostringstream line;
         line << node->path() << ' ' << node->size << ' ' << node->logicalSize << ' ' << node->fileCount
              << " k" << node->kind << " f" << int(node->flags.raw());
         out.push_back(line.str());
-        const auto children = node->children();
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.push_back(*it);
     }
     return out;
+}
+
+std::vector<FileNode*> preOrder(const FileNode* root)
+{
+    std::vector<FileNode*> order;
+    std::vector<FileNode*> stack { const_cast<FileNode*>(root) };
+    while (!stack.empty()) {
+        FileNode* node = stack.back();
+        stack.pop_back();
+        order.push_back(node);
+        const auto children = node->children();
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+    return order;
 }

@@ -42,6 +42,9 @@ private:
 // Name and size of every child of `folder`, in order.
 [[nodiscard]] std::vector<std::pair<std::string, std::int64_t>> listing(const FileNode* folder);
 
+// Every node of the subtree in pre-order, children in their order; iterative.
+[[nodiscard]] std::vector<FileNode*> preOrder(const FileNode* root);
+
 // Snapshot of a whole tree: path, size, logical size, count, kind and flags in pre-order.
 [[nodiscard]] std::vector<std::string> snapshot(const FileNode* root);
 
