@@ -10,14 +10,11 @@
 #include <cerrno>
 
 ShellFixture::ShellFixture()
-    : mountInfo(std::make_shared<std::string>("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-                                              "41 22 8:17 / /media/tester/STICK rw - vfat /dev/sdb1 rw\n"))
 {
     for (const char* name : { "a", "b", "c" }) {
-        QDir(m_dir.path()).mkpath(QString::fromLatin1(name) + QStringLiteral("/sub"));
+        QDir(m_dir.path()).mkpath(QLatin1String(name));
         for (int i = 0; i < 3; ++i) {
-            QFile file(m_dir.path() + QLatin1Char('/') + QLatin1String(name)
-                + QStringLiteral("/sub/file%1.txt").arg(i));
+            QFile file(QString::fromStdString(folder(name)) + QStringLiteral("/file%1.txt").arg(i));
             if (file.open(QIODevice::WriteOnly))
                 file.write(QByteArray(1000 * (i + 1), 'x'));
         }
@@ -32,15 +29,13 @@ std::string ShellFixture::folder(const char* name) const
 AppDelegate::Environment ShellFixture::environment()
 {
     AppDelegate::Environment env;
-    auto table = mountInfo;
-    env.volumes.mounts = [table] { return MountTable::parse(*table); };
-    env.volumes.facts = [](const std::string& path) -> std::optional<VolumeFacts> {
-        VolumeFacts facts;
-        facts.volumePath = path;
-        facts.total = 100'000'000'000;
-        facts.available = 40'000'000'000;
-        facts.important = facts.available;
-        return facts;
+    env.volumes.mounts = [] {
+        return MountTable::parse("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                 "41 22 8:17 / /media/tester/STICK rw - vfat /dev/sdb1 rw\n");
+    };
+    env.volumes.facts = [](const std::string& path) {
+        return std::optional<VolumeFacts>(
+            VolumeFacts { path, 100'000'000'000, 40'000'000'000, 40'000'000'000 });
     };
     env.volumes.home = "/home/tester";
     env.volumes.user = "tester";

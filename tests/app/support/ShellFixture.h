@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-// Small real folders to scan and an AppDelegate whose outside world is recorded: the
-// mount table is fixed text, links and the open panel go nowhere, and quitting is counted instead of ending
-// the test program.
+// Small real folders to scan and an AppDelegate with a fixed outside world: one disk and
+// one stick in the mount table, links and the open panel go nowhere, and quitting is
+// counted instead of ending the test program.
 class ShellFixture {
 public:
     ShellFixture();
@@ -23,7 +23,6 @@ public:
 
     [[nodiscard]] AppDelegate::Environment environment();
 
-    std::shared_ptr<std::string> mountInfo;
     std::shared_ptr<int> terminations = std::make_shared<int>(0);
 
     // Sets up QSettings and QStandardPaths for a test program; call from initTestCase.
