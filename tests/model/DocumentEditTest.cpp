@@ -98,3 +98,46 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
         ASSERT_TRUE(isConsistent(doc.root())) << "step " << step;
     }
 }
+
+TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
+{
+    TreeBuilder builder("/");
+    FileNode* app = builder.folder(builder.root(), "Tool.app");
+    builder.file(app, "bin", 1 * kGB);
+    FileNode* plain = builder.folder(builder.root(), "plain");
+    builder.file(builder.root(), "a", 100 * kGB);
+    TallyfernDocument doc("/", [](const std::string&) {
+        return std::optional<VolumeFacts>(VolumeFacts{"/", 1000 * kGB, 300 * kGB, 300 * kGB});
+    });
+    doc.install(builder.finish());
+    ASSERT_TRUE(app->flags.contains(NodeFlags::Package));
+    ASSERT_EQ(doc.freeNode()->parent, doc.root());
+
+    // A folder takes the rescan's flags: unreadable now, readable again later.
+    TreeBuilder unreadable("/plain");
+    unreadable.root()->flags.insert(NodeFlags::Unreadable);
+    doc.replaceContents(plain, unreadable.finish());
+    EXPECT_TRUE(plain->flags.contains(NodeFlags::Unreadable));
+    TreeBuilder readable("/plain");
+    readable.file(readable.root(), "x", 1);
+    doc.replaceContents(plain, readable.finish());
+    EXPECT_EQ(plain->flags, NodeFlags(NodeFlags::Directory));
+
+    // A package stays a package.
+    TreeBuilder appAgain("/Tool.app");
+    appAgain.file(appAgain.root(), "bin", 2 * kGB);
+    doc.replaceContents(app, appAgain.finish());
+    EXPECT_EQ(app->flags, NodeFlags({NodeFlags::Directory, NodeFlags::Package}));
+
+    // Rescanning the whole volume in place keeps Free Space and Other Space attached
+    // and counted once.
+    TreeBuilder again("/");
+    again.file(again.root(), "a", 100 * kGB);
+    again.file(again.root(), "b", 50 * kGB);
+    doc.replaceContents(doc.root(), again.finish());
+    EXPECT_EQ(doc.freeNode()->parent, doc.root());
+    EXPECT_EQ(doc.otherNode()->parent, doc.root());
+    EXPECT_EQ(doc.scannedBytes(), 150 * kGB);
+    EXPECT_EQ(doc.root()->size, 150 * kGB + doc.freeNode()->size + doc.otherNode()->size);
+    EXPECT_TRUE(isConsistent(doc.root()));
+}
