@@ -106,6 +106,9 @@ DocumentWindowController* AppDelegate::openDocument(const std::string& path)
     controller->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
     controller->setCommandActions(&m_commandActions);
     m_commandActions.watch(controller);
+    // Select All follows the same state changes as the document commands.
+    connect(controller, &DocumentWindowController::commandStateChanged, &m_applicationActions,
+            &ApplicationActions::refresh);
 
     QPointer<AppDelegate> self(this);
     QPointer<DocumentWindowController> weak(controller);
