@@ -42,3 +42,6 @@ public:
 private:
     std::uint8_t m_raw = 0;
 };
+
+// Two members joined make a set, not an int.
+constexpr NodeFlags operator|(NodeFlags::Member a, NodeFlags::Member b) { return NodeFlags({a, b}); }

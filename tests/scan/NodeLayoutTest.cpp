@@ -205,3 +205,15 @@ TEST(NodeLayout, PlainAndNormalisedNamesShareOneOrder)
     EXPECT_FALSE(FileNode::precedes(*mixedKids[3], *mixedKids[5])); // the two é are equal
     EXPECT_FALSE(FileNode::precedes(*mixedKids[5], *mixedKids[3]));
 }
+
+TEST(NodeFlags, MembersJoinIntoSetsWithTheirRawValues)
+{
+    const NodeFlags both = NodeFlags::Directory | NodeFlags::Package;
+    EXPECT_EQ(both.raw(), 0x03);
+    NodeFlags flags = both;
+    flags.remove(NodeFlags::Package);
+    EXPECT_EQ(flags, NodeFlags(NodeFlags::Directory));
+    EXPECT_TRUE(both.contains(NodeFlags::Package));
+    EXPECT_TRUE(flags.isSubset(both));
+    EXPECT_TRUE((both - NodeFlags::Directory).isDisjoint(NodeFlags::Directory));
+}
