@@ -345,11 +345,29 @@ void DocumentWindowController::deliverRescan(
     for (FileNode* selected : selectedNodes())
         if (selected->hasAncestor(node))
             selectedInside.push_back(namesBelow(node, selected));
+    // A zoom root inside the folder would go on showing the replaced contents.
+    FileNode* zoomRoot = m_treemapView->root();
+    std::optional<std::vector<std::string>> zoomInside;
+    if (zoomRoot && zoomRoot->hasAncestor(node))
+        zoomInside = namesBelow(node, zoomRoot);
 
     TallyfernDocument* disk = m_disk.get();
     auto rescanned = std::make_shared<FileTree>(std::move(tree));
     mutate([disk, node, rescanned] { disk->replaceContents(node, std::move(*rescanned)); });
     m_disk->unreadableCount += unreadable;
+    if (zoomInside) {
+        // The same folder in the new contents, or the nearest one of its ancestors left.
+        FileNode* successor = node;
+        for (; !zoomInside->empty(); zoomInside->pop_back()) {
+            FileNode* found = findBelow(node, *zoomInside);
+            if (found && found->isDirectory()) {
+                successor = found;
+                break;
+            }
+        }
+        m_treemapView->setRoot(successor);
+        updateTitle();
+    }
     reloadAfterMutation();
 
     for (const auto& names : expandedInside)

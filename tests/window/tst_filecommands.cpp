@@ -264,6 +264,8 @@ void TestFileCommands::folderRescanSplicesWhatChangedOnDisk()
     FileNode* docs = node("docs");
     m_fixture->reveal(node("docs/deep/l2/l3/l4/big.bin")); // docs … l4 open
     m_fixture->reveal(node("media/photo.jpg")); // media open too
+    m_fixture->click(node("docs/deep/l2"));
+    window().perform(Command::ZoomIn); // the treemap shows a folder inside the one rescanned
     m_fixture->selectRows({ node("docs/notes.txt"), node("media/photo.jpg") });
     const std::int64_t rootSize = root->size;
     const std::int64_t rootCount = root->fileCount;
@@ -300,6 +302,11 @@ void TestFileCommands::folderRescanSplicesWhatChangedOnDisk()
     QCOMPARE(window().selectedNodes(),
         (std::vector<FileNode*> { node("docs/notes.txt"), node("media/photo.jpg") }));
     QVERIFY(!window().statusLabel()->text().startsWith(QStringLiteral("Rescanning")));
+
+    // The zoom stays on the same folder of the new contents, not on the replaced one.
+    QCOMPARE(window().treemapView()->root(), node("docs/deep/l2"));
+    QVERIFY(window().canPerform(Command::ZoomOut));
+    QCOMPARE(window().disk().focus, node("docs/deep/l2"));
 }
 
 void TestFileCommands::rescanOfAFolderTrashedMeanwhileIsDropped()
