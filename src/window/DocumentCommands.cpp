@@ -66,7 +66,8 @@ FileNode* DocumentWindowController::collapseTarget() const
 
 bool DocumentWindowController::canPerform(std::optional<Command> command) const
 {
-    if (!m_disk->root() || isScanning())
+    // The scan thread installs the new root: nothing of the document is read until it has.
+    if (isScanning() || !m_disk->root())
         return false;
     if (!command)
         return true;
@@ -158,7 +159,8 @@ bool DocumentWindowController::isChecked(Command command) const
 {
     switch (command) {
     case Command::ToggleFreeSpace:
-        return m_disk->showFreeSpace && m_disk->freeNode();
+        // While a scan installs its tree the free-space item is the scan thread's.
+        return m_disk->showFreeSpace && (isScanning() || m_disk->freeNode());
     case Command::TogglePackageContents:
         return m_disk->showPackageContents;
     default:

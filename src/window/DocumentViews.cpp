@@ -370,8 +370,10 @@ void DocumentWindowController::showUnreadableFolders()
         m_unreadableWindow->activateWindow();
         return;
     }
+    if (isScanning())
+        return;
     FileNode* root = m_disk->root();
-    if (!root || isScanning())
+    if (!root)
         return;
     // The walk runs on the render queue, where the tree holds still, and leaves the
     // main thread free.
