@@ -2,6 +2,8 @@
 #include "platform/DirectoryReader.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -34,6 +36,49 @@ bool fill(const struct statx& sx, DirectoryReader::EntryFacts& facts)
     return true;
 }
 
+// A path longer than one open accepts (a folder rescanned deep down, or reopened by path
+// when descriptors ran short), resolved one component at a time as the kernel would:
+// links followed, and only search permission needed on the folders passed through.
+int openLongPath(const char* path)
+{
+    int at = AT_FDCWD;
+    if (*path == '/') {
+        at = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (at < 0)
+            return -errno;
+    }
+    const char* p = path;
+    char component[NAME_MAX + 1];
+    for (;;) {
+        while (*p == '/')
+            ++p;
+        const char* end = std::strchr(p, '/');
+        if (!end)
+            end = p + std::strlen(p);
+        const std::size_t length = std::size_t(end - p);
+        if (length > NAME_MAX) {
+            if (at != AT_FDCWD)
+                ::close(at);
+            return -ENAMETOOLONG;
+        }
+        std::memcpy(component, length ? p : ".", length ? length : 1);
+        component[length ? length : 1] = '\0';
+        p = end;
+        while (*p == '/')
+            ++p;
+        const bool last = *p == '\0';
+        const int fd = ::openat(at, component, (last ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC);
+        const int error = errno;
+        if (at != AT_FDCWD)
+            ::close(at);
+        if (fd < 0)
+            return -error;
+        if (last)
+            return fd;
+        at = fd;
+    }
+}
+
 } // namespace
 
 const DirectoryReader& DirectoryReader::system()
@@ -45,7 +90,9 @@ const DirectoryReader& DirectoryReader::system()
 int DirectoryReader::openPath(const char* path) const
 {
     const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    return fd >= 0 ? fd : -errno;
+    if (fd >= 0)
+        return fd;
+    return errno == ENAMETOOLONG ? openLongPath(path) : -errno;
 }
 
 int DirectoryReader::openChild(int parentFd, const char* name) const

@@ -34,7 +34,8 @@ public:
     // The reader over the real file system.
     [[nodiscard]] static const DirectoryReader& system();
 
-    // Opens a folder by path, following a symbolic link at `path` itself.
+    // Opens a folder by path, following a symbolic link at `path` itself. A path longer
+    // than the system accepts in one call is opened component by component.
     // Returns the descriptor, or -errno.
     [[nodiscard]] virtual int openPath(const char* path) const;
     // Opens the subfolder `name` of an open folder, never following a symbolic link and

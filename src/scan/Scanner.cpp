@@ -199,8 +199,8 @@ int FolderLister::open(Pending& item)
         fd = m_reader.openChild(item.parent->fd, std::string(name).c_str());
     }
     release(m_reader, item.parent);
-    // Out of descriptors: the full path still works unless it is longer than the
-    // system allows, in which case the folder stays unreadable.
+    // Out of descriptors: other workers may have closed some since, and the full path
+    // (of any length) needs no open parent.
     if (fd == -EMFILE || fd == -ENFILE)
         fd = m_reader.openPath(item.node->path().c_str());
     return fd;

@@ -185,7 +185,7 @@ TEST(Scanner, PathsLongerThanTheSystemAllowsAreListedRelativeToTheirParents)
 {
     TempDir dir;
     const std::string name(250, 'd');
-    makeChain(dir.path(), 24, name); // about 6000 bytes of path
+    makeChain(dir.path(), 24, name, 10); // about 6000 bytes of path
     makeDir(dir / "short");
     writeFile(dir / "short/file", 10);
     std::string deepest;
@@ -199,17 +199,23 @@ TEST(Scanner, PathsLongerThanTheSystemAllowsAreListedRelativeToTheirParents)
     ASSERT_TRUE(bottom);
     EXPECT_EQ(bottom->path().size(), dir.path().size() + deepest.size());
 
-    // Without descriptors to spare, folders open by full path: the levels whose path fits
-    // are listed, the first that does not is unreadable and nothing below it is seen.
+    // A folder that deep rescanned on its own: its path, too long for one open, still
+    // reaches it, so its contents are listed rather than lost as unreadable.
+    const std::string middle = dir.path() + deepest.substr(0, 20 * 251);
+    const Scan rescan = scan(middle);
+    EXPECT_EQ(rescan.progress.unreadable, 0);
+    EXPECT_EQ(rescan.progress.directories, 5);
+    EXPECT_EQ(rescan.tree.root->fileCount, 1);
+    EXPECT_EQ(rescan.tree.root->logicalSize, 10);
+
+    // Without descriptors to spare, folders open by their full path, however long.
     FaultyReader reader;
     reader.m_noDescriptors = true;
     const Scan byPath = scan(dir.path(), &reader);
     EXPECT_EQ(find(byPath.tree.root, "short/file")->logicalSize, 10);
-    std::int64_t fitting = 0;
-    for (std::size_t length = dir.path().size() + 251; length < 4096; length += 251)
-        ++fitting;
-    EXPECT_EQ(byPath.progress.unreadable, 1);
-    EXPECT_EQ(byPath.progress.directories, 1 + 1 + fitting + 1);
+    EXPECT_EQ(byPath.progress.unreadable, 0);
+    EXPECT_EQ(byPath.progress.directories, 26);
+    EXPECT_EQ(byPath.tree.root->fileCount, 2);
 }
 
 TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
