@@ -234,7 +234,11 @@ FileTrash::Outcome FileTrash::systemMove(const std::string& path)
 {
     const QByteArray bytes = QByteArray::fromStdString(path);
     const QString name = QFile::decodeName(bytes);
-    if (QFile::encodeName(name) != bytes || baseNameOf(path).size() > kMaxTrashBaseName)
+    // Qt picks the trash by what a symbolic link points at, so a dangling link, or one
+    // into another volume, would not move at all; the link itself is what goes.
+    struct stat st { };
+    const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (link || QFile::encodeName(name) != bytes || baseNameOf(path).size() > kMaxTrashBaseName)
         return moveBytesToTrash(path);
     QFile file(name);
     if (!file.moveToTrash())

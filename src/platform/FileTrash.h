@@ -32,8 +32,8 @@ public:
     [[nodiscard]] Outcome moveToTrash(const std::string& path) const;
 
     // The system's move: Qt's for names it can represent, a byte-exact move with the
-    // same trash layout for names that do not survive decoding or are too long for the
-    // trash's info file.
+    // same trash layout for symbolic links and for names that do not survive decoding
+    // or are too long for the trash's info file.
     [[nodiscard]] static Outcome systemMove(const std::string& path);
 
     // True when `location` (absolute) names an item directly inside a `Trash/files`,

@@ -196,6 +196,15 @@ TEST_F(FileTrashTest, MissingItemsAndSymbolicLinks)
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link.location)));
     EXPECT_EQ(readAll(items() / "target.txt"), "target");
     EXPECT_FALSE(fs::exists(fs::symlink_status(items() / "link")));
+
+    // The trash is chosen by where the link lies, not by what it points at: a dangling
+    // link moves too.
+    fs::create_symlink(items() / "nowhere", items() / "dangling");
+    const auto dangling = FileTrash().moveToTrash((items() / "dangling").string());
+    ASSERT_TRUE(dangling.moved) << dangling.reason.toStdString();
+    EXPECT_EQ(fs::read_symlink(dangling.location), items() / "nowhere");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(items() / "dangling")));
+    EXPECT_TRUE(fs::exists(trashInfo() / "dangling.trashinfo"));
 }
 
 TEST(FileTrashLocation, AcceptsOnlyItemsDirectlyInATrashFilesFolder)
