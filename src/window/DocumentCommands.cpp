@@ -159,8 +159,9 @@ bool DocumentWindowController::isChecked(Command command) const
 {
     switch (command) {
     case Command::ToggleFreeSpace:
-        // While a scan installs its tree the free-space item is the scan thread's.
-        return m_disk->showFreeSpace && (isScanning() || m_disk->freeNode());
+        // While a scan installs its tree the free-space item is the scan thread's; the
+        // command is disabled then, and a document without the item has no checkmark.
+        return !isScanning() && m_disk->showFreeSpace && m_disk->freeNode();
     case Command::TogglePackageContents:
         return m_disk->showPackageContents;
     default:

@@ -87,9 +87,12 @@ void TestCommandValidation::everythingIsDisabledDuringAScan()
     QVERIFY(window().canPerform(std::nullopt));
     window().perform(Command::RescanAll); // a full rescan disables everything again
     expect({ Command::TogglePackageContents, Command::ToggleFreeSpace, Command::ZoomIn }, false);
+    // The free-space item belongs to the scan thread until the new tree is in.
+    QVERIFY(!window().isChecked(Command::ToggleFreeSpace));
     QSignalSpy ended(&window(), &DocumentWindowController::scanEnded);
     QVERIFY(ended.wait(20000));
     QVERIFY(window().canPerform(Command::TogglePackageContents));
+    QVERIFY(window().isChecked(Command::ToggleFreeSpace));
 }
 
 void TestCommandValidation::enablementFollowsTheSelectionAndTheZoom()
