@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 class TestPreviewPanel : public QObject {
@@ -129,6 +133,19 @@ void TestPreviewPanel::eachKindOfItemGetsItsPage()
     m_panel->showItem(5); // gone from disk since the scan: still described
     QCOMPARE(m_panel->page(), PreviewPanel::Page::Other);
     QVERIFY(m_panel->shownText().contains(QStringLiteral("vanished.txt")));
+
+    // A pipe is described, never read: what waits in it stays for its reader.
+    const std::string pipe = m_root + "/pipe.txt";
+    QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+    const int fd = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "queued\n", 7), ssize_t(7));
+    show({ item("pipe.txt") });
+    QCOMPARE(m_panel->page(), PreviewPanel::Page::Other);
+    char left[16] = {};
+    const ssize_t got = ::read(fd, left, sizeof left);
+    ::close(fd);
+    QCOMPARE(QByteArray(left, int(std::max<ssize_t>(got, 0))), QByteArray("queued\n"));
 
     show({});
     QCOMPARE(m_panel->page(), PreviewPanel::Page::Empty);

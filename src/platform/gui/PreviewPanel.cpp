@@ -19,6 +19,7 @@
 
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,12 +31,21 @@ QPointer<PreviewPanel> s_panel;
 constexpr int kMaxDecodedSide = 4096;
 constexpr int kIconSide = 128;
 
-// Opens by bytes, so names that are not UTF-8 work too.
+// Opens by bytes, so names that are not UTF-8 work too. Only regular files: opening a
+// device can act on it (a tape rewinds, a watchdog arms), and a pipe would lose what
+// its reader was meant to get.
 std::unique_ptr<QFile> openBytes(const std::string& path)
 {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
     auto file = std::make_unique<QFile>();
     if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
