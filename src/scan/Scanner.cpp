@@ -31,11 +31,18 @@ struct OpenFolder {
     std::atomic<std::uint32_t> users;
 };
 
+// Folders held open for their pending subfolders, over every scan of the process (the
+// descriptor limit is the process's). Past the cap a listed folder is closed at once and
+// its subfolders are opened by path, so a tree that branches at every level for
+// thousands of levels cannot run out of descriptors.
+std::atomic<int> s_heldFolders {0};
+
 void release(const DirectoryReader& reader, OpenFolder* folder)
 {
     if (folder && folder->users.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         reader.close(folder->fd);
         delete folder;
+        s_heldFolders.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
@@ -58,6 +65,16 @@ void raiseDescriptorLimit()
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
     });
+}
+
+// Half the descriptor limit may be held by folders waiting on their subfolders; the rest
+// serves the folders being listed and everything else the process opens.
+int heldFolderCap()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1 << 16;
+    return std::max(16, static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1u << 20) / 2));
 }
 
 int availableProcessors()
@@ -87,6 +104,9 @@ struct Shared {
     const FileNode* lastFinished = nullptr;
     bool finished = false;
     std::string finalPath;
+
+    // How many folders may be held open for their subfolders (see s_heldFolders).
+    int heldCap = 1 << 16;
 
     // Never held together with `mutex`.
     std::mutex inodeLock;
@@ -179,7 +199,7 @@ void FolderLister::runLoop()
 
 int FolderLister::open(Pending& item)
 {
-    if (!item.parent) {
+    if (!item.node->parent) {
         // The root's own volume, against which its entries are checked for mount points.
         const int fd = m_reader.openPath(m_state.rootPath.c_str());
         DirectoryReader::EntryFacts facts;
@@ -187,6 +207,8 @@ int FolderLister::open(Pending& item)
             item.device = facts.device;
         return fd;
     }
+    if (!item.parent) // its folder was not held open
+        return m_reader.openPath(item.node->path().c_str());
     const std::string_view name = item.node->name();
     // Names come from getdents64 and so hold no NUL; the arena keeps them unterminated.
     char terminated[256];
@@ -254,10 +276,11 @@ void FolderLister::list(const Pending& item, int fd)
         std::memcpy(array, m_children.data(), m_children.size() * sizeof(FileNode*));
     folder->setChildren(array, m_children.size());
 
-    if (m_subfolders.empty()) {
+    if (m_subfolders.empty() || s_heldFolders.load(std::memory_order_relaxed) >= m_state.heldCap) {
         m_reader.close(fd);
         return;
     }
+    s_heldFolders.fetch_add(1, std::memory_order_relaxed);
     auto* open = new OpenFolder { fd, static_cast<std::uint32_t>(m_subfolders.size()) };
     for (Pending& sub : m_subfolders)
         sub.parent = open;
@@ -310,6 +333,7 @@ FileTree Scanner::run()
 {
     raiseDescriptorLimit();
     State& s = *m_state;
+    s.heldCap = heldFolderCap();
     FileTree tree;
     tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
 

@@ -13,6 +13,7 @@
 #include <sched.h>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +116,35 @@ TEST(ScannerIsolation, VolumeMountedInsideTheTreeIsLeftOutEntirely)
         GTEST_SKIP() << line;
     EXPECT_EQ(
         line, "present=0 files=1 size=" + std::to_string(visible) + " dirs=1 unreadableCount=0 faults=0");
+}
+
+TEST(ScannerIsolation, TreesThatBranchAtEveryLevelOutlastTheDescriptorLimit)
+{
+    // Every level holds a side folder and the next level, so each level's folder waits
+    // for a subfolder while the walk goes deeper: far more levels than descriptors.
+    constexpr int kLevels = 1000;
+    TempDir dir;
+    std::string path = dir / "wide";
+    makeDir(path);
+    for (int level = 0; level < kLevels; ++level) {
+        // Side names vary and come after "d", so that in any listing order many levels
+        // go deeper before their side folder has been opened.
+        makeDir(path / "d");
+        makeDir(path / ("side" + std::to_string(level)));
+        path = path / "d";
+    }
+    const std::string line = inChild([&]() -> std::string {
+        rlimit limit { 128, 128 };
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return std::string("skip setrlimit: ") + std::strerror(errno);
+        Scanner scanner(dir / "wide");
+        const FileTree tree = scanner.run();
+        const Progress progress = scanner.progress();
+        return "dirs=" + std::to_string(progress.directories) + " unreadable=" + std::to_string(progress.unreadable);
+    });
+    if (line.starts_with("skip"))
+        GTEST_SKIP() << line;
+    EXPECT_EQ(line, "dirs=" + std::to_string(2 * kLevels + 1) + " unreadable=0");
 }
 
 } // namespace
