@@ -7,17 +7,20 @@
 #include "scan/Scanner.h"
 
 #include <charconv>
-#include <climits>
-#include <cstdlib>
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool is(const char* argument, const char* option) { return argument && std::strcmp(argument, option) == 0; }
+bool is(const char* argument, const char* option)
+{
+    return argument && std::strcmp(argument, option) == 0;
+}
 
 bool allPresent(int argc, const char* const* argv)
 {
@@ -27,7 +30,8 @@ bool allPresent(int argc, const char* const* argv)
     return true;
 }
 
-std::string line(const FileNode& root, std::int64_t directories, std::int64_t unreadable, Clock::time_point start)
+std::string line(
+    const FileNode& root, std::int64_t directories, std::int64_t unreadable, Clock::time_point start)
 {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // to_chars ignores the locale: always "." and no grouping.
@@ -87,7 +91,8 @@ int loadScan(const std::string& file)
         return 1;
     }
     if (scan->hardLinksMayCountTwice)
-        print(stderr, "tallyfern: " + file + ": hard links may be counted twice (the file marks only some links)");
+        print(stderr,
+            "tallyfern: " + file + ": hard links may be counted twice (the file marks only some links)");
     print(stdout, line(*scan->tree.root, scan->directories, scan->unreadable, start));
     return 0;
 }

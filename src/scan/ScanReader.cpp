@@ -65,6 +65,56 @@ void appendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
+enum class Key : std::uint8_t {
+    Name,
+    Asize,
+    Dsize,
+    Dev,
+    Ino,
+    Nlink,
+    Mode,
+    Hlnkc,
+    ReadError,
+    Notreg,
+    Excluded,
+    Other
+};
+
+// Millions of keys: one comparison each, picked by length and first letter.
+Key keyOf(std::string_view key)
+{
+    auto is = [&](std::string_view known, Key k) {
+        return std::memcmp(key.data(), known.data(), known.size()) == 0 ? k : Key::Other;
+    };
+    switch (key.size()) {
+    case 3:
+        return key[0] == 'd' ? is("dev", Key::Dev) : is("ino", Key::Ino);
+    case 4:
+        return key[0] == 'n' ? is("name", Key::Name) : is("mode", Key::Mode);
+    case 5:
+        switch (key[0]) {
+        case 'a':
+            return is("asize", Key::Asize);
+        case 'd':
+            return is("dsize", Key::Dsize);
+        case 'h':
+            return is("hlnkc", Key::Hlnkc);
+        case 'n':
+            return is("nlink", Key::Nlink);
+        default:
+            return Key::Other;
+        }
+    case 6:
+        return is("notreg", Key::Notreg);
+    case 8:
+        return is("excluded", Key::Excluded);
+    case 10:
+        return is("read_error", Key::ReadError);
+    default:
+        return Key::Other;
+    }
+}
+
 // Thrown inside the parser only, caught at its one entry point.
 struct ParseError {
     std::string message;
@@ -73,7 +123,9 @@ struct ParseError {
 class Parser {
 public:
     Parser(ScanSource& source, const std::atomic<bool>* cancel)
-        : m_source(source), m_cancel(cancel), m_buffer(new char[kBufferBytes])
+        : m_source(source)
+        , m_cancel(cancel)
+        , m_buffer(new char[kBufferBytes])
     {
         m_p = m_end = m_buffer.get();
     }
@@ -121,16 +173,14 @@ private:
             ++m_p;
         }
     }
-    [[noreturn]] void fail(const std::string& what)
-    {
-        throw ParseError { what };
-    }
+    [[noreturn]] void fail(const std::string& what) { throw ParseError { what }; }
     [[noreturn]] void unexpected(const char* wanted)
     {
         const int c = peek();
         if (c < 0)
             fail(std::string("the file ends early (truncated?): expected ") + wanted);
-        std::string seen = c >= 0x21 && c < 0x7f ? std::string("'") + char(c) + "'" : "byte " + std::to_string(c);
+        std::string seen
+            = c >= 0x21 && c < 0x7f ? std::string("'") + char(c) + "'" : "byte " + std::to_string(c);
         fail(std::string("invalid JSON: expected ") + wanted + ", found " + seen);
     }
     void expect(char wanted)
@@ -165,6 +215,7 @@ private:
     };
     FileNode* makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder);
     void closeFolder();
+    void checkNamesUnique(const FileNode* folder, std::span<FileNode* const> children);
 
     ScanSource& m_source;
     const std::atomic<bool>* m_cancel;
@@ -177,7 +228,7 @@ private:
     SavedScan m_scan;
     std::vector<Frame> m_frames;
     std::vector<FileNode*> m_children; // the children read so far of every open folder
-    std::vector<std::string_view> m_names; // scratch for the duplicate check
+    std::vector<std::uint32_t> m_slots; // scratch for checkNamesUnique
     std::unordered_set<InodeKey, InodeKeyHash> m_seenInodes;
     std::uint64_t m_allocatedTotal = 0;
     std::uint64_t m_logicalTotal = 0;
@@ -212,23 +263,39 @@ void Parser::readString(std::string& out, std::size_t limit)
             fail("invalid JSON: a control character inside a string");
         const int e = get();
         switch (e) {
-        case '"': out.push_back('"'); break;
-        case '\\': out.push_back('\\'); break;
-        case '/': out.push_back('/'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        case 't': out.push_back('\t'); break;
+        case '"':
+            out.push_back('"');
+            break;
+        case '\\':
+            out.push_back('\\');
+            break;
+        case '/':
+            out.push_back('/');
+            break;
+        case 'b':
+            out.push_back('\b');
+            break;
+        case 'f':
+            out.push_back('\f');
+            break;
+        case 'n':
+            out.push_back('\n');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
         case 'u': {
             auto hex4 = [this]() {
                 std::uint32_t v = 0;
                 for (int i = 0; i < 4; ++i) {
                     const int h = get();
                     const int d = h >= '0' && h <= '9' ? h - '0'
-                        : h >= 'a' && h <= 'f'          ? h - 'a' + 10
-                        : h >= 'A' && h <= 'F'          ? h - 'A' + 10
-                                                        : -1;
+                        : h >= 'a' && h <= 'f'         ? h - 'a' + 10
+                        : h >= 'A' && h <= 'F'         ? h - 'A' + 10
+                                                       : -1;
                     if (d < 0)
                         fail("invalid JSON: a bad \\u escape");
                     v = v * 16 + std::uint32_t(d);
@@ -241,7 +308,8 @@ void Parser::readString(std::string& out, std::size_t limit)
                 if (get() != 'u')
                     fail("invalid JSON: a bad escape after a high surrogate");
                 const std::uint32_t low = hex4();
-                cp = low >= 0xDC00 && low < 0xE000 ? 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00) : 0xFFFD;
+                cp = low >= 0xDC00 && low < 0xE000 ? 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00)
+                                                   : 0xFFFD;
             } else if (cp >= 0xD800 && cp < 0xE000) {
                 cp = 0xFFFD;
             }
@@ -249,7 +317,8 @@ void Parser::readString(std::string& out, std::size_t limit)
             break;
         }
         default:
-            fail(e < 0 ? "the file ends early (truncated?) inside a string" : "invalid JSON: an unknown escape");
+            fail(e < 0 ? "the file ends early (truncated?) inside a string"
+                       : "invalid JSON: an unknown escape");
         }
         if (out.size() > limit)
             fail("a string longer than " + std::to_string(limit) + " bytes");
@@ -301,7 +370,8 @@ void Parser::skipNumber()
     if (c == '-')
         ++m_p;
     bool digits = false;
-    while ((c = peek()) >= 0 && ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) {
+    while ((c = peek()) >= 0
+        && ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) {
         digits |= c >= '0' && c <= '9';
         ++m_p;
     }
@@ -382,38 +452,49 @@ void Parser::readInfo(Info& info)
     for (;;) {
         readString(m_key, 64);
         expect(':');
-        const std::string_view key = m_key;
-        if (key == "name") {
+        switch (keyOf(m_key)) {
+        case Key::Name:
             readString(info.name, FileNode::kMaxNameLength);
             info.hasName = true;
-        } else if (key == "asize") {
+            break;
+        case Key::Asize:
             info.asize = readSize("size");
-        } else if (key == "dsize") {
+            break;
+        case Key::Dsize:
             info.dsize = readSize("size");
-        } else if (key == "dev") {
+            break;
+        case Key::Dev:
             info.dev = readSize("dev");
-        } else if (key == "ino") {
+            break;
+        case Key::Ino:
             info.ino = readSize("ino");
-        } else if (key == "nlink") {
+            break;
+        case Key::Nlink:
             info.nlink = readSize("nlink");
-        } else if (key == "mode") {
+            break;
+        case Key::Mode:
             info.mode = readSize("mode");
-        } else if (key == "hlnkc") {
+            break;
+        case Key::Hlnkc:
             info.hlnkc = readBool();
-        } else if (key == "read_error") {
+            break;
+        case Key::ReadError:
             info.readError = readBool();
-        } else if (key == "notreg") {
+            break;
+        case Key::Notreg:
             info.notreg = readBool();
-        } else if (key == "excluded") {
-            const int c = nextToken();
-            if (c == '"') {
+            break;
+        case Key::Excluded:
+            if (nextToken() == '"') {
                 readString(m_scratch, 64);
                 info.excluded = exclusionFrom(m_scratch);
             } else if (readBool()) {
                 info.excluded = EntryNote::Exclusion::Unknown;
             }
-        } else {
+            break;
+        case Key::Other:
             skipValue();
+            break;
         }
         const int c = nextToken();
         ++m_p;
@@ -508,27 +589,44 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
         name, parent, allocated, logical, 1, 2, symlink ? NodeFlags::Symlink : NodeFlags());
     const bool special = info.notreg && !symlink;
     if (hardLink || special) {
-        const std::uint32_t links = hardLink ? std::uint32_t(std::clamp<std::uint64_t>(info.nlink.value_or(2), 2, UINT32_MAX)) : 0;
+        const std::uint32_t links
+            = hardLink ? std::uint32_t(std::clamp<std::uint64_t>(info.nlink.value_or(2), 2, UINT32_MAX)) : 0;
         m_scan.tree.notes.push_back(EntryNote { node, dev, info.ino.value_or(0), std::int64_t(info.dsize),
             std::int64_t(info.asize), links, special, EntryNote::Exclusion::None });
     }
     return node;
 }
 
+// An open-addressing table of child indexes, reused from folder to folder: no sorting
+// and no allocation per folder.
+void Parser::checkNamesUnique(const FileNode* folder, std::span<FileNode* const> children)
+{
+    std::size_t capacity = 16;
+    while (capacity < children.size() * 2)
+        capacity *= 2;
+    m_slots.assign(capacity, UINT32_MAX);
+    const std::size_t mask = capacity - 1;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const std::string_view name = children[i]->name();
+        for (std::size_t slot = std::hash<std::string_view>()(name) & mask;; slot = (slot + 1) & mask) {
+            if (m_slots[slot] == UINT32_MAX) {
+                m_slots[slot] = std::uint32_t(i);
+                break;
+            }
+            if (children[m_slots[slot]]->name() == name)
+                fail("the name \"" + std::string(name) + "\" appears twice in " + folder->path());
+        }
+    }
+}
+
 void Parser::closeFolder()
 {
     const Frame frame = m_frames.back();
     m_frames.pop_back();
-    const std::span<FileNode* const> children(m_children.data() + frame.firstChild, m_children.size() - frame.firstChild);
-    if (children.size() > 1) {
-        m_names.clear();
-        for (const FileNode* child : children)
-            m_names.push_back(child->name());
-        std::sort(m_names.begin(), m_names.end());
-        const auto twin = std::adjacent_find(m_names.begin(), m_names.end());
-        if (twin != m_names.end())
-            fail("the name \"" + std::string(*twin) + "\" appears twice in " + frame.folder->path());
-    }
+    const std::span<FileNode* const> children(
+        m_children.data() + frame.firstChild, m_children.size() - frame.firstChild);
+    if (children.size() > 1)
+        checkNamesUnique(frame.folder, children);
     m_scan.tree.arena.adoptChildren(frame.folder, children);
     m_children.resize(frame.firstChild);
     Scanner::sumChildren(frame.folder);
@@ -611,7 +709,8 @@ std::optional<SavedScan> read(ScanSource& source, std::string& error, const std:
         if (!source.error().empty()) {
             error = e.message;
         } else {
-            const char* where = source.compression() == ScanCompression::None ? "" : " of the decompressed data";
+            const char* where
+                = source.compression() == ScanCompression::None ? "" : " of the decompressed data";
             error = (source.path() == "-" ? std::string("standard input") : source.path()) + ": byte "
                 + std::to_string(parser.offset()) + where + ": " + e.message;
         }

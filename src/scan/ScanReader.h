@@ -17,7 +17,7 @@ struct SavedScan {
     FileTree tree;
     ScanMetadata metadata;
     std::int64_t directories = 0; // folders listed, as the scanner counts them
-    std::int64_t unreadable = 0;  // folders that carried read_error
+    std::int64_t unreadable = 0; // folders that carried read_error
     // The file marks hard links on some links only (gdu marks all but the first), so a
     // file with several links may be counted more than once.
     bool hardLinksMayCountTwice = false;

@@ -72,7 +72,9 @@ ScanCompression ScanSink::compressionFor(const std::string& path)
     return ScanCompression::None;
 }
 
-ScanSink::ScanSink(std::string path) : m_path(std::move(path)), m_buffer(new char[kBufferBytes])
+ScanSink::ScanSink(std::string path)
+    : m_path(std::move(path))
+    , m_buffer(new char[kBufferBytes])
 {
     m_cursor = m_buffer.get();
     m_end = m_cursor + kBufferBytes;
@@ -246,7 +248,9 @@ struct ScanSource::Codec {
     }
 };
 
-ScanSource::ScanSource(std::string path) : m_path(std::move(path)), m_in(new char[kBufferBytes])
+ScanSource::ScanSource(std::string path)
+    : m_path(std::move(path))
+    , m_in(new char[kBufferBytes])
 {
     if (m_path == "-") {
         m_fd = STDIN_FILENO;
@@ -315,7 +319,8 @@ long ScanSource::read(char* buffer, std::size_t size)
                 codec->kind = ScanCompression::None;
                 return fail("cannot start gzip decompression");
             }
-        } else if (m_inEnd >= 4 && magic[0] == 0x28 && magic[1] == 0xb5 && magic[2] == 0x2f && magic[3] == 0xfd) {
+        } else if (m_inEnd >= 4 && magic[0] == 0x28 && magic[1] == 0xb5 && magic[2] == 0x2f
+            && magic[3] == 0xfd) {
             codec->kind = ScanCompression::Zstd;
             codec->zstd = ZSTD_createDStream();
             if (!codec->zstd || ZSTD_isError(ZSTD_initDStream(codec->zstd)))
@@ -327,12 +332,20 @@ long ScanSource::read(char* buffer, std::size_t size)
 
     Codec& c = *m_codec;
     if (c.kind == ScanCompression::None) {
+        // Past the bytes read to recognise the format, plain data goes straight to the caller.
         if (m_inStart == m_inEnd) {
             if (m_inputEnded)
                 return 0;
-            const long n = fill();
-            if (n <= 0)
-                return n;
+            for (;;) {
+                const ssize_t n = ::read(m_fd, buffer, size);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0)
+                    return fail("cannot read", errno);
+                m_inputEnded = n == 0;
+                m_fileBytes += std::uint64_t(n);
+                return long(n);
+            }
         }
         const std::size_t n = std::min(size, m_inEnd - m_inStart);
         std::memcpy(buffer, m_in.get() + m_inStart, n);

@@ -40,13 +40,24 @@ void writeString(ScanSink& sink, std::string_view bytes)
         char escape[7] = { '\\', char(c), 0 };
         std::size_t length = 2;
         switch (c) {
-        case '\n': escape[1] = 'n'; break;
-        case '\t': escape[1] = 't'; break;
-        case '\r': escape[1] = 'r'; break;
-        case '\b': escape[1] = 'b'; break;
-        case '\f': escape[1] = 'f'; break;
+        case '\n':
+            escape[1] = 'n';
+            break;
+        case '\t':
+            escape[1] = 't';
+            break;
+        case '\r':
+            escape[1] = 'r';
+            break;
+        case '\b':
+            escape[1] = 'b';
+            break;
+        case '\f':
+            escape[1] = 'f';
+            break;
         case '"':
-        case '\\': break;
+        case '\\':
+            break;
         default:
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             length = 6;
@@ -75,17 +86,25 @@ void writeField(ScanSink& sink, std::string_view key, std::uint64_t value)
 const char* exclusionName(EntryNote::Exclusion reason)
 {
     switch (reason) {
-    case EntryNote::Exclusion::OtherFs: return "otherfs";
-    case EntryNote::Exclusion::KernFs: return "kernfs";
-    case EntryNote::Exclusion::FirmLink: return "frmlnk";
-    default: return "pattern";
+    case EntryNote::Exclusion::OtherFs:
+        return "otherfs";
+    case EntryNote::Exclusion::KernFs:
+        return "kernfs";
+    case EntryNote::Exclusion::FirmLink:
+        return "frmlnk";
+    default:
+        return "pattern";
     }
 }
 
-std::uint64_t nonNegative(std::int64_t value) { return value > 0 ? std::uint64_t(value) : 0; }
+std::uint64_t nonNegative(std::int64_t value)
+{
+    return value > 0 ? std::uint64_t(value) : 0;
+}
 
 // One info object, without the closing brace.
-void writeInfo(ScanSink& sink, const FileNode& node, const EntryNote* note, std::optional<std::uint64_t> device)
+void writeInfo(
+    ScanSink& sink, const FileNode& node, const EntryNote* note, std::optional<std::uint64_t> device)
 {
     sink.write("{\"name\":", 8);
     writeString(sink, node.name());
@@ -136,7 +155,7 @@ ScanMetadata metadataFor(const std::string& rootPath)
         m.capacity = facts->total;
         m.available = facts->available;
     }
-    struct stat st {};
+    struct stat st { };
     if (::stat(rootPath.c_str(), &st) == 0)
         m.device = std::uint64_t(st.st_dev);
     return m;

@@ -15,10 +15,10 @@ struct ScanMetadata {
     std::string progname;
     std::string progver;
     std::optional<std::int64_t> timestamp; // Unix seconds when the file was written
-    std::string host;                       // where the scan was made; empty when unknown
-    std::optional<std::int64_t> capacity;   // the scanned volume's size in bytes
-    std::optional<std::int64_t> available;  // its free space in bytes
-    std::optional<std::uint64_t> device;    // the scanned folder's device number
+    std::string host; // where the scan was made; empty when unknown
+    std::optional<std::int64_t> capacity; // the scanned volume's size in bytes
+    std::optional<std::int64_t> available; // its free space in bytes
+    std::optional<std::uint64_t> device; // the scanned folder's device number
 };
 
 // Writes a tree in the ncdu JSON export format (major 1, minor 2), names byte for byte.
