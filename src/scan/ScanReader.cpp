@@ -6,9 +6,14 @@
 #include "scan/Scanner.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -120,6 +125,117 @@ struct ParseError {
     std::string message;
 };
 
+// Checks the names and sorts the children of closed folders on a second thread while the
+// parser reads on. A folder handed over is never touched by the parser again.
+class Finisher {
+public:
+    Finisher()
+    {
+        try {
+            m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // Without a thread the parser's own thread does the work at the end.
+        }
+    }
+    ~Finisher() { (void)finish(); }
+    Finisher(const Finisher&) = delete;
+    Finisher& operator=(const Finisher&) = delete;
+
+    void add(FileNode* folder)
+    {
+        m_batch.push_back(folder);
+        if (m_batch.size() >= 512 && m_thread.joinable())
+            handOver();
+    }
+    // Waits until every folder handed over is done; the first duplicate name found, or empty.
+    [[nodiscard]] std::string finish()
+    {
+        if (m_thread.joinable()) {
+            handOver();
+            {
+                std::lock_guard lock(m_mutex);
+                m_done = true;
+            }
+            m_wake.notify_one();
+            m_thread.join();
+        }
+        for (FileNode* folder : m_batch)
+            finishOne(folder);
+        m_batch.clear();
+        return m_error;
+    }
+
+private:
+    void handOver()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(m_batch));
+        }
+        m_batch = {};
+        m_wake.notify_one();
+    }
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return !m_queue.empty() || m_done; });
+            if (m_queue.empty())
+                return;
+            std::vector<FileNode*> batch = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            for (FileNode* folder : batch)
+                finishOne(folder);
+            lock.lock();
+        }
+    }
+    void finishOne(FileNode* folder)
+    {
+        if (m_error.empty())
+            checkNamesUnique(folder);
+        folder->sortChildren();
+    }
+    void checkNamesUnique(const FileNode* folder);
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::vector<FileNode*>> m_queue; // guarded by m_mutex
+    bool m_done = false; // guarded by m_mutex
+    std::vector<FileNode*> m_batch; // the parser's, not yet handed over
+    // The finishing thread's own, read by the parser only after the join.
+    std::string m_error;
+    std::vector<std::uint32_t> m_slots;
+};
+
+// An open-addressing table of child indexes, reused from folder to folder: no sorting
+// and no allocation per folder.
+void Finisher::checkNamesUnique(const FileNode* folder)
+{
+    const std::span<FileNode* const> children = folder->children();
+    if (children.size() < 2)
+        return;
+    std::size_t capacity = 16;
+    while (capacity < children.size() * 2)
+        capacity *= 2;
+    m_slots.assign(capacity, UINT32_MAX);
+    const std::size_t mask = capacity - 1;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const std::string_view name = children[i]->name();
+        for (std::size_t slot = std::hash<std::string_view>()(name) & mask;; slot = (slot + 1) & mask) {
+            if (m_slots[slot] == UINT32_MAX) {
+                m_slots[slot] = std::uint32_t(i);
+                break;
+            }
+            if (children[m_slots[slot]]->name() == name) {
+                m_error = "the name \"" + std::string(name) + "\" appears twice in " + folder->path();
+                return;
+            }
+        }
+    }
+}
+
 class Parser {
 public:
     Parser(ScanSource& source, const std::atomic<bool>* cancel)
@@ -215,7 +331,6 @@ private:
     };
     FileNode* makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder);
     void closeFolder();
-    void checkNamesUnique(const FileNode* folder, std::span<FileNode* const> children);
 
     ScanSource& m_source;
     const std::atomic<bool>* m_cancel;
@@ -228,13 +343,14 @@ private:
     SavedScan m_scan;
     std::vector<Frame> m_frames;
     std::vector<FileNode*> m_children; // the children read so far of every open folder
-    std::vector<std::uint32_t> m_slots; // scratch for checkNamesUnique
     std::unordered_set<InodeKey, InodeKeyHash> m_seenInodes;
     std::uint64_t m_allocatedTotal = 0;
     std::uint64_t m_logicalTotal = 0;
     std::uint64_t m_entries = 0;
     std::string m_key;
     std::string m_scratch;
+    // Last, so that it stops (and lets go of the tree) before anything else goes.
+    Finisher m_finisher;
 };
 
 void Parser::readString(std::string& out, std::size_t limit)
@@ -597,39 +713,30 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
     return node;
 }
 
-// An open-addressing table of child indexes, reused from folder to folder: no sorting
-// and no allocation per folder.
-void Parser::checkNamesUnique(const FileNode* folder, std::span<FileNode* const> children)
-{
-    std::size_t capacity = 16;
-    while (capacity < children.size() * 2)
-        capacity *= 2;
-    m_slots.assign(capacity, UINT32_MAX);
-    const std::size_t mask = capacity - 1;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const std::string_view name = children[i]->name();
-        for (std::size_t slot = std::hash<std::string_view>()(name) & mask;; slot = (slot + 1) & mask) {
-            if (m_slots[slot] == UINT32_MAX) {
-                m_slots[slot] = std::uint32_t(i);
-                break;
-            }
-            if (children[m_slots[slot]]->name() == name)
-                fail("the name \"" + std::string(name) + "\" appears twice in " + folder->path());
-        }
-    }
-}
-
 void Parser::closeFolder()
 {
     const Frame frame = m_frames.back();
     m_frames.pop_back();
     const std::span<FileNode* const> children(
         m_children.data() + frame.firstChild, m_children.size() - frame.firstChild);
-    if (children.size() > 1)
-        checkNamesUnique(frame.folder, children);
-    m_scan.tree.arena.adoptChildren(frame.folder, children);
+    // Parent links were set when the nodes were made: the finishing thread may be
+    // reading them already.
+    FileNode** array = m_scan.tree.arena.makeArray(children.size());
+    if (!children.empty())
+        std::memcpy(array, children.data(), children.size() * sizeof(FileNode*));
+    frame.folder->setChildren(array, children.size());
     m_children.resize(frame.firstChild);
-    Scanner::sumChildren(frame.folder);
+    // The sums here, for the parent's; the order on the finishing thread.
+    std::int64_t size = 0, logical = 0, files = 0;
+    for (const FileNode* child : frame.folder->children()) {
+        size += child->size;
+        logical += child->logicalSize;
+        files += child->fileCount;
+    }
+    frame.folder->size = size;
+    frame.folder->logicalSize = logical;
+    frame.folder->fileCount = files;
+    m_finisher.add(frame.folder);
     ++m_scan.directories;
     if (frame.folder->flags.contains(NodeFlags::Unreadable))
         ++m_scan.unreadable;
@@ -688,6 +795,8 @@ SavedScan Parser::parse()
     expect(']');
     if (nextToken() >= 0)
         fail("unexpected data after the end of the scan");
+    if (std::string error = m_finisher.finish(); !error.empty())
+        fail(error);
     return std::move(m_scan);
 }
 
