@@ -1,25 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "scan/ScanReader.h"
 
+#include "scan/FolderFinisher.h"
 #include "scan/InodeKey.h"
+#include "scan/JsonCursor.h"
 #include "scan/ScanStream.h"
-#include "scan/Scanner.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <limits>
-#include <mutex>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
 constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
 
 // One info object as read; what the file leaves out keeps these defaults.
@@ -49,25 +44,6 @@ EntryNote::Exclusion exclusionFrom(std::string_view reason)
     if (reason == "frmlnk")
         return EntryNote::Exclusion::FirmLink;
     return EntryNote::Exclusion::Unknown;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
 }
 
 enum class Key : std::uint8_t {
@@ -120,206 +96,18 @@ Key keyOf(std::string_view key)
     }
 }
 
-// Thrown inside the parser only, caught at its one entry point.
-struct ParseError {
-    std::string message;
-};
-
-// Checks the names and sorts the children of closed folders on a second thread while the
-// parser reads on. A folder handed over is never touched by the parser again.
-class Finisher {
-public:
-    Finisher()
-    {
-        try {
-            m_thread = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            // Without a thread the parser's own thread does the work at the end.
-        }
-    }
-    ~Finisher() { (void)finish(); }
-    Finisher(const Finisher&) = delete;
-    Finisher& operator=(const Finisher&) = delete;
-
-    void add(FileNode* folder)
-    {
-        m_batch.push_back(folder);
-        if (m_batch.size() >= 512 && m_thread.joinable())
-            handOver();
-    }
-    // Waits until every folder handed over is done; the first duplicate name found, or empty.
-    [[nodiscard]] std::string finish()
-    {
-        if (m_thread.joinable()) {
-            handOver();
-            {
-                std::lock_guard lock(m_mutex);
-                m_done = true;
-            }
-            m_wake.notify_one();
-            m_thread.join();
-        }
-        for (FileNode* folder : m_batch)
-            finishOne(folder);
-        m_batch.clear();
-        return m_error;
-    }
-
-private:
-    void handOver()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_queue.push_back(std::move(m_batch));
-        }
-        m_batch = {};
-        m_wake.notify_one();
-    }
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return !m_queue.empty() || m_done; });
-            if (m_queue.empty())
-                return;
-            std::vector<FileNode*> batch = std::move(m_queue.front());
-            m_queue.pop_front();
-            lock.unlock();
-            for (FileNode* folder : batch)
-                finishOne(folder);
-            lock.lock();
-        }
-    }
-    void finishOne(FileNode* folder)
-    {
-        if (m_error.empty())
-            checkNamesUnique(folder);
-        folder->sortChildren();
-    }
-    void checkNamesUnique(const FileNode* folder);
-
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::vector<FileNode*>> m_queue; // guarded by m_mutex
-    bool m_done = false; // guarded by m_mutex
-    std::vector<FileNode*> m_batch; // the parser's, not yet handed over
-    // The finishing thread's own, read by the parser only after the join.
-    std::string m_error;
-    std::vector<std::uint32_t> m_slots;
-};
-
-// An open-addressing table of child indexes, reused from folder to folder: no sorting
-// and no allocation per folder.
-void Finisher::checkNamesUnique(const FileNode* folder)
-{
-    const std::span<FileNode* const> children = folder->children();
-    if (children.size() < 2)
-        return;
-    std::size_t capacity = 16;
-    while (capacity < children.size() * 2)
-        capacity *= 2;
-    m_slots.assign(capacity, UINT32_MAX);
-    const std::size_t mask = capacity - 1;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const std::string_view name = children[i]->name();
-        for (std::size_t slot = std::hash<std::string_view>()(name) & mask;; slot = (slot + 1) & mask) {
-            if (m_slots[slot] == UINT32_MAX) {
-                m_slots[slot] = std::uint32_t(i);
-                break;
-            }
-            if (children[m_slots[slot]]->name() == name) {
-                m_error = "the name \"" + std::string(name) + "\" appears twice in " + folder->path();
-                return;
-            }
-        }
-    }
-}
-
 class Parser {
 public:
     Parser(ScanSource& source, const std::atomic<bool>* cancel)
-        : m_source(source)
+        : m_json(source)
         , m_cancel(cancel)
-        , m_buffer(new char[kBufferBytes])
     {
-        m_p = m_end = m_buffer.get();
     }
 
     SavedScan parse();
-    [[nodiscard]] std::uint64_t offset() const { return m_offset + std::uint64_t(m_p - m_buffer.get()); }
+    [[nodiscard]] std::uint64_t offset() const { return m_json.offset(); }
 
 private:
-    // ---- bytes ----
-    bool refill()
-    {
-        m_offset += std::uint64_t(m_end - m_buffer.get());
-        m_p = m_end = m_buffer.get();
-        if (m_ended)
-            return false;
-        const long n = m_source.read(m_buffer.get(), kBufferBytes);
-        if (n < 0)
-            throw ParseError { m_source.error() };
-        if (n == 0) {
-            m_ended = true;
-            return false;
-        }
-        m_end = m_buffer.get() + n;
-        return true;
-    }
-    int peek()
-    {
-        if (m_p == m_end && !refill())
-            return -1;
-        return static_cast<unsigned char>(*m_p);
-    }
-    int get()
-    {
-        const int c = peek();
-        if (c >= 0)
-            ++m_p;
-        return c;
-    }
-    int nextToken()
-    {
-        for (;;) {
-            const int c = peek();
-            if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
-                return c;
-            ++m_p;
-        }
-    }
-    [[noreturn]] void fail(const std::string& what) { throw ParseError { what }; }
-    [[noreturn]] void unexpected(const char* wanted)
-    {
-        const int c = peek();
-        if (c < 0)
-            fail(std::string("the file ends early (truncated?): expected ") + wanted);
-        std::string seen
-            = c >= 0x21 && c < 0x7f ? std::string("'") + char(c) + "'" : "byte " + std::to_string(c);
-        fail(std::string("invalid JSON: expected ") + wanted + ", found " + seen);
-    }
-    void expect(char wanted)
-    {
-        if (nextToken() != static_cast<unsigned char>(wanted)) {
-            const char text[4] = { '\'', wanted, '\'', 0 };
-            unexpected(text);
-        }
-        ++m_p;
-    }
-    void expectWord(const char* rest) // after its first letter
-    {
-        for (; *rest; ++rest)
-            if (get() != static_cast<unsigned char>(*rest))
-                fail("invalid JSON: unknown word");
-    }
-
-    // ---- values ----
-    void readString(std::string& out, std::size_t limit);
-    std::uint64_t readSize(const char* what);
-    bool readBool();
-    void skipNumber();
-    void skipValue();
     void readInfo(Info& info);
     void readMetadata(ScanMetadata& metadata);
 
@@ -332,13 +120,8 @@ private:
     FileNode* makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder);
     void closeFolder();
 
-    ScanSource& m_source;
+    JsonCursor m_json;
     const std::atomic<bool>* m_cancel;
-    std::unique_ptr<char[]> m_buffer;
-    char* m_p = nullptr;
-    char* m_end = nullptr;
-    std::uint64_t m_offset = 0;
-    bool m_ended = false;
 
     SavedScan m_scan;
     std::vector<Frame> m_frames;
@@ -350,208 +133,8 @@ private:
     std::string m_key;
     std::string m_scratch;
     // Last, so that it stops (and lets go of the tree) before anything else goes.
-    Finisher m_finisher;
+    FolderFinisher m_finisher;
 };
-
-void Parser::readString(std::string& out, std::size_t limit)
-{
-    out.clear();
-    if (nextToken() != '"')
-        unexpected("a string");
-    ++m_p;
-    for (;;) {
-        if (m_p == m_end && !refill())
-            fail("the file ends early (truncated?) inside a string");
-        // The plain run up to the next quote, escape or control character.
-        char* run = m_p;
-        while (run != m_end && *run != '"' && *run != '\\' && static_cast<unsigned char>(*run) >= 0x20)
-            ++run;
-        if (out.size() + std::size_t(run - m_p) > limit)
-            fail("a string longer than " + std::to_string(limit) + " bytes");
-        out.append(m_p, run);
-        m_p = run;
-        if (m_p == m_end)
-            continue;
-        const char c = *m_p++;
-        if (c == '"')
-            return;
-        if (c != '\\')
-            fail("invalid JSON: a control character inside a string");
-        const int e = get();
-        switch (e) {
-        case '"':
-            out.push_back('"');
-            break;
-        case '\\':
-            out.push_back('\\');
-            break;
-        case '/':
-            out.push_back('/');
-            break;
-        case 'b':
-            out.push_back('\b');
-            break;
-        case 'f':
-            out.push_back('\f');
-            break;
-        case 'n':
-            out.push_back('\n');
-            break;
-        case 'r':
-            out.push_back('\r');
-            break;
-        case 't':
-            out.push_back('\t');
-            break;
-        case 'u': {
-            auto hex4 = [this]() {
-                std::uint32_t v = 0;
-                for (int i = 0; i < 4; ++i) {
-                    const int h = get();
-                    const int d = h >= '0' && h <= '9' ? h - '0'
-                        : h >= 'a' && h <= 'f'         ? h - 'a' + 10
-                        : h >= 'A' && h <= 'F'         ? h - 'A' + 10
-                                                       : -1;
-                    if (d < 0)
-                        fail("invalid JSON: a bad \\u escape");
-                    v = v * 16 + std::uint32_t(d);
-                }
-                return v;
-            };
-            std::uint32_t cp = hex4();
-            if (cp >= 0xD800 && cp < 0xDC00 && peek() == '\\') {
-                ++m_p;
-                if (get() != 'u')
-                    fail("invalid JSON: a bad escape after a high surrogate");
-                const std::uint32_t low = hex4();
-                cp = low >= 0xDC00 && low < 0xE000 ? 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00)
-                                                   : 0xFFFD;
-            } else if (cp >= 0xD800 && cp < 0xE000) {
-                cp = 0xFFFD;
-            }
-            appendUtf8(out, cp);
-            break;
-        }
-        default:
-            fail(e < 0 ? "the file ends early (truncated?) inside a string"
-                       : "invalid JSON: an unknown escape");
-        }
-        if (out.size() > limit)
-            fail("a string longer than " + std::to_string(limit) + " bytes");
-    }
-}
-
-std::uint64_t Parser::readSize(const char* what)
-{
-    int c = nextToken();
-    if (c == '-')
-        fail(std::string("a negative ") + what);
-    if (c < '0' || c > '9')
-        unexpected((std::string("a number for ") + what).c_str());
-    std::uint64_t value = 0;
-    bool tooLarge = false;
-    while ((c = peek()) >= '0' && c <= '9') {
-        ++m_p;
-        if (value > (kMaxSize - std::uint64_t(c - '0')) / 10)
-            tooLarge = true;
-        else
-            value = value * 10 + std::uint64_t(c - '0');
-    }
-    if (c == '.' || c == 'e' || c == 'E')
-        fail(std::string("not a whole number: ") + what);
-    if (tooLarge)
-        fail(std::string(what) + " past 2^63-1");
-    return value;
-}
-
-bool Parser::readBool()
-{
-    const int c = nextToken();
-    if (c == 't') {
-        ++m_p;
-        expectWord("rue");
-        return true;
-    }
-    if (c == 'f') {
-        ++m_p;
-        expectWord("alse");
-        return false;
-    }
-    unexpected("true or false");
-}
-
-void Parser::skipNumber()
-{
-    int c = peek();
-    if (c == '-')
-        ++m_p;
-    bool digits = false;
-    while ((c = peek()) >= 0
-        && ((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) {
-        digits |= c >= '0' && c <= '9';
-        ++m_p;
-    }
-    if (!digits)
-        fail("invalid JSON: a malformed number");
-}
-
-// Any JSON value, without keeping it; nesting is tracked on the heap.
-void Parser::skipValue()
-{
-    std::vector<char> open;
-    bool needValue = true;
-    for (;;) {
-        int c = nextToken();
-        if (needValue) {
-            needValue = false;
-            if (c == '{' || c == '[') {
-                ++m_p;
-                open.push_back(char(c));
-                c = nextToken();
-                if (c == (open.back() == '{' ? '}' : ']')) {
-                    ++m_p;
-                    open.pop_back();
-                } else {
-                    if (open.back() == '{') {
-                        readString(m_scratch, FileNode::kMaxNameLength);
-                        expect(':');
-                    }
-                    needValue = true;
-                    continue;
-                }
-            } else if (c == '"') {
-                readString(m_scratch, FileNode::kMaxNameLength);
-            } else if (c == 't' || c == 'f') {
-                (void)readBool();
-            } else if (c == 'n') {
-                ++m_p;
-                expectWord("ull");
-            } else if (c == '-' || (c >= '0' && c <= '9')) {
-                skipNumber();
-            } else {
-                unexpected("a value");
-            }
-        }
-        if (open.empty())
-            return;
-        c = nextToken();
-        if (c == ',') {
-            ++m_p;
-            if (open.back() == '{') {
-                readString(m_scratch, FileNode::kMaxNameLength);
-                expect(':');
-            }
-            needValue = true;
-        } else if (c == (open.back() == '{' ? '}' : ']')) {
-            ++m_p;
-            open.pop_back();
-            if (open.empty())
-                return;
-        } else {
-            unexpected("',' or the end of a list");
-        }
-    }
-}
 
 void Parser::readInfo(Info& info)
 {
@@ -560,82 +143,80 @@ void Parser::readInfo(Info& info)
     info = Info();
     info.name = std::move(name);
     info.name.clear();
-    expect('{');
-    if (nextToken() == '}') {
-        ++m_p;
-        fail("an entry without a name");
+    m_json.expect('{');
+    if (m_json.nextToken() == '}') {
+        m_json.skip();
+        m_json.fail("an entry without a name");
     }
     for (;;) {
-        readString(m_key, 64);
-        expect(':');
+        m_json.readString(m_key, 64);
+        m_json.expect(':');
         switch (keyOf(m_key)) {
         case Key::Name:
-            readString(info.name, FileNode::kMaxNameLength);
+            m_json.readString(info.name, FileNode::kMaxNameLength);
             info.hasName = true;
             break;
         case Key::Asize:
-            info.asize = readSize("size");
+            info.asize = m_json.readSize("size");
             break;
         case Key::Dsize:
-            info.dsize = readSize("size");
+            info.dsize = m_json.readSize("size");
             break;
         case Key::Dev:
-            info.dev = readSize("dev");
+            info.dev = m_json.readSize("dev");
             break;
         case Key::Ino:
-            info.ino = readSize("ino");
+            info.ino = m_json.readSize("ino");
             break;
         case Key::Nlink:
-            info.nlink = readSize("nlink");
+            info.nlink = m_json.readSize("nlink");
             break;
         case Key::Mode:
-            info.mode = readSize("mode");
+            info.mode = m_json.readSize("mode");
             break;
         case Key::Hlnkc:
-            info.hlnkc = readBool();
+            info.hlnkc = m_json.readBool();
             break;
         case Key::ReadError:
-            info.readError = readBool();
+            info.readError = m_json.readBool();
             break;
         case Key::Notreg:
-            info.notreg = readBool();
+            info.notreg = m_json.readBool();
             break;
         case Key::Excluded:
-            if (nextToken() == '"') {
-                readString(m_scratch, 64);
+            if (m_json.nextToken() == '"') {
+                m_json.readString(m_scratch, 64);
                 info.excluded = exclusionFrom(m_scratch);
-            } else if (readBool()) {
+            } else if (m_json.readBool()) {
                 info.excluded = EntryNote::Exclusion::Unknown;
             }
             break;
         case Key::Other:
-            skipValue();
+            m_json.skipValue();
             break;
         }
-        const int c = nextToken();
-        ++m_p;
+        const int c = m_json.nextToken();
+        if (c != ',' && c != '}')
+            m_json.unexpected("',' or '}'");
+        m_json.skip();
         if (c == '}')
             break;
-        if (c != ',') {
-            --m_p;
-            unexpected("',' or '}'");
-        }
     }
     if (!info.hasName)
-        fail("an entry without a name");
+        m_json.fail("an entry without a name");
 }
 
 void Parser::readMetadata(ScanMetadata& metadata)
 {
-    expect('{');
-    if (nextToken() == '}') {
-        ++m_p;
+    m_json.expect('{');
+    if (m_json.nextToken() == '}') {
+        m_json.skip();
         return;
     }
     for (;;) {
-        readString(m_key, 4096);
-        expect(':');
-        const int c = nextToken();
+        m_json.readString(m_key, 4096);
+        m_json.expect(':');
+        const int c = m_json.nextToken();
         std::string* text = m_key == "progname" ? &metadata.progname
             : m_key == "progver"                ? &metadata.progver
             : m_key == "host"                   ? &metadata.host
@@ -646,19 +227,17 @@ void Parser::readMetadata(ScanMetadata& metadata)
                                                                    : nullptr;
         // Metadata only informs: a value of another type is passed over, not refused.
         if (text && c == '"')
-            readString(*text, 4096);
+            m_json.readString(*text, 4096);
         else if (number && c >= '0' && c <= '9')
-            *number = std::int64_t(readSize(m_key.c_str()));
+            *number = std::int64_t(m_json.readSize(m_key.c_str()));
         else
-            skipValue();
-        const int next = nextToken();
-        ++m_p;
+            m_json.skipValue();
+        const int next = m_json.nextToken();
+        if (next != ',' && next != '}')
+            m_json.unexpected("',' or '}'");
+        m_json.skip();
         if (next == '}')
             return;
-        if (next != ',') {
-            --m_p;
-            unexpected("',' or '}'");
-        }
     }
 }
 
@@ -667,12 +246,12 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
     const std::string_view name = info.name;
     if (parent) {
         if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos)
-            fail("an invalid name \"" + info.name + "\" (empty, \".\", \"..\" or holding '/')");
+            m_json.fail("an invalid name \"" + info.name + "\" (empty, \".\", \"..\" or holding '/')");
     } else if (name.empty()) {
-        fail("the scanned folder has no name");
+        m_json.fail("the scanned folder has no name");
     }
     if (name.find('\0') != std::string_view::npos)
-        fail("a name holding a NUL byte");
+        m_json.fail("a name holding a NUL byte");
 
     const bool excluded = info.excluded != EntryNote::Exclusion::None;
     if (folder || excluded) {
@@ -688,7 +267,7 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
 
     // Every folder total is at most the sum of all files, so no sum below can overflow.
     if (info.dsize > kMaxSize - m_allocatedTotal || info.asize > kMaxSize - m_logicalTotal)
-        fail("the sizes add up past 2^63-1");
+        m_json.fail("the sizes add up past 2^63-1");
     std::int64_t allocated = std::int64_t(info.dsize);
     std::int64_t logical = std::int64_t(info.asize);
     const bool hardLink = info.hlnkc && info.ino;
@@ -744,37 +323,37 @@ void Parser::closeFolder()
 
 SavedScan Parser::parse()
 {
-    expect('[');
-    const std::uint64_t major = readSize("major version");
+    m_json.expect('[');
+    const std::uint64_t major = m_json.readSize("major version");
     if (major != 1)
-        fail("format version " + std::to_string(major) + " is not supported (only version 1 is)");
-    expect(',');
-    (void)readSize("minor version");
-    expect(',');
+        m_json.fail("format version " + std::to_string(major) + " is not supported (only version 1 is)");
+    m_json.expect(',');
+    (void)m_json.readSize("minor version");
+    m_json.expect(',');
     readMetadata(m_scan.metadata);
-    expect(',');
-    expect('[');
+    m_json.expect(',');
+    m_json.expect('[');
 
     Info info;
     readInfo(info);
     m_scan.tree.root = makeNode(info, nullptr, info.dev.value_or(0), true);
     m_frames.push_back(Frame { m_scan.tree.root, 0, info.dev.value_or(0) });
     while (!m_frames.empty()) {
-        const int c = nextToken();
+        const int c = m_json.nextToken();
         if (c == ']') {
-            ++m_p;
+            m_json.skip();
             closeFolder();
             continue;
         }
         if (c != ',')
-            unexpected("',' or ']'");
-        ++m_p;
+            m_json.unexpected("',' or ']'");
+        m_json.skip();
         if ((++m_entries & 0xFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed))
-            fail("cancelled");
+            m_json.fail("cancelled");
         Frame& top = m_frames.back();
-        const int open = nextToken();
+        const int open = m_json.nextToken();
         if (open == '[') {
-            ++m_p;
+            m_json.skip();
             readInfo(info);
             const std::uint64_t dev = info.dev.value_or(top.dev);
             FileNode* folder = makeNode(info, top.folder, dev, true);
@@ -784,19 +363,19 @@ SavedScan Parser::parse()
             readInfo(info);
             m_children.push_back(makeNode(info, top.folder, info.dev.value_or(top.dev), false));
         } else {
-            unexpected("'[' or '{'");
+            m_json.unexpected("'[' or '{'");
         }
     }
     // Values after the tree are for later versions of the format.
-    while (nextToken() == ',') {
-        ++m_p;
-        skipValue();
+    while (m_json.nextToken() == ',') {
+        m_json.skip();
+        m_json.skipValue();
     }
-    expect(']');
-    if (nextToken() >= 0)
-        fail("unexpected data after the end of the scan");
+    m_json.expect(']');
+    if (m_json.nextToken() >= 0)
+        m_json.fail("unexpected data after the end of the scan");
     if (std::string error = m_finisher.finish(); !error.empty())
-        fail(error);
+        m_json.fail(error);
     return std::move(m_scan);
 }
 
@@ -813,7 +392,7 @@ std::optional<SavedScan> read(ScanSource& source, std::string& error, const std:
     Parser parser(source, cancel);
     try {
         return parser.parse();
-    } catch (const ParseError& e) {
+    } catch (const JsonCursor::Error& e) {
         // A failure of the file itself names the file already.
         if (!source.error().empty()) {
             error = e.message;
