@@ -9,9 +9,11 @@
 #include <charconv>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +59,18 @@ void print(FILE* stream, const std::string& text)
     std::fflush(stream);
 }
 
+// The temporary file of a running export, removed when the user interrupts it (a signal
+// handler may only use a fixed buffer and unlink).
+char s_temporary[4096];
+
+void removeTemporaryAndDie(int signal)
+{
+    if (s_temporary[0])
+        ::unlink(s_temporary);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 int exportScan(const std::string& file, const std::string& path)
 {
     const auto start = Clock::now();
@@ -66,13 +80,20 @@ int exportScan(const std::string& file, const std::string& path)
         print(stderr, "tallyfern: " + sink.error());
         return 1;
     }
+    if (sink.temporaryPath().size() < sizeof s_temporary) {
+        std::memcpy(s_temporary, sink.temporaryPath().c_str(), sink.temporaryPath().size() + 1);
+        for (const int signal : { SIGINT, SIGTERM, SIGHUP })
+            std::signal(signal, removeTemporaryAndDie);
+    }
     // The file names the scanned folder in full, so that it means the same elsewhere.
     char resolved[PATH_MAX];
     const std::string root = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
     Scanner scanner(root);
     const FileTree tree = scanner.run();
     const Progress progress = scanner.progress();
-    if (!ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) || !sink.commit()) {
+    const bool written = ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit();
+    s_temporary[0] = '\0';
+    if (!written) {
         print(stderr, "tallyfern: " + sink.error());
         return 1;
     }

@@ -4,12 +4,17 @@
 #include "scan/FileNode.h"
 #include "scan/ScanStream.h"
 
+#include <condition_variable>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
+constexpr std::size_t kMaxSkippedDepth = 1000;
 constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
 
 void appendUtf8(std::string& out, std::uint32_t cp)
@@ -33,29 +38,112 @@ void appendUtf8(std::string& out, std::uint32_t cp)
 
 } // namespace
 
+// Reads the next buffer on a thread of its own while the parser works through the
+// current one (and, for compressed files, decompresses there). The two buffers change
+// hands under `mutex`: `full[i]` set, the reader may not touch buffer i; clear, the
+// parser may not.
+struct JsonCursor::ReadAhead {
+    explicit ReadAhead(ScanSource& s)
+        : source(s)
+    {
+    }
+
+    void run()
+    {
+        for (int i = 0;; i ^= 1) {
+            std::unique_lock lock(mutex);
+            cond.wait(lock, [&] { return !full[i] || stop; });
+            if (stop)
+                return;
+            lock.unlock();
+            const long n = source.read(storage[i].get(), kBufferBytes);
+            lock.lock();
+            size[i] = n;
+            full[i] = true;
+            cond.notify_all();
+            if (n <= 0)
+                return;
+        }
+    }
+
+    ScanSource& source;
+    std::unique_ptr<char[]> storage[2]
+        = { std::make_unique<char[]>(kBufferBytes), std::make_unique<char[]>(kBufferBytes) };
+    std::mutex mutex;
+    std::condition_variable cond;
+    long size[2] = { 0, 0 };
+    bool full[2] = { false, false };
+    bool stop = false;
+    int current = -1; // the parser's buffer
+    std::thread thread;
+};
+
 JsonCursor::JsonCursor(ScanSource& source)
     : m_source(source)
-    , m_buffer(new char[kBufferBytes])
 {
-    m_p = m_end = m_buffer.get();
+    // Only a regular file: a pipe may block a read for ever, and the thread must end
+    // when the parse does.
+    if (source.isRegularFile()) {
+        try {
+            auto ahead = std::make_unique<ReadAhead>(source);
+            ahead->thread = std::thread([raw = ahead.get()] { raw->run(); });
+            m_ahead = std::move(ahead);
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!m_ahead)
+        m_own = std::make_unique<char[]>(kBufferBytes);
+    m_buffer = m_ahead ? m_ahead->storage[0].get() : m_own.get();
+    m_p = m_end = m_buffer;
 }
 
-JsonCursor::~JsonCursor() = default;
+JsonCursor::~JsonCursor()
+{
+    stopReading();
+}
+
+void JsonCursor::stopReading()
+{
+    if (!m_ahead || !m_ahead->thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_ahead->mutex);
+        m_ahead->stop = true;
+    }
+    m_ahead->cond.notify_all();
+    m_ahead->thread.join();
+}
 
 bool JsonCursor::refill()
 {
-    m_offset += std::uint64_t(m_end - m_buffer.get());
-    m_p = m_end = m_buffer.get();
+    m_offset += std::uint64_t(m_end - m_buffer);
+    m_p = m_end = m_buffer;
     if (m_ended)
         return false;
-    const long n = m_source.read(m_buffer.get(), kBufferBytes);
+    long n;
+    if (m_ahead) {
+        ReadAhead& a = *m_ahead;
+        std::unique_lock lock(a.mutex);
+        if (a.current >= 0) {
+            a.full[a.current] = false;
+            a.cond.notify_all();
+        }
+        const int next = a.current < 0 ? 0 : a.current ^ 1;
+        a.cond.wait(lock, [&] { return a.full[next]; });
+        a.current = next;
+        n = a.size[next];
+        m_buffer = a.storage[next].get();
+        m_p = m_end = m_buffer;
+    } else {
+        n = m_source.read(m_buffer, kBufferBytes);
+    }
     if (n < 0)
         throw Error { m_source.error() };
     if (n == 0) {
         m_ended = true;
         return false;
     }
-    m_end = m_buffer.get() + n;
+    m_end = m_buffer + n;
     return true;
 }
 
@@ -238,6 +326,10 @@ void JsonCursor::skipValue()
             needValue = false;
             if (c == '{' || c == '[') {
                 ++m_p;
+                // Unknown values never nest deep; a file made of brackets must not cost
+                // memory in proportion to its size.
+                if (open.size() == kMaxSkippedDepth)
+                    fail("a value nested deeper than " + std::to_string(kMaxSkippedDepth) + " levels");
                 open.push_back(char(c));
                 c = nextToken();
                 if (c == (open.back() == '{' ? '}' : ']')) {

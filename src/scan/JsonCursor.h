@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class ScanSource;
 
@@ -12,6 +14,9 @@ class ScanSource;
 // grow with the input. Strings keep their bytes as they are (no UTF-8 check: ncdu
 // writes names that are not UTF-8), escapes decoded. Every failure throws Error, with
 // offset() at the byte where it was found.
+//
+// Threads: one parser thread uses the object; reading a regular file ahead happens on a
+// thread of the object's own, stopped by stopReading() or the destructor.
 class JsonCursor {
 public:
     struct Error {
@@ -24,7 +29,9 @@ public:
     JsonCursor& operator=(const JsonCursor&) = delete;
 
     // Bytes consumed so far.
-    [[nodiscard]] std::uint64_t offset() const { return m_offset + std::uint64_t(m_p - m_buffer.get()); }
+    [[nodiscard]] std::uint64_t offset() const { return m_offset + std::uint64_t(m_p - m_buffer); }
+    // Ends the reading ahead; the source is then the caller's alone again.
+    void stopReading();
 
     // The next byte, or -1 at the end.
     int peek()
@@ -53,6 +60,21 @@ public:
         }
     }
 
+    // Passes over `text` (a literal) when the buffer holds it next; false, with nothing
+    // consumed, when it does not or when it straddles the buffer's end.
+    template <std::size_t N> bool consume(const char (&text)[N])
+    {
+        if (std::size_t(m_end - m_p) < N - 1 || std::memcmp(m_p, text, N - 1) != 0)
+            return false;
+        m_p += N - 1;
+        return true;
+    }
+    // The byte `ahead` places past the next one, or -1 when the buffer does not hold it.
+    [[nodiscard]] int lookAhead(std::size_t ahead) const
+    {
+        return std::size_t(m_end - m_p) > ahead ? static_cast<unsigned char>(m_p[ahead]) : -1;
+    }
+
     [[noreturn]] static void fail(const std::string& what) { throw Error { what }; }
     // Fails saying what was wanted and what came instead.
     [[noreturn]] void unexpected(const char* wanted);
@@ -71,7 +93,10 @@ private:
     void skipNumber();
 
     ScanSource& m_source;
-    std::unique_ptr<char[]> m_buffer;
+    struct ReadAhead;
+    std::unique_ptr<ReadAhead> m_ahead; // absent: read on the parser's thread, into m_own
+    std::unique_ptr<char[]> m_own;
+    char* m_buffer = nullptr; // the buffer being parsed
     char* m_p = nullptr;
     char* m_end = nullptr;
     std::uint64_t m_offset = 0;

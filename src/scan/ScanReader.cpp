@@ -106,8 +106,10 @@ public:
 
     SavedScan parse();
     [[nodiscard]] std::uint64_t offset() const { return m_json.offset(); }
+    void stopReading() { m_json.stopReading(); }
 
 private:
+    Key readKey();
     void readInfo(Info& info);
     void readMetadata(ScanMetadata& metadata);
 
@@ -136,6 +138,29 @@ private:
     FolderFinisher m_finisher;
 };
 
+// The keys every entry has are matched in the buffer as they stand; others are read.
+Key Parser::readKey()
+{
+    m_json.nextToken();
+    switch (m_json.lookAhead(1)) {
+    case 'n':
+        if (m_json.consume("\"name\":"))
+            return Key::Name;
+        break;
+    case 'a':
+        if (m_json.consume("\"asize\":"))
+            return Key::Asize;
+        break;
+    case 'd':
+        if (m_json.consume("\"dsize\":"))
+            return Key::Dsize;
+        break;
+    }
+    m_json.readString(m_key, 64);
+    m_json.expect(':');
+    return keyOf(m_key);
+}
+
 void Parser::readInfo(Info& info)
 {
     // The name's buffer is kept from entry to entry.
@@ -149,9 +174,7 @@ void Parser::readInfo(Info& info)
         m_json.fail("an entry without a name");
     }
     for (;;) {
-        m_json.readString(m_key, 64);
-        m_json.expect(':');
-        switch (keyOf(m_key)) {
+        switch (readKey()) {
         case Key::Name:
             m_json.readString(info.name, FileNode::kMaxNameLength);
             info.hasName = true;
@@ -244,14 +267,20 @@ void Parser::readMetadata(ScanMetadata& metadata)
 FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder)
 {
     const std::string_view name = info.name;
+    // One pass for both bytes: names are short and there are millions.
+    bool slash = false, nul = false;
+    for (const char c : name) {
+        slash |= c == '/';
+        nul |= c == '\0';
+    }
+    if (nul)
+        m_json.fail("a name holding a NUL byte");
     if (parent) {
-        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos)
+        if (name.empty() || name == "." || name == ".." || slash)
             m_json.fail("an invalid name \"" + info.name + "\" (empty, \".\", \"..\" or holding '/')");
     } else if (name.empty()) {
         m_json.fail("the scanned folder has no name");
     }
-    if (name.find('\0') != std::string_view::npos)
-        m_json.fail("a name holding a NUL byte");
 
     const bool excluded = info.excluded != EntryNote::Exclusion::None;
     if (folder || excluded) {
@@ -393,6 +422,7 @@ std::optional<SavedScan> read(ScanSource& source, std::string& error, const std:
     try {
         return parser.parse();
     } catch (const JsonCursor::Error& e) {
+        parser.stopReading();
         // A failure of the file itself names the file already.
         if (!source.error().empty()) {
             error = e.message;

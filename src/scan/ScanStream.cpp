@@ -262,6 +262,8 @@ ScanSource::ScanSource(std::string path)
         return;
     }
     m_ownFd = true;
+    struct stat st { };
+    m_regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 ScanSource::~ScanSource()
@@ -277,21 +279,26 @@ long ScanSource::fail(const std::string& what, int error)
     return -1;
 }
 
-long ScanSource::fill()
+long ScanSource::readFile(char* into, std::size_t size)
 {
-    m_inStart = m_inEnd = 0;
     for (;;) {
-        const ssize_t n = ::read(m_fd, m_in.get(), kBufferBytes);
+        const ssize_t n = ::read(m_fd, into, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return fail("cannot read", errno);
-        if (n == 0)
-            m_inputEnded = true;
-        m_inEnd = std::size_t(n);
+        m_inputEnded = n == 0;
         m_fileBytes += std::uint64_t(n);
-        return n;
+        return long(n);
     }
+}
+
+long ScanSource::fill()
+{
+    m_inStart = m_inEnd = 0;
+    const long n = readFile(m_in.get(), kBufferBytes);
+    m_inEnd = n > 0 ? std::size_t(n) : 0;
+    return n;
 }
 
 long ScanSource::read(char* buffer, std::size_t size)
@@ -302,14 +309,10 @@ long ScanSource::read(char* buffer, std::size_t size)
         m_started = true;
         // The magic numbers need at most four bytes; a pipe may deliver fewer at once.
         while (m_inEnd < 4 && !m_inputEnded) {
-            const ssize_t n = ::read(m_fd, m_in.get() + m_inEnd, kBufferBytes - m_inEnd);
-            if (n < 0 && errno == EINTR)
-                continue;
+            const long n = readFile(m_in.get() + m_inEnd, kBufferBytes - m_inEnd);
             if (n < 0)
-                return fail("cannot read", errno);
-            m_inputEnded = n == 0;
+                return -1;
             m_inEnd += std::size_t(n);
-            m_fileBytes += std::uint64_t(n);
         }
         const auto* magic = reinterpret_cast<const unsigned char*>(m_in.get());
         auto codec = std::make_unique<Codec>();
@@ -336,16 +339,7 @@ long ScanSource::read(char* buffer, std::size_t size)
         if (m_inStart == m_inEnd) {
             if (m_inputEnded)
                 return 0;
-            for (;;) {
-                const ssize_t n = ::read(m_fd, buffer, size);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                    return fail("cannot read", errno);
-                m_inputEnded = n == 0;
-                m_fileBytes += std::uint64_t(n);
-                return long(n);
-            }
+            return readFile(buffer, size);
         }
         const std::size_t n = std::min(size, m_inEnd - m_inStart);
         std::memcpy(buffer, m_in.get() + m_inStart, n);

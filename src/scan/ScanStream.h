@@ -47,6 +47,8 @@ public:
     [[nodiscard]] bool commit();
 
     [[nodiscard]] static ScanCompression compressionFor(const std::string& path);
+    // The file written until commit(); empty for standard output.
+    [[nodiscard]] const std::string& temporaryPath() const { return m_tempPath; }
 
 private:
     void writeSlow(const char* data, std::size_t size);
@@ -80,6 +82,7 @@ public:
     [[nodiscard]] long read(char* buffer, std::size_t size);
     [[nodiscard]] const std::string& error() const { return m_error; }
     [[nodiscard]] const std::string& path() const { return m_path; }
+    [[nodiscard]] bool isRegularFile() const { return m_regular; }
     [[nodiscard]] ScanCompression compression() const { return m_compression; }
     // Bytes taken from the file itself so far (compressed bytes when compressed).
     [[nodiscard]] std::uint64_t fileBytes() const { return m_fileBytes; }
@@ -89,6 +92,8 @@ public:
     static constexpr std::uint64_t kMaxExpansion = 250;
 
 private:
+    // read() of the file itself, EINTR retried; the count or -1 (error() set).
+    long readFile(char* into, std::size_t size);
     long fill();
     long fail(const std::string& what, int error = 0);
 
@@ -96,6 +101,7 @@ private:
     std::string m_path;
     int m_fd = -1;
     bool m_ownFd = false;
+    bool m_regular = false;
     bool m_started = false;
     bool m_inputEnded = false;
     ScanCompression m_compression = ScanCompression::None;

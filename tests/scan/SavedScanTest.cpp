@@ -193,6 +193,7 @@ TEST(SavedScan, BadFilesGiveOneMessageAndNoTree)
         { file("{\"name\":\"a\"},[{\"name\":\"a\"}]"), "appears twice in /r" },
         { file("{\"name\":\"" + std::string(1 << 24, 'x') + "\"}"), "longer than" },
         { file("{\"asize\":1}"), "without a name" },
+        { file("{\"name\":\"a\",\"x\":" + std::string(5000, '[')), "nested deeper" },
         { file("{\"name\":\"a\"}") + " x", "after the end" },
         { gzipped(head, std::size_t(128) << 20), "decompression bomb" },
         { gzipped(head, 1).substr(0, 20), "gzip data ends early" },
