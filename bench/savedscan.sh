@@ -14,24 +14,16 @@ GEN="$BUILD_DIR/bench/savedscan"
 RUNS="${RUNS:-5}"
 BIG="${BIG:-10000000}"
 source "$(dirname "${BASH_SOURCE[0]}")/lib/tree.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/timing.sh"
 target=$(bench_tree "${1:-}")
 command -v ncdu >/dev/null || { echo "savedscan: ncdu is missing (Debian package ncdu)" >&2; exit 2; }
 work=$(mktemp -d /var/tmp/tallyfern-savedscan.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 file="$work/scan.json"
 
-now_ns() { date +%s%N; }
-run_us() {
-  local start end
-  start=$(now_ns)
-  "$@" >/dev/null 2>&1 || true
-  end=$(now_ns)
-  echo $(( (end - start) / 1000 ))
-}
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 ratios() { local -n num=$1 den=$2; local k; for ((k = 0; k < RUNS; k++)); do echo "${num[k]} ${den[k]}"; done |
   awk '{ print $1 / $2 }'; }
-peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
 
 # Warm the caches; the export also makes the file the loads read.
 scan_line=$("$APP" --scan "$target")

@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -112,10 +116,13 @@ ScanSink::ScanSink(std::string path)
             fail("cannot start zstd compression", 0);
     }
     m_codec = std::move(codec);
+    if (ok())
+        startWriter();
 }
 
 ScanSink::~ScanSink()
 {
+    stopWriter();
     if (m_fd >= 0 && m_fd != STDOUT_FILENO)
         ::close(m_fd);
     if (!m_committed && !m_tempPath.empty())
@@ -126,6 +133,7 @@ void ScanSink::fail(const std::string& what, int error)
 {
     if (m_error.empty())
         m_error = (m_path == "-" ? std::string("standard output") : m_path) + ": " + what + describe(error);
+    m_failed.store(true, std::memory_order_release);
 }
 
 void ScanSink::writeSlow(const char* data, std::size_t size)
@@ -141,15 +149,88 @@ void ScanSink::writeSlow(const char* data, std::size_t size)
     }
 }
 
+// Compression and the system's writes run on a thread of their own while the caller
+// fills the next buffer. `busy` set, the thread owns `pending` and the codec.
+struct ScanSink::Writer {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable cond;
+    std::unique_ptr<char[]> spare { new char[kBufferBytes] };
+    const char* pending = nullptr;
+    std::size_t pendingSize = 0;
+    bool busy = false;
+    bool stop = false;
+};
+
+void ScanSink::startWriter()
+{
+    try {
+        auto writer = std::make_unique<Writer>();
+        writer->thread = std::thread([this, raw = writer.get()] {
+            std::unique_lock lock(raw->mutex);
+            for (;;) {
+                raw->cond.wait(lock, [raw] { return raw->busy || raw->stop; });
+                if (!raw->busy)
+                    return;
+                lock.unlock();
+                consume(raw->pending, raw->pendingSize);
+                lock.lock();
+                raw->busy = false;
+                raw->cond.notify_all();
+            }
+        });
+        m_writer = std::move(writer);
+    } catch (const std::system_error&) {
+        // Without a thread the caller compresses and writes itself.
+    }
+}
+
+void ScanSink::waitForWriter()
+{
+    if (!m_writer)
+        return;
+    std::unique_lock lock(m_writer->mutex);
+    m_writer->cond.wait(lock, [this] { return !m_writer->busy; });
+}
+
+void ScanSink::stopWriter()
+{
+    if (!m_writer || !m_writer->thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_writer->mutex);
+        m_writer->stop = true;
+    }
+    m_writer->cond.notify_all();
+    m_writer->thread.join();
+}
+
 void ScanSink::flushBuffer()
 {
     const std::size_t n = std::size_t(m_cursor - m_buffer.get());
     m_cursor = m_buffer.get();
     if (!ok() || n == 0)
         return;
+    if (!m_writer) {
+        consume(m_buffer.get(), n);
+        return;
+    }
+    waitForWriter();
+    std::lock_guard lock(m_writer->mutex);
+    std::swap(m_buffer, m_writer->spare);
+    m_writer->pending = m_writer->spare.get();
+    m_writer->pendingSize = n;
+    m_writer->busy = true;
+    m_writer->cond.notify_all();
+    m_cursor = m_buffer.get();
+    m_end = m_cursor + kBufferBytes;
+}
+
+void ScanSink::consume(const char* data, std::size_t n)
+{
     Codec& c = *m_codec;
     if (c.kind == ScanCompression::Gzip) {
-        c.zlib.next_in = reinterpret_cast<Bytef*>(m_buffer.get());
+        c.zlib.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
         c.zlib.avail_in = uInt(n);
         while (c.zlib.avail_in && ok()) {
             c.zlib.next_out = reinterpret_cast<Bytef*>(c.out.get());
@@ -158,7 +239,7 @@ void ScanSink::flushBuffer()
             emit(c.out.get(), kBufferBytes - c.zlib.avail_out);
         }
     } else if (c.kind == ScanCompression::Zstd) {
-        ZSTD_inBuffer in { m_buffer.get(), n, 0 };
+        ZSTD_inBuffer in { data, n, 0 };
         while (in.pos < in.size && ok()) {
             ZSTD_outBuffer out { c.out.get(), kBufferBytes, 0 };
             if (ZSTD_isError(ZSTD_compressStream2(c.zstd, &out, &in, ZSTD_e_continue)))
@@ -166,7 +247,7 @@ void ScanSink::flushBuffer()
             emit(c.out.get(), out.pos);
         }
     } else {
-        emit(m_buffer.get(), n);
+        emit(data, n);
     }
 }
 
@@ -186,6 +267,7 @@ void ScanSink::emit(const char* data, std::size_t size)
 bool ScanSink::commit()
 {
     flushBuffer();
+    stopWriter();
     Codec& c = *m_codec;
     if (ok() && c.kind == ScanCompression::Gzip) {
         int result = Z_OK;

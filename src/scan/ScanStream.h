@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,9 @@ enum class ScanCompression : std::uint8_t { None, Gzip, Zstd };
 // and renamed over FILE by commit(), so that a failed or abandoned write never leaves a
 // truncated file under the chosen name; "-" is standard output. The compression follows
 // the name: ".gz" gzip, ".zst" zstd, anything else plain.
+//
+// Threads: one caller at a time; compression and writing run on a thread of the object's
+// own, ended by commit() or the destructor.
 class ScanSink {
 public:
     explicit ScanSink(std::string path);
@@ -23,7 +27,8 @@ public:
     ScanSink& operator=(const ScanSink&) = delete;
 
     // False once anything failed; error() then says what, naming the file.
-    [[nodiscard]] bool ok() const { return m_error.empty(); }
+    [[nodiscard]] bool ok() const { return !m_failed.load(std::memory_order_acquire); }
+    // Complete once commit() returned.
     [[nodiscard]] const std::string& error() const { return m_error; }
 
     void write(const char* data, std::size_t size)
@@ -53,6 +58,10 @@ public:
 private:
     void writeSlow(const char* data, std::size_t size);
     void flushBuffer();
+    void consume(const char* data, std::size_t size);
+    void startWriter();
+    void waitForWriter();
+    void stopWriter();
     void emit(const char* data, std::size_t size);
     void fail(const std::string& what, int error);
 
@@ -65,7 +74,10 @@ private:
     std::unique_ptr<char[]> m_buffer;
     char* m_cursor = nullptr;
     char* m_end = nullptr;
-    std::string m_error;
+    std::string m_error; // written once, before m_failed is set
+    std::atomic<bool> m_failed { false };
+    struct Writer;
+    std::unique_ptr<Writer> m_writer; // last: stopped before the buffers go
 };
 
 // Where a saved scan is read from: a file or, for "-", standard input. gzip and zstd
