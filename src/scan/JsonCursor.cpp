@@ -4,6 +4,7 @@
 #include "scan/FileNode.h"
 #include "scan/ScanStream.h"
 
+#include <array>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
@@ -13,8 +14,18 @@
 
 namespace {
 
-constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
+// Two of these are read ahead; small enough not to show in the memory per entry.
+constexpr std::size_t kBufferBytes = std::size_t(256) << 10;
 constexpr std::size_t kMaxSkippedDepth = 1000;
+
+// Bytes that stand for themselves inside a string: not a quote, a backslash or a control
+// character.
+constexpr auto kPlainByte = [] {
+    std::array<bool, 256> plain {};
+    for (int c = 0x20; c < 256; ++c)
+        plain[std::size_t(c)] = c != '"' && c != '\\';
+    return plain;
+}();
 constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
 
 void appendUtf8(std::string& out, std::uint32_t cp)
@@ -184,7 +195,7 @@ void JsonCursor::readString(std::string& out, std::size_t limit)
             fail("the file ends early (truncated?) inside a string");
         // The plain run up to the next quote, escape or control character.
         char* run = m_p;
-        while (run != m_end && *run != '"' && *run != '\\' && static_cast<unsigned char>(*run) >= 0x20)
+        while (run != m_end && kPlainByte[static_cast<unsigned char>(*run)])
             ++run;
         if (out.size() + std::size_t(run - m_p) > limit)
             fail("a string longer than " + std::to_string(limit) + " bytes");
@@ -268,18 +279,17 @@ std::uint64_t JsonCursor::readSize(const char* what)
         fail(std::string("a negative ") + what);
     if (c < '0' || c > '9')
         unexpected((std::string("a number for ") + what).c_str());
+    // Nineteen digits cannot overflow 64 unsigned bits; more are too many anyway.
     std::uint64_t value = 0;
-    bool tooLarge = false;
+    int digits = 0;
     while ((c = peek()) >= '0' && c <= '9') {
         ++m_p;
-        if (value > (kMaxSize - std::uint64_t(c - '0')) / 10)
-            tooLarge = true;
-        else
+        if (++digits <= 19)
             value = value * 10 + std::uint64_t(c - '0');
     }
     if (c == '.' || c == 'e' || c == 'E')
         fail(std::string("not a whole number: ") + what);
-    if (tooLarge)
+    if (digits > 19 || value > kMaxSize)
         fail(std::string(what) + " past 2^63-1");
     return value;
 }

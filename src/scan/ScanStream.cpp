@@ -19,6 +19,8 @@
 namespace {
 
 constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
+// Compressed input comes in these; a load should not pay for large ones in its memory.
+constexpr std::size_t kInputBytes = std::size_t(256) << 10;
 // Plain output below this much per compressed byte is never a bomb, however small the file.
 constexpr std::uint64_t kExpansionAllowance = std::uint64_t(64) << 20;
 
@@ -332,7 +334,7 @@ struct ScanSource::Codec {
 
 ScanSource::ScanSource(std::string path)
     : m_path(std::move(path))
-    , m_in(new char[kBufferBytes])
+    , m_in(new char[kInputBytes])
 {
     if (m_path == "-") {
         m_fd = STDIN_FILENO;
@@ -378,7 +380,7 @@ long ScanSource::readFile(char* into, std::size_t size)
 long ScanSource::fill()
 {
     m_inStart = m_inEnd = 0;
-    const long n = readFile(m_in.get(), kBufferBytes);
+    const long n = readFile(m_in.get(), kInputBytes);
     m_inEnd = n > 0 ? std::size_t(n) : 0;
     return n;
 }
@@ -391,7 +393,7 @@ long ScanSource::read(char* buffer, std::size_t size)
         m_started = true;
         // The magic numbers need at most four bytes; a pipe may deliver fewer at once.
         while (m_inEnd < 4 && !m_inputEnded) {
-            const long n = readFile(m_in.get() + m_inEnd, kBufferBytes - m_inEnd);
+            const long n = readFile(m_in.get() + m_inEnd, kInputBytes - m_inEnd);
             if (n < 0)
                 return -1;
             m_inEnd += std::size_t(n);
