@@ -31,10 +31,11 @@ scan_line=$("$APP" --scan "$target")
 scan_t=() export_t=() load_t=() ncdu_t=()
 for ((i = 0; i < RUNS; i++)); do
   scan_t+=("$(run_us "$APP" --scan "$target")")
-  export_t+=("$(run_us "$APP" --export "$file" "$target")")
-  load_t+=("$(run_us "$APP" --load "$file")")
-  ncdu_t+=("$(run_us ncdu -f "$file" -o /dev/null)")
+  export_t+=("$(run_us_ok "$APP" --export "$file" "$target")")
+  load_t+=("$(run_us_ok "$APP" --load "$file")")
+  ncdu_t+=("$(run_us_ok ncdu -f "$file" -o /dev/null)")
 done
+require_all_ok savedscan "${export_t[@]}" "${load_t[@]}" "${ncdu_t[@]}"
 load_line=$("$APP" --load "$file")
 "$APP" --export "$file.gz" "$target" >/dev/null
 "$APP" --export "$file.zst" "$target" >/dev/null
@@ -59,7 +60,8 @@ rm -f "$file" "$file.gz" "$file.zst"
 big="$work/big.json"
 entries=$("$GEN" "$big" "$BIG")
 big_t=()
-for ((i = 0; i < 3; i++)); do big_t+=("$(run_us "$APP" --load "$big")"); done
+for ((i = 0; i < 3; i++)); do big_t+=("$(run_us_ok "$APP" --load "$big")"); done
+require_all_ok savedscan "${big_t[@]}"
 big_rss=$(peak_kb "$APP" --load "$big")
 echo "synthetic: $entries entries, $(mb "$big") MB; --load: $("$APP" --load "$big")"
 
