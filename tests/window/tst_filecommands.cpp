@@ -2,9 +2,9 @@
 // Moving to the Trash, copying and rescanning, on a real folder that changes on disk,
 // with the keys a user presses.
 #include "model/TallyfernDocument.h"
+#include "widgets/Fmt.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
 #include "window/support/CommandFixture.h"
 
 #include <QAction>
@@ -198,7 +198,7 @@ void TestFileCommands::twelveFailuresListTheFirstTen()
     }
     m_fixture->click(logs.front());
     m_fixture->click(logs.back(), Qt::ShiftModifier);
-    QCOMPARE(window().actionableNodes().size(), std::size_t(12));
+    QCOMPARE(window().selectedNodes().size(), std::size_t(12));
     window().perform(Command::MoveToTrash);
     QCOMPARE(sheet("trashConfirmation")->text(), QStringLiteral("Move 12 items to the Trash?"));
     confirmTrash();
