@@ -5,14 +5,18 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 // Moves files and folders to the freedesktop.org trash: the home trash in the XDG data
-// home, or a volume's .Trash/<uid> or .Trash-<uid> folder. It never deletes: an item
+// home, or the volume's .Trash/<uid> or .Trash-<uid> folder. It never deletes: an item
 // either ends up directly inside a trash `files` folder or stays where it was.
 //
+// Another user may share the volume and plant links or folders in advance, so every
+// folder on the way is opened without following a link and checked on its descriptor,
+// and the move acts through those descriptors only: nothing swapped in after the checks
+// can redirect it. A trash folder that fails a check is never used.
+//
 // Paths are the file system's bytes, so names that are not UTF-8 reach the real file.
-// Main thread or any other; instances hold no state besides the mover.
+// Any thread; an instance holds nothing but its hook.
 class FileTrash {
 public:
     struct Outcome {
@@ -20,26 +24,14 @@ public:
         std::string location; // where the item is now: inside the trash when moved
         QString reason; // why it did not move; empty when it did
     };
-    // The raw move, with the contract of QFile::moveToTrash: on success the reported
-    // location (possibly relative to the working folder). Tests replace it.
-    using Mover = std::function<Outcome(const std::string& path)>;
+    // Runs once every folder involved has been opened and checked, just before the item
+    // is renamed; tests change the disk here.
+    using Hook = std::function<void()>;
 
-    explicit FileTrash(Mover mover = {});
+    explicit FileTrash(Hook beforeMove = {});
 
-    // Creates the XDG data home first (without it Qt's move reports success after
-    // moving the item into files/ of the working folder), then moves. A reported
-    // location outside a trash folder is a failure, and the item is moved back.
     [[nodiscard]] Outcome moveToTrash(const std::string& path) const;
 
-    // The system's move: Qt's for names it can represent, a byte-exact move with the
-    // same trash layout for symbolic links and for names that do not survive decoding
-    // or are too long for the trash's info file.
-    [[nodiscard]] static Outcome systemMove(const std::string& path);
-
-    // True when `location` (absolute) names an item directly inside a `Trash/files`,
-    // `.Trash/<uid>/files` or `.Trash-<uid>/files` folder.
-    [[nodiscard]] static bool isTrashLocation(std::string_view location, unsigned uid);
-
 private:
-    Mover m_mover;
+    Hook m_beforeMove;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "model/TallyfernDocument.h"
-#include "model/support/TreeBuilder.h"
+#include "model/support/Volumes.h"
+#include "support/TreeBuilder.h"
+#include "support/TreeChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -39,16 +41,12 @@ TEST(DocumentEdit, GrownRescanMovesAheadOfSiblingsAtEveryLevel)
     FileTree rescan = grownRescan();
     doc.classify(rescan.root);
     doc.replaceContents(t, std::move(rescan));
-    EXPECT_EQ(t->size, 13 * kMB);
-    EXPECT_EQ(t->logicalSize, 12 * kMB);
-    EXPECT_EQ(t->fileCount, 2);
+    EXPECT_EQ(std::tuple(t->size, t->logicalSize, t->fileCount), std::tuple(13 * kMB, 12 * kMB, 2));
     EXPECT_EQ(doc.root()->size, 47 * kMB);
     EXPECT_EQ(a->child(0), t) << "T (13 MB) now precedes A1 (12 MB)";
     EXPECT_EQ(doc.root()->child(0), a) << "A (25 MB) now precedes B (22 MB)";
-    EXPECT_EQ(t->name(), "T");
-    EXPECT_EQ(t->kind, kind);
-    EXPECT_EQ(t->parent, a);
-    EXPECT_TRUE(isConsistent(doc.root()));
+    EXPECT_EQ(std::tuple(t->name(), t->kind, t->parent), std::tuple("T", kind, a));
+    EXPECT_EQ(treeFaults(doc.root()), "");
     EXPECT_FALSE(doc.isInTree(oldChild)) << "the replaced children have left the tree";
     EXPECT_TRUE(doc.isInTree(t->child(0)));
 
@@ -56,6 +54,7 @@ TEST(DocumentEdit, GrownRescanMovesAheadOfSiblingsAtEveryLevel)
     ASSERT_TRUE(doc.removeNode(a));
     EXPECT_FALSE(doc.removeNode(a)) << "already gone";
     EXPECT_FALSE(doc.removeNode(doc.root()));
+    EXPECT_EQ(treeFaults(doc.root()), "");
     const std::vector<std::string> before = snapshot(doc.root());
     doc.replaceContents(t, grownRescan());
     EXPECT_EQ(snapshot(doc.root()), before);
@@ -71,11 +70,9 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
     for (int i = 0; i < 400; ++i) {
         FileNode* parent = folders[random() % folders.size()];
         // Few distinct sizes, so that many ties are broken by name.
-        std::string name(1, 'n');
-        name += std::to_string(random() % 50);
         const bool isFolder = random() % 4 == 0;
-        name += isFolder ? 'd' : '.';
-        name += std::to_string(i);
+        const std::string name
+            = "n" + std::to_string(random() % 50) + (isFolder ? 'd' : '.') + std::to_string(i);
         if (isFolder)
             folders.push_back(builder.folder(parent, name));
         else
@@ -83,7 +80,7 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
     }
     TallyfernDocument doc("/data", noVolume(), "data");
     doc.install(builder.finish());
-    ASSERT_TRUE(isConsistent(doc.root()));
+    ASSERT_EQ(treeFaults(doc.root()), "");
     for (int step = 0; step < 300; ++step) {
         FileNode* node = files[random() % files.size()];
         if (!doc.isInTree(node))
@@ -95,7 +92,7 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
                 = std::int64_t(random() % 4096) - std::min<std::int64_t>(node->size, 2048);
             doc.propagate(node, delta, delta, 0);
         }
-        ASSERT_TRUE(isConsistent(doc.root())) << "step " << step;
+        ASSERT_EQ(treeFaults(doc.root()), "") << "step " << step;
     }
 }
 
@@ -106,9 +103,7 @@ TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
     builder.file(app, "bin", 1 * kGB);
     FileNode* plain = builder.folder(builder.root(), "plain");
     builder.file(builder.root(), "a", 100 * kGB);
-    TallyfernDocument doc("/", [](const std::string&) {
-        return std::optional<VolumeFacts>(VolumeFacts{"/", 1000 * kGB, 300 * kGB, 300 * kGB});
-    });
+    TallyfernDocument doc("/", volume("/", 1000 * kGB, 300 * kGB, 300 * kGB));
     doc.install(builder.finish());
     ASSERT_TRUE(app->flags.contains(NodeFlags::Package));
     ASSERT_EQ(doc.freeNode()->parent, doc.root());
@@ -122,15 +117,12 @@ TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
     readable.file(readable.root(), "x", 1);
     doc.replaceContents(plain, readable.finish());
     EXPECT_EQ(plain->flags, NodeFlags(NodeFlags::Directory));
-
-    // A package stays a package.
-    TreeBuilder appAgain("/Tool.app");
+    TreeBuilder appAgain("/Tool.app"); // a package stays a package
     appAgain.file(appAgain.root(), "bin", 2 * kGB);
     doc.replaceContents(app, appAgain.finish());
-    EXPECT_EQ(app->flags, NodeFlags({NodeFlags::Directory, NodeFlags::Package}));
+    EXPECT_EQ(app->flags, NodeFlags({ NodeFlags::Directory, NodeFlags::Package }));
 
-    // Rescanning the whole volume in place keeps Free Space and Other Space attached
-    // and counted once.
+    // The whole volume rescanned in place keeps its pseudo items attached and counted once.
     TreeBuilder again("/");
     again.file(again.root(), "a", 100 * kGB);
     again.file(again.root(), "b", 50 * kGB);
@@ -139,5 +131,5 @@ TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
     EXPECT_EQ(doc.otherNode()->parent, doc.root());
     EXPECT_EQ(doc.scannedBytes(), 150 * kGB);
     EXPECT_EQ(doc.root()->size, 150 * kGB + doc.freeNode()->size + doc.otherNode()->size);
-    EXPECT_TRUE(isConsistent(doc.root()));
+    EXPECT_EQ(treeFaults(doc.root()), "");
 }

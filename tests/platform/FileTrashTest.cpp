@@ -3,19 +3,23 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+const std::string kUid = std::to_string(::getuid());
 
 std::string readAll(const fs::path& file)
 {
@@ -28,14 +32,35 @@ void writeFile(const fs::path& file, const std::string& content)
     std::ofstream(file, std::ios::binary) << content;
 }
 
-std::vector<std::string> entries(const fs::path& folder)
+void setEnv(const char* name, const std::optional<std::string>& value)
 {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+}
+
+bool isEmptyFolder(const fs::path& folder)
+{
+    return fs::is_directory(folder) && fs::is_empty(folder);
+}
+
+// The Path= of each record as trash tools read it: decoded by Python's URL decoder.
+std::vector<std::string> recordedPaths(const std::vector<std::string>& records)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import sys, urllib.parse as u\n"
+                           "[print(u.unquote_to_bytes(l[5:].rstrip(b'\\n')).hex()) for l in sys.stdin.buffer "
+                           "if l.startswith(b'Path=')]") });
+    EXPECT_TRUE(python.waitForStarted());
+    for (const std::string& record : records)
+        python.write(QByteArray::fromStdString(record));
+    python.closeWriteChannel();
+    python.waitForFinished();
+    std::vector<std::string> paths;
+    for (const QByteArray& hex : python.readAllStandardOutput().split('\n'))
+        if (!hex.isEmpty())
+            paths.push_back(QByteArray::fromHex(hex).toStdString());
+    return paths;
 }
 
 // A home, an XDG data home that does not exist yet, a working folder and a folder of
@@ -46,11 +71,12 @@ protected:
     {
         ASSERT_TRUE(m_temp.isValid());
         m_root = m_temp.path().toStdString();
-        fs::create_directories(home());
-        fs::create_directories(cwd());
-        fs::create_directories(items());
-        m_savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+        for (const fs::path& folder : { home(), cwd(), items() })
+            fs::create_directories(folder);
         m_savedCwd = fs::current_path();
+        for (const char* name : { "HOME", "XDG_DATA_HOME" })
+            m_savedEnv.emplace_back(
+                name, std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
         ::setenv("HOME", home().c_str(), 1);
         ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
         fs::current_path(cwd());
@@ -58,172 +84,207 @@ protected:
     void TearDown() override
     {
         fs::current_path(m_savedCwd);
-        ::setenv("HOME", m_savedHome.c_str(), 1);
-        ::unsetenv("XDG_DATA_HOME");
-        // Qt cannot remove names that are not UTF-8.
-        std::error_code ec;
+        for (const auto& [name, value] : m_savedEnv)
+            setEnv(name, value);
+        std::error_code ec; // Qt cannot remove names that are not UTF-8.
         fs::remove_all(m_root, ec);
     }
 
     fs::path home() const { return m_root / "home"; }
     fs::path dataHome() const { return home() / ".local/share"; }
-    fs::path trashFiles() const { return dataHome() / "Trash/files"; }
-    fs::path trashInfo() const { return dataHome() / "Trash/info"; }
     fs::path cwd() const { return m_root / "cwd"; }
     fs::path items() const { return m_root / "items"; }
 
     QTemporaryDir m_temp;
     fs::path m_root;
-    std::string m_savedHome;
     fs::path m_savedCwd;
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_savedEnv;
 };
 
-TEST_F(FileTrashTest, MovesFilesAndFoldersIntoTheDataHomeTrashWhichItCreates)
+TEST_F(FileTrashTest, EveryNameGoesToTheHomeTrashWithARecordThatTrashToolsDecode)
 {
-    ASSERT_FALSE(fs::exists(dataHome()));
-    writeFile(items() / "notes.txt", "keep me");
-    fs::create_directories(items() / "album/inner");
-    writeFile(items() / "album/one.jpg", "1");
-    writeFile(items() / "album/inner/two.jpg", "22");
-
-    const FileTrash trash;
-    const auto file = trash.moveToTrash((items() / "notes.txt").string());
-    const auto folder = trash.moveToTrash((items() / "album").string());
-
-    ASSERT_TRUE(file.moved) << file.reason.toStdString();
-    ASSERT_TRUE(folder.moved) << folder.reason.toStdString();
-    EXPECT_TRUE(file.reason.isEmpty());
-    EXPECT_EQ(file.location, (trashFiles() / "notes.txt").string());
-    EXPECT_EQ(readAll(trashFiles() / "notes.txt"), "keep me");
-    EXPECT_EQ(readAll(trashFiles() / "album/inner/two.jpg"), "22");
-    EXPECT_TRUE(fs::exists(trashInfo() / "notes.txt.trashinfo"));
-    EXPECT_TRUE(entries(items()).empty());
-    // Qt's trap would have put them under the working folder.
-    EXPECT_TRUE(entries(cwd()).empty());
-}
-
-TEST_F(FileTrashTest, AnUnusableDataHomeLeavesTheItemWhereItWas)
-{
-    // A data home below a plain file cannot be created: Qt then reports success after
-    // moving the item into files/ of the working folder.
-    writeFile(m_root / "blocker", "");
-    ::setenv("XDG_DATA_HOME", (m_root / "blocker/share").c_str(), 1);
-    writeFile(items() / "report.pdf", "pdf bytes");
-
-    const auto outcome = FileTrash().moveToTrash((items() / "report.pdf").string());
-
-    EXPECT_FALSE(outcome.moved);
-    EXPECT_FALSE(outcome.reason.isEmpty());
-    EXPECT_EQ(readAll(items() / "report.pdf"), "pdf bytes");
-    EXPECT_FALSE(fs::exists(cwd() / "files/report.pdf"));
-    EXPECT_FALSE(fs::exists(cwd() / "info/report.pdf.trashinfo"));
-}
-
-TEST_F(FileTrashTest, InjectedMoversAreCheckedLikeTheRealOne)
-{
-    writeFile(items() / "a.txt", "a");
-    writeFile(items() / "b.txt", "b");
-    fs::create_directories(m_root / "elsewhere/files");
-
-    // Claims success but puts the item somewhere that is not a trash.
-    const FileTrash misplacing([this](const std::string& path) {
-        const std::string to = (m_root / "elsewhere/files" / fs::path(path).filename()).string();
-        fs::rename(path, to);
-        return FileTrash::Outcome { true, to, {} };
-    });
-    const auto misplaced = misplacing.moveToTrash((items() / "a.txt").string());
-    EXPECT_FALSE(misplaced.moved);
-    EXPECT_EQ(readAll(items() / "a.txt"), "a");
-    EXPECT_TRUE(entries(m_root / "elsewhere/files").empty());
-
-    // Refuses with a reason of its own, which is passed on.
-    const FileTrash refusing([](const std::string& path) {
-        return FileTrash::Outcome { false, path, QStringLiteral("Operation not permitted") };
-    });
-    const auto refused = refusing.moveToTrash((items() / "b.txt").string());
-    EXPECT_FALSE(refused.moved);
-    EXPECT_EQ(refused.reason, QStringLiteral("Operation not permitted"));
-    EXPECT_TRUE(fs::exists(items() / "b.txt"));
-}
-
-TEST_F(FileTrashTest, NamesThatAreNotUtf8OrVeryLongReachTheRealFile)
-{
-    const std::string odd = "caf\xe9 \xff\xfe.txt"; // Latin-1 bytes, invalid UTF-8
-    const std::string longName = std::string(251, 'n') + ".txt";
-    const std::string oddPath = (items() / odd).string();
-    const std::string longPath = (items() / longName).string();
-    writeFile(oddPath, "latin");
-    writeFile(longPath, "long");
-    fs::create_directories(items() / "again");
-    writeFile(items() / "again" / odd, "second");
-
-    const FileTrash trash;
-    const auto first = trash.moveToTrash(oddPath);
-    const auto second = trash.moveToTrash((items() / "again" / odd).string());
-    const auto longOne = trash.moveToTrash(longPath);
-
-    ASSERT_TRUE(first.moved) << first.reason.toStdString();
-    ASSERT_TRUE(second.moved) << second.reason.toStdString();
-    ASSERT_TRUE(longOne.moved) << longOne.reason.toStdString();
-    EXPECT_EQ(first.location, (trashFiles() / odd).string());
-    EXPECT_NE(second.location, first.location); // same name: a second entry, nothing replaced
-    EXPECT_EQ(readAll(first.location), "latin");
-    EXPECT_EQ(readAll(second.location), "second");
-    EXPECT_EQ(readAll(longOne.location), "long");
-    EXPECT_FALSE(fs::exists(oddPath));
-    EXPECT_FALSE(fs::exists(longPath));
-
-    // The record names the original bytes, percent-encoded.
-    const std::string record = readAll(trashInfo() / (odd + ".trashinfo"));
-    const auto pathLine = record.find("Path=");
-    ASSERT_NE(pathLine, std::string::npos);
-    const std::string encoded = record.substr(pathLine + 5, record.find('\n', pathLine) - pathLine - 5);
-    EXPECT_EQ(QByteArray::fromPercentEncoding(QByteArray::fromStdString(encoded)).toStdString(), oddPath);
-    EXPECT_NE(record.find("DeletionDate="), std::string::npos);
-}
-
-TEST_F(FileTrashTest, MissingItemsAndSymbolicLinks)
-{
-    const auto missing = FileTrash().moveToTrash((items() / "gone.txt").string());
-    EXPECT_FALSE(missing.moved);
-    EXPECT_FALSE(missing.reason.isEmpty());
-
-    // A link goes to the trash; what it points at stays.
-    writeFile(items() / "target.txt", "target");
-    fs::create_symlink(items() / "target.txt", items() / "link");
-    const auto link = FileTrash().moveToTrash((items() / "link").string());
-    ASSERT_TRUE(link.moved) << link.reason.toStdString();
-    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link.location)));
-    EXPECT_EQ(readAll(items() / "target.txt"), "target");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(items() / "link")));
-
-    // The trash is chosen by where the link lies, not by what it points at: a dangling
-    // link moves too.
+    const std::vector<std::string> names { "100% sure.txt", "nl\nname.txt", "caf\xc3\xa9.txt",
+        "caf\xe9 \xff.txt", std::string(251, 'n'), "folder", "dangling" };
+    for (std::size_t i = 0; i < 5; ++i)
+        writeFile(items() / names[i], names[i]);
+    fs::create_directories(items() / "folder/inner");
+    writeFile(items() / "folder/inner/two.jpg", "22");
     fs::create_symlink(items() / "nowhere", items() / "dangling");
-    const auto dangling = FileTrash().moveToTrash((items() / "dangling").string());
-    ASSERT_TRUE(dangling.moved) << dangling.reason.toStdString();
-    EXPECT_EQ(fs::read_symlink(dangling.location), items() / "nowhere");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(items() / "dangling")));
-    EXPECT_TRUE(fs::exists(trashInfo() / "dangling.trashinfo"));
+
+    std::vector<std::string> records;
+    std::vector<std::string> expected;
+    for (std::string path : names) {
+        path = (items() / path).string();
+        // Relative to the working folder, as a caller may pass it.
+        const auto outcome
+            = FileTrash().moveToTrash(path == (items() / "folder").string() ? "../items/folder" : path);
+        ASSERT_TRUE(outcome.moved) << path << ": " << outcome.reason.toStdString();
+        EXPECT_EQ(fs::path(outcome.location).parent_path(), dataHome() / "Trash/files");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << path;
+        records.push_back(readAll(
+            dataHome() / "Trash/info" / (fs::path(outcome.location).filename().string() + ".trashinfo")));
+        expected.push_back(path);
+    }
+    writeFile(items() / names[1], "same name");
+    const auto again = FileTrash().moveToTrash((items() / names[1]).string());
+    ASSERT_TRUE(again.moved);
+    EXPECT_EQ(readAll(again.location), "same name"); // a second entry, nothing replaced
+    EXPECT_EQ(readAll(dataHome() / "Trash/files" / names[1]), names[1]);
+    EXPECT_EQ(readAll(dataHome() / "Trash/files/folder/inner/two.jpg"), "22");
+    // A link moves as a link, wherever it points.
+    EXPECT_EQ(fs::read_symlink(dataHome() / "Trash/files/dangling"), items() / "nowhere");
+
+    EXPECT_EQ(recordedPaths(records), expected);
+    for (const char* folder : { "Trash", "Trash/files", "Trash/info" })
+        EXPECT_EQ(fs::status(dataHome() / folder).permissions(), fs::perms::owner_all) << folder;
 }
 
-TEST(FileTrashLocation, AcceptsOnlyItemsDirectlyInATrashFilesFolder)
+TEST_F(FileTrashTest, OnlyAnAbsoluteDataHomeOrHomeGivesATrash)
 {
-    EXPECT_TRUE(FileTrash::isTrashLocation("/home/u/.local/share/Trash/files/a.txt", 1000));
-    EXPECT_TRUE(FileTrash::isTrashLocation("/media/usb/.Trash-1000/files/a.txt", 1000));
-    EXPECT_TRUE(FileTrash::isTrashLocation("/media/usb/.Trash/1000/files/dir", 1000));
-    EXPECT_TRUE(FileTrash::isTrashLocation("/media/usb/.Trash/1000/files/dir/", 1000));
+    writeFile(m_root / "blocker", "");
+    const std::string root = m_root.string();
+    const std::string ownHome = home().string();
+    const std::optional<std::string> unset;
+    const struct {
+        std::optional<std::string> home, dataHome;
+        std::string trash; // empty: the item stays
+    } cases[] = {
+        { ownHome, "share", ownHome + "/.local/share/Trash" }, // a relative data home is ignored
+        { unset, root + "/data", root + "/data/Trash" }, { ownHome, unset, ownHome + "/.local/share/Trash" },
+        { unset, unset, "" }, { "home", unset, "" },
+        { ownHome, root + "/blocker/share", "" }, // cannot be created below a file
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.home.value_or("-") + " " + c.dataHome.value_or("-"));
+        setEnv("HOME", c.home);
+        setEnv("XDG_DATA_HOME", c.dataHome);
+        writeFile(items() / "report.pdf", "pdf");
 
-    EXPECT_FALSE(FileTrash::isTrashLocation("./files/a.txt", 1000)); // relative
-    EXPECT_FALSE(FileTrash::isTrashLocation("/work/files/a.txt", 1000)); // no trash folder
-    EXPECT_FALSE(FileTrash::isTrashLocation("/media/usb/.Trash-1001/files/a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/media/usb/.Trash/1001/files/a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/media/usb/1000/files/a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/home/u/Trash/files/sub/a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/home/u/Trash/info/a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/home/u/Trash/files/../../a.txt", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("/home/u/Trash/files", 1000));
-    EXPECT_FALSE(FileTrash::isTrashLocation("", 1000));
+        const auto outcome = FileTrash().moveToTrash((items() / "report.pdf").string());
+
+        EXPECT_EQ(outcome.moved, !c.trash.empty()) << outcome.reason.toStdString();
+        EXPECT_EQ(readAll(c.trash.empty() ? items() / "report.pdf" : fs::path(c.trash) / "files/report.pdf"),
+            "pdf");
+        EXPECT_TRUE(isEmptyFolder(cwd()));
+        fs::remove_all(home() / ".local");
+        fs::remove_all(m_root / "data");
+    }
+}
+
+TEST_F(FileTrashTest, NothingSwappedInAfterTheChecksRedirectsTheMove)
+{
+    fs::create_directories(items() / "private");
+    writeFile(items() / "private/secret.txt", "secret");
+    fs::create_directories(m_root / "attacker/decoy");
+    writeFile(m_root / "attacker/decoy/secret.txt", "decoy");
+    fs::create_directory_symlink(items() / "private", m_root / "via-link");
+
+    // A link in the path is not followed, even one that leads to the same item.
+    const auto viaLink = FileTrash().moveToTrash((m_root / "via-link/secret.txt").string());
+    EXPECT_FALSE(viaLink.moved);
+    EXPECT_FALSE(viaLink.reason.isEmpty());
+
+    const FileTrash swapping([&] {
+        fs::rename(dataHome() / "Trash", m_root / "checked-trash");
+        fs::create_directory_symlink(m_root / "attacker", dataHome() / "Trash");
+        fs::rename(items() / "private", m_root / "checked-parent");
+        fs::create_directory_symlink(m_root / "attacker/decoy", items() / "private");
+    });
+    const auto outcome = swapping.moveToTrash((items() / "private/secret.txt").string());
+
+    ASSERT_TRUE(outcome.moved) << outcome.reason.toStdString();
+    EXPECT_EQ(readAll(m_root / "checked-trash/files/secret.txt"), "secret");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "attacker"), {}), 1);
+}
+
+// Another volume: a tmpfs open to everyone, as a shared USB disk is, in a private mount
+// namespace (root only).
+class VolumeTrashTest : public FileTrashTest {
+protected:
+    void SetUp() override
+    {
+        FileTrashTest::SetUp();
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
+            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            GTEST_SKIP() << "needs the right to mount in a private namespace";
+        fs::create_directories(top());
+        ASSERT_EQ(::mount("tallyfern-usb", top().c_str(), "tmpfs", 0, "mode=1777,size=4m"), 0);
+    }
+    void TearDown() override
+    {
+        ::umount2(top().c_str(), MNT_DETACH);
+        FileTrashTest::TearDown();
+    }
+    fs::path top() const { return m_root / "usb"; }
+};
+
+TEST_F(VolumeTrashTest, OnlyRealPrivateFoldersOfTheUserAreEverUsed)
+{
+    enum class Put { Private, Open, Sticky, Bait, Foreign, File, Link };
+    const std::string own = ".Trash-" + kUid;
+    const std::string shared = ".Trash/" + kUid;
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, Put>> setup;
+        std::string trash; // the folder the item goes to; empty: it stays
+    } cases[] = {
+        { "nothing there yet", {}, own },
+        { "an administrator's .Trash", { { ".Trash", Put::Sticky } }, shared },
+        { ".Trash without the sticky bit", { { ".Trash", Put::Open }, { shared, Put::Private } }, own },
+        { ".Trash a link", { { ".Trash", Put::Link } }, own },
+        { ".Trash/uid a link", { { ".Trash", Put::Sticky }, { shared, Put::Link } }, own },
+        { "both forms links", { { ".Trash", Put::Sticky }, { shared, Put::Link }, { own, Put::Link } }, "" },
+        { ".Trash-uid a link", { { own, Put::Link } }, "" },
+        { ".Trash-uid open to all", { { own, Put::Open } }, "" },
+        { ".Trash-uid a file", { { own, Put::File } }, "" },
+        { ".Trash-uid another user's", { { own, Put::Foreign } }, "" },
+        { "files/ a link", { { own, Put::Private }, { own + "/files", Put::Link } }, "" },
+    };
+    std::vector<std::string> records;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const fs::path& entry : fs::directory_iterator(top()))
+            fs::remove_all(entry);
+        // Links lead to the bait: a folder that passes every check but being reached
+        // through a link.
+        std::vector<std::pair<std::string, Put>> steps { { "bait", Put::Bait }, { "private", Put::Private } };
+        steps.insert(steps.end(), c.setup.begin(), c.setup.end());
+        for (const auto& [name, put] : steps) {
+            const fs::path at = top() / name;
+            if (put == Put::Link)
+                fs::create_directory_symlink(top() / "bait", at);
+            else if (put == Put::File)
+                writeFile(at, "");
+            else
+                fs::create_directory(at);
+            const fs::perms modes[]
+                = { fs::perms::owner_all, fs::perms::all, fs::perms::all | fs::perms::sticky_bit,
+                      fs::perms::owner_all | fs::perms::sticky_bit, fs::perms::owner_all };
+            if (put < Put::File)
+                fs::permissions(at, modes[static_cast<int>(put)]);
+            if (put == Put::Foreign) {
+                ASSERT_EQ(::chown(at.c_str(), 4242, 4242), 0);
+            }
+        }
+        writeFile(top() / "private/secret.txt", "secret");
+
+        const auto outcome = FileTrash().moveToTrash((top() / "private/secret.txt").string());
+
+        EXPECT_TRUE(isEmptyFolder(top() / "bait"));
+        if (c.trash.empty()) {
+            EXPECT_FALSE(outcome.moved);
+            EXPECT_EQ(outcome.reason, QStringLiteral("No usable trash folder on this volume."));
+            EXPECT_EQ(readAll(top() / "private/secret.txt"), "secret");
+            continue;
+        }
+        ASSERT_TRUE(outcome.moved) << outcome.reason.toStdString();
+        EXPECT_EQ(readAll(top() / c.trash / "files/secret.txt"), "secret");
+        for (const char* inner : { "", "files", "info" })
+            EXPECT_EQ(fs::status(top() / c.trash / inner).permissions(), fs::perms::owner_all);
+        records.push_back(readAll(top() / c.trash / "info/secret.txt.trashinfo"));
+    }
+    // Relative to the volume's top folder.
+    EXPECT_EQ(recordedPaths(records), std::vector<std::string>(records.size(), "private/secret.txt"));
 }
 
 } // namespace

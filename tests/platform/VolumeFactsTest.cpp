@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "platform/MountTable.h"
 #include "platform/VolumeFacts.h"
+#include "platform/MountTable.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,17 @@
 #include <climits>
 #include <cstdlib>
 
-TEST(VolumeFacts, RootVolumeHasCapacities)
+TEST(VolumeFacts, RootVolumeHasCapacitiesAndMissingPathsHaveNone)
 {
     const std::optional<VolumeFacts> facts = VolumeFacts::of("/");
-    ASSERT_TRUE(facts);
+    ASSERT_TRUE(facts && facts->total && facts->available && facts->important);
     EXPECT_EQ(facts->volumePath, "/");
-    ASSERT_TRUE(facts->total && facts->available && facts->important);
-    EXPECT_GT(*facts->total, 0);
-    EXPECT_GE(*facts->available, 0);
-    EXPECT_LE(*facts->available, *facts->total);
+    EXPECT_TRUE(*facts->total > 0 && *facts->available >= 0 && *facts->available <= *facts->total);
     EXPECT_EQ(facts->important, facts->available);
+    const std::optional<VolumeFacts> missing = VolumeFacts::of("/no/such/place/anywhere");
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->total || missing->available);
+    EXPECT_FALSE(VolumeFacts::of(""));
 }
 
 TEST(VolumeFacts, AFolderBelowAMountIsNotItsVolumeRoot)
@@ -35,13 +36,4 @@ TEST(VolumeFacts, AFolderBelowAMountIsNotItsVolumeRoot)
     ASSERT_NE(expected, nullptr);
     EXPECT_EQ(facts->volumePath, expected->mountPoint);
     EXPECT_NE(facts->volumePath, MountTable::standardize(path));
-}
-
-TEST(VolumeFacts, MissingPathsHaveNoCapacityAndEmptyPathsNoFacts)
-{
-    const std::optional<VolumeFacts> facts = VolumeFacts::of("/no/such/place/anywhere");
-    ASSERT_TRUE(facts);
-    EXPECT_FALSE(facts->total);
-    EXPECT_FALSE(facts->available);
-    EXPECT_FALSE(VolumeFacts::of(""));
 }

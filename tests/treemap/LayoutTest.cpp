@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "support/TestTree.h"
+#include "support/TreeBuilder.h"
+#include "support/TreeChecks.h"
 #include "treemap/Treemap.h"
 #include "treemap/TreemapLayout.h"
 
@@ -23,7 +24,7 @@ TEST(Layout, EqualPairSplitsASquareIntoHalvesWithHalfOpenEdges)
 {
     // Worst ratio 2 before and after adding the second child: the tie joins the row, and
     // a square takes a vertical strip, here the whole width.
-    TestTree t;
+    TreeBuilder t;
     FileNode* top = t.file("a", 7);
     FileNode* bottom = t.file("b", 7);
     FileNode* root = t.folder("r", { top, bottom });
@@ -45,7 +46,7 @@ TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
 {
     // 160 bytes claimed, 80 held: rows are sized against 160, so the first row is thinner
     // than its share and the final row takes what is left.
-    TestTree t;
+    TreeBuilder t;
     FileNode* root = t.folder("r", { t.file("a", 50), t.file("b", 10), t.file("c", 10), t.file("d", 10) });
     root->size = 160;
     const Placed p = layout(*root, { 0, 0, 100, 100 });
@@ -58,7 +59,7 @@ TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
 
 TEST(Layout, ZeroSizesGetNoRectangleAndNoHit)
 {
-    TestTree t;
+    TreeBuilder t;
     FileNode* zero = t.file("z", 0);
     FileNode* root = t.folder("r", { t.file("a", 5), t.file("b", 3), zero, t.file("y", 0) });
     const Placed p = layout(*root, { 0, 0, 40, 10 });
@@ -76,7 +77,7 @@ TEST(Layout, ZeroSizesGetNoRectangleAndNoHit)
 
 TEST(Layout, HiddenPackageContentsAreNeitherHitNorGivenRectangles)
 {
-    TestTree t;
+    TreeBuilder t;
     FileNode* inner = t.file("bin", 60);
     FileNode* package = t.folder("Tool.app", { inner, t.file("res", 40) }, NodeFlags::Package, 6);
     FileNode* root = t.folder("r", { package, t.file("doc", 50) });
@@ -90,7 +91,7 @@ TEST(Layout, HiddenPackageContentsAreNeitherHitNorGivenRectangles)
 
 TEST(Layout, TinyFilesAreHitAndDeepChainsNeedNoRecursion)
 {
-    TestTree t;
+    TreeBuilder t;
     FileNode* tiny = t.file("tiny", 1);
     FileNode* root = t.folder("r", { t.file("huge", 1'000'000'000), tiny });
     const TMRect r = *Treemap::rect(tiny, root, { 0, 0, 100, 100 }, false);
@@ -98,7 +99,7 @@ TEST(Layout, TinyFilesAreHitAndDeepChainsNeedNoRecursion)
     EXPECT_EQ(Treemap::hitTest(root, { 0, 0, 100, 100 }, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, false), tiny);
 
     FileNode* top = t.chain(100'000, 4096);
-    FileNode* leaf = allNodes(top).back();
+    FileNode* leaf = preOrder(top).back();
     EXPECT_EQ(Treemap::hitTest(top, { 0, 0, 640, 480 }, 1, 1, false), leaf);
     EXPECT_EQ(Treemap::rect(leaf, top, { 0, 0, 640, 480 }, false), (TMRect { 0, 0, 640, 480 }));
     EXPECT_FALSE(Treemap::rect(top, leaf, { 0, 0, 640, 480 }, false)); // not below its descendant
@@ -109,10 +110,10 @@ TEST(Layout, RandomFoldersAreTiledInProportionAndScaleExactly)
 {
     std::mt19937_64 rng(7);
     for (int round = 0; round < 30; ++round) {
-        TestTree t;
+        TreeBuilder t;
         FileNode* root = t.random(rng, 4, 12);
         const TMRect in { 0, 0, 700, 300 };
-        for (FileNode* node : allNodes(root)) {
+        for (FileNode* node : preOrder(root)) {
             const auto r = Treemap::rect(node, root, in, true);
             const auto twice = Treemap::rect(node, root, { 0, 0, 1400, 600 }, true);
             ASSERT_EQ(r.has_value(), twice.has_value());
@@ -139,7 +140,7 @@ TEST(Layout, HitTestAgreesWithRectangleLookupOnRandomTrees)
 {
     std::mt19937_64 rng(3);
     for (int round = 0; round < 60; ++round) {
-        TestTree t;
+        TreeBuilder t;
         FileNode* root = t.random(rng, 4, 10);
         const bool show = round % 2 == 1;
         const TMRect in { 0, 0, 257, 129 + double(round) };
@@ -147,7 +148,7 @@ TEST(Layout, HitTestAgreesWithRectangleLookupOnRandomTrees)
         std::uniform_real_distribution<double> ux(-1, in.x1 + 1), uy(-1, in.y1 + 1);
         for (int i = 0; i < 150; ++i)
             points.emplace_back(ux(rng), uy(rng));
-        for (FileNode* node : allNodes(root)) // edges are where half-open containment matters
+        for (FileNode* node : preOrder(root)) // edges are where half-open containment matters
             if (auto r = Treemap::rect(node, root, in, show); r && !r->isDegenerate())
                 points.emplace_back(r->x0, r->y0), points.emplace_back(r->x1, r->y1);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/ParallelFor.h"
 #include "support/ReferencePixel.h"
-#include "support/TestTree.h"
+#include "support/TreeBuilder.h"
 #include "treemap/Treemap.h"
 #include "treemap/TreemapRenderer.h"
 
@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -24,7 +25,9 @@ std::uint32_t word(const QImage& image, int col, int row)
 
 QImage render(const TreemapRenderer& renderer, const FileNode* root, int w, int h)
 {
-    return renderer.render(root, w, h, CancelToken {});
+    const QImage image = renderer.render(root, w, h, CancelToken {});
+    EXPECT_TRUE(image.isNull() || image.format() == QImage::Format_ARGB32_Premultiplied);
+    return image;
 }
 
 // Every pixel against the formulas; reports the first mismatch only.
@@ -41,56 +44,25 @@ void expectMatchesReference(const QImage& image, const FileNode* root, const Ref
             }
 }
 
-TEST(Renderer, ASingleFileIsOneFlatCushionWithSaturatingChannels)
+TEST(Renderer, SmallImagesEmptyTreesAndColoursOutsideTheRange)
 {
-    TestTree t;
-    FileNode* file = t.file("f", 1234, 5);
-    const QImage image = render({ .colors = kColors }, file, 7, 5);
-    ASSERT_EQ(image.size(), QSize(7, 5));
-    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
-    const double intensity = 0.13 + 0.87 * 0.9901475429766744;
-    const auto level
-        = [&](double c) { return std::uint32_t(std::min(c * 255 * 1.4666666666666668 * intensity, 255.0)); };
-    ASSERT_EQ(level(0.95), 255u); // 0.95, like 0.8, saturates
-    const std::uint32_t want = 0xFF000000u | level(0.2) << 16 | level(0.45) << 8 | level(0.95);
-    for (int row = 0; row < 5; ++row)
-        for (int col = 0; col < 7; ++col)
-            ASSERT_EQ(word(image, col, row), want) << col << "," << row;
-    const uchar* bytes = image.constScanLine(0); // B, G, R, A in memory
-    EXPECT_EQ(bytes[1], level(0.45));
-    EXPECT_EQ(bytes[2], level(0.2));
-    EXPECT_EQ(bytes[3], 255);
-
-    const QImage bright = render({ .colors = { { 0.8, 0.1, 0.5 } } }, t.file("f", 10, 0), 3, 1);
-    EXPECT_EQ(word(bright, 2, 0), 0xFF000000u | 255u << 16 | level(0.1) << 8 | level(0.5));
-    // Colours outside 0 … 1 stay inside their own channel.
-    const QImage odd = render({ .colors = { { -0.5, 2.0, std::nan("") } } }, t.file("f", 10, 0), 3, 1);
-    EXPECT_EQ(word(odd, 1, 0), 0xFF00FF00u);
-}
-
-TEST(Renderer, NoImageBelowOnePixelAndGreyForAnEmptyTree)
-{
-    TestTree t;
-    FileNode* root = t.folder("r", { t.file("a", 10) });
+    TreeBuilder t;
+    FileNode* root
+        = t.folder("r", { t.folder("d", { t.file("a", 40, 6), t.file("b", 30, 7) }), t.file("c", 50) });
     EXPECT_TRUE(render({ .colors = kColors }, root, 0, 10).isNull());
     EXPECT_TRUE(render({ .colors = kColors }, root, 10, -3).isNull());
+    const QImage one = render({ .colors = kColors }, root, 1, 1); // the leaf under its centre
+    EXPECT_NE(word(one, 0, 0), kGrey);
+    EXPECT_EQ(word(one, 0, 0), ReferencePixel { .colors = kColors }.at(root, 1, 1, 0, 0));
     const QImage grey
         = render({ .colors = kColors }, t.folder("z", { t.folder("d", { t.file("e", 0) }) }), 6, 4);
     ASSERT_EQ(grey.size(), QSize(6, 4));
     for (int row = 0; row < 4; ++row)
         for (int col = 0; col < 6; ++col)
             EXPECT_EQ(word(grey, col, row), kGrey);
-}
-
-TEST(Renderer, AOnePixelImageShowsTheLeafUnderItsCentre)
-{
-    TestTree t;
-    FileNode* root
-        = t.folder("r", { t.folder("d", { t.file("a", 40, 6), t.file("b", 30, 7) }), t.file("c", 50, 5) });
-    const QImage image = render({ .colors = kColors }, root, 1, 1);
-    ASSERT_EQ(image.size(), QSize(1, 1));
-    EXPECT_NE(word(image, 0, 0), kGrey);
-    EXPECT_EQ(word(image, 0, 0), ReferencePixel { .colors = kColors }.at(root, 1, 1, 0, 0));
+    // Colours outside 0 … 1 stay inside their own channel.
+    const QImage odd = render({ .colors = { { -0.5, 2.0, std::nan("") } } }, t.file("f", 10, 0), 3, 1);
+    EXPECT_EQ(word(odd, 1, 0), 0xFF00FF00u);
 }
 
 // Also the same picture at twice the resolution: both sizes follow the formulas over a
@@ -99,7 +71,7 @@ TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
 {
     std::mt19937_64 rng(5);
     for (int round = 0; round < 6; ++round) {
-        TestTree t;
+        TreeBuilder t;
         FileNode* root = t.random(rng, 4, 12);
         const bool show = round % 2 == 0;
         const std::optional<std::int32_t> highlight = round % 3 == 0 ? std::optional(7)
@@ -129,10 +101,10 @@ TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
 
 TEST(Renderer, APackageIsOneCushionUnlessItsContentsAreShown)
 {
-    TestTree t;
+    TreeBuilder t;
     FileNode* package
-        = t.folder("Tool.app", { t.file("bin", 600, 7), t.file("res", 400, 5) }, NodeFlags::Package, 6);
-    FileNode* root = t.folder("r", { package, t.file("doc", 700, 5) });
+        = t.folder("Tool.app", { t.file("bin", 600, 7), t.file("res", 400) }, NodeFlags::Package, 6);
+    FileNode* root = t.folder("r", { package, t.file("doc", 700) });
     const QImage hidden = render({ .colors = kColors }, root, 90, 60);
     const QImage shown = render({ .colors = kColors, .showPackageContents = true }, root, 90, 60);
     expectMatchesReference(hidden, root, ReferencePixel { .colors = kColors });
@@ -163,7 +135,7 @@ std::uint32_t chainPixel(const TMRect& r, std::size_t levels, int col, int row)
 
 TEST(Renderer, AHundredThousandLevelChainNeedsNoDeepStack)
 {
-    TestTree t;
+    TreeBuilder t;
     constexpr std::size_t kDepth = 100'000;
     // Alone, the chain is opened pass by pass while the job list stays short.
     FileNode* chain = t.chain(kDepth, 1 << 20);
@@ -187,7 +159,7 @@ TEST(Renderer, AHundredThousandLevelChainNeedsNoDeepStack)
 TEST(Renderer, AllCoresAndOneCorePaintTheSameImage)
 {
     std::mt19937_64 rng(17);
-    TestTree t;
+    TreeBuilder t;
     std::vector<FileNode*> parts(8, nullptr);
     for (FileNode*& part : parts)
         part = t.random(rng, 4, 14);
@@ -198,38 +170,14 @@ TEST(Renderer, AllCoresAndOneCorePaintTheSameImage)
     EXPECT_TRUE(all == renderer.render(root, 300, 200, CancelToken {}, 0));
 }
 
-// A folder of `fanOut` folders, `levels` deep, with `fanOut` files at the bottom.
-FileNode* uniformTree(TestTree& t, int levels, int fanOut)
+TEST(Renderer, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
 {
-    std::vector<FileNode*> children(std::size_t(fanOut), nullptr);
-    for (FileNode*& child : children)
-        child = levels > 1 ? uniformTree(t, levels - 1, fanOut) : t.file("f", 1000, 5);
-    return t.folder("d", children);
-}
-
-TEST(RenderJobs, TheTreeIsCutBreadthFirstUntilMoreThan255Jobs)
-{
-    TestTree t;
-    std::size_t jobs = 0;
-    const auto countJobs = [&](std::size_t count, const std::function<void(std::size_t)>& body) {
-        jobs = count;
-        Dispatch::parallelFor(count, body);
-    };
-    const TreemapRenderer renderer { .colors = kColors };
-    // 10, then 100, then 1000 jobs: the limit is tested before a pass, not during it.
-    EXPECT_FALSE(renderer.render(uniformTree(t, 3, 10), 400, 400, CancelToken {}, countJobs).isNull());
-    EXPECT_EQ(jobs, 1000u);
-    EXPECT_FALSE(renderer.render(t.file("f", 5, 5), 40, 40, CancelToken {}, countJobs).isNull());
-    EXPECT_EQ(jobs, 1u);
-    // Children covering no pixel centre get no job.
-    EXPECT_FALSE(renderer.render(uniformTree(t, 2, 30), 10, 10, CancelToken {}, countJobs).isNull());
-    EXPECT_LE(jobs, 100u);
-}
-
-TEST(RenderJobs, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
-{
-    TestTree t;
-    FileNode* root = uniformTree(t, 3, 9);
+    TreeBuilder t;
+    std::vector<FileNode*> folders, files; // 9 folders of 81 files: 729 jobs
+    for (int i = 0; i < 9 * 81; ++i)
+        if (files.push_back(t.file("f", 1000)); files.size() == 81)
+            folders.push_back(t.folder("d", std::exchange(files, {})));
+    FileNode* root = t.folder("r", folders);
     const TreemapRenderer renderer { .colors = kColors };
     CancelToken early;
     early.cancel();
