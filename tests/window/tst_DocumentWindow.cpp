@@ -288,7 +288,7 @@ private slots:
         QVERIFY(bar->value() > 0);
         QVERIFY(outline->viewport()->rect().intersects(outline->visualRect(model->indexOf(seen))));
         QCOMPARE(m_window->summaryLabel()->text().section(QLatin1Char(' '), 0, 0), Fmt::count(m_files - 3));
-        QCOMPARE(CommandFixture::checkTree(root()), std::string());
+        QCOMPARE(treeFaults(root()), std::string());
     }
 
     void cancelledRescanReturnsToTheInstalledTree()

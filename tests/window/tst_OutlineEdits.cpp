@@ -117,7 +117,7 @@ private slots:
                     model.relayout(
                         [&document] { document.showPackageContents = !document.showPackageContents; });
                 }
-                QCOMPARE(CommandFixture::checkTree(document.root()), std::string());
+                QCOMPARE(treeFaults(document.root()), std::string());
                 FileNode* scope
                     = document.focus && document.isInTree(document.focus) ? document.focus : document.root();
                 if (document.kindStatsCover(scope)) {

@@ -200,7 +200,7 @@ void TestCommandValidation::freeSpaceShownTwiceRestoresEveryTotal()
     QCOMPARE(root->size, size - pseudo);
     QCOMPARE(root->childCount(), children - 2);
     QVERIFY(disk.freeNode()->parent == nullptr);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
     for (const KindStat& stat : disk.kindStats)
         QVERIFY(stat.kind != KindRegistry::kFreeSpace && stat.kind != KindRegistry::kOtherSpace);
 
@@ -210,7 +210,7 @@ void TestCommandValidation::freeSpaceShownTwiceRestoresEveryTotal()
     QCOMPARE(root->fileCount, count);
     QCOMPARE(root->childCount(), children);
     QCOMPARE(kindTotals(disk), kinds);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
 }
 
 QTEST_MAIN(TestCommandValidation)
