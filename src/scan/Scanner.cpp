@@ -2,6 +2,7 @@
 #include "scan/Scanner.h"
 
 #include "platform/DirectoryReader.h"
+#include "platform/Thread.h"
 #include "scan/InodeKey.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <thread>
@@ -315,12 +315,6 @@ void FolderLister::complete(FileNode* folder)
     }
 }
 
-void* workerMain(void* arg)
-{
-    static_cast<FolderLister*>(arg)->runLoop();
-    return nullptr;
-}
-
 } // namespace
 
 struct Scanner::State : Shared {
@@ -357,22 +351,19 @@ FileTree Scanner::run()
     s.arenas.resize(std::size_t(count));
     s.notes.resize(std::size_t(count));
     std::vector<std::unique_ptr<FolderLister>> listers;
-    std::vector<pthread_t> threads;
-    pthread_attr_t attr;
-    ::pthread_attr_init(&attr);
-    ::pthread_attr_setstacksize(&attr, kWorkerStackBytes);
+    std::vector<std::unique_ptr<Thread>> threads;
+    bool anyStarted = false;
     for (int i = 0; i < count; ++i) {
         listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
-        pthread_t thread;
-        if (::pthread_create(&thread, &attr, &workerMain, listers.back().get()) == 0)
-            threads.push_back(thread);
+        FolderLister* lister = listers.back().get();
+        threads.push_back(std::make_unique<Thread>(
+            [lister] { lister->runLoop(); }, Thread::Options { .stackSize = kWorkerStackBytes }));
+        anyStarted = anyStarted || threads.back()->started();
     }
-    ::pthread_attr_destroy(&attr);
     // Without any thread (resource limits) the caller lists everything itself.
-    if (threads.empty())
+    if (!anyStarted)
         listers.front()->runLoop();
-    for (pthread_t thread : threads)
-        ::pthread_join(thread, nullptr);
+    threads.clear();
     listers.clear();
 
     // After a cancellation the folders never listed still hold their parents open.
