@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace CliScan {
 
@@ -20,6 +21,8 @@ std::string scanLine(const std::string& path)
     const auto start = std::chrono::steady_clock::now();
     Scanner scanner(path);
     const FileTree tree = scanner.run();
+    if (scanner.ranOutOfMemory())
+        return {};
     const Progress progress = scanner.progress();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -43,7 +46,18 @@ int run(int argc, const char* const* argv)
 {
     if (!matches(argc, argv))
         return 0;
-    const std::string line = scanLine(argv[2]) + "\n";
+    std::string line;
+    try {
+        line = scanLine(argv[2]);
+        if (!line.empty())
+            line += '\n';
+    } catch (const std::bad_alloc&) {
+        line.clear();
+    }
+    if (line.empty()) {
+        std::fputs("tallyfern: out of memory: the scan stopped before it was complete\n", stderr);
+        return 1;
+    }
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
     return 0;
