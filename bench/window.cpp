@@ -3,8 +3,11 @@
 // scans (default 3), the worst lateness of a 10 ms timer while the scan runs, the time
 // from the scan's hand-over to the main thread to the first treemap image painted, and
 // the time to expand the outline row of the folder with the most children. A bare scan
-// of the same folder in the same run is printed beside them. The last line is the
-// summary: window: max_stall_ms=S expand_ms=E first_image_ms=F
+// of the same folder in the same run is printed beside them. Then, in one more window,
+// the folder nearest 10,000 files is rescanned 100 times (Rescan Selected Folder) and the
+// growth of the process's resident memory is measured, with du's time on that folder
+// beside the rescan's. The last line is the summary:
+// window: max_stall_ms=S expand_ms=E first_image_ms=F rescan_growth_pct=G
 //
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
 // with --demo, once the scan is done, a row two levels down is selected and the second
@@ -12,6 +15,7 @@
 #include "BenchTiming.h"
 #include "model/TallyfernDocument.h"
 #include "scan/Scanner.h"
+#include "window/Command.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
@@ -24,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -155,6 +160,84 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
     return run;
 }
 
+long residentKiB()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
+            break;
+    std::fclose(status);
+    return kib;
+}
+
+// The folder whose file count is nearest `files`.
+FileNode* folderNear(FileNode* root, std::int64_t files)
+{
+    FileNode* best = root;
+    std::vector<FileNode*> pending { root };
+    while (!pending.empty()) {
+        FileNode* node = pending.back();
+        pending.pop_back();
+        if (node != root && std::llabs(node->fileCount - files) < std::llabs(best->fileCount - files))
+            best = node;
+        for (FileNode* child : node->children())
+            if (child->isDirectory())
+                pending.push_back(child);
+    }
+    return best;
+}
+
+double rescanGrowthPct(const std::string& path, int rescans)
+{
+    DocumentWindowController window(path);
+    window.show();
+    bool ended = false;
+    QObject::connect(&window, &DocumentWindowController::scanEnded, [&](bool) { ended = true; });
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    FileNode* folder = folderNear(window.disk().root(), 10'000);
+    const std::string folderPath = folder->path();
+    const auto settle = [&] {
+        window.disk().renderQueue().sync([] {});
+        QCoreApplication::processEvents();
+        window.disk().renderQueue().sync([] {});
+    };
+    settle();
+    const long before = residentKiB();
+    const std::size_t arenaBefore = window.disk().arenaBytes();
+    std::vector<double> times;
+    for (int i = 0; i < rescans; ++i) {
+        const auto start = timing::Clock::now();
+        window.select(folder);
+        window.perform(Command::Rescan);
+        while (!window.canPerform(Command::Rescan))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        times.push_back(timing::msSince(start));
+    }
+    settle();
+    const long after = residentKiB();
+    const std::size_t arenaAfter = window.disk().arenaBytes();
+    window.close();
+
+    const std::string du = "du -s '" + folderPath + "' >/dev/null 2>&1";
+    std::vector<double> duTimes;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = timing::Clock::now();
+        if (std::system(du.c_str()) != 0)
+            break;
+        duTimes.push_back(timing::msSince(start));
+    }
+    std::printf("rescan of %s (%lld files) x %d: median %.1f ms (du -s: median %.1f ms); resident %ld -> %ld "
+                "KiB, node arenas %zu -> %zu KiB\n",
+        folderPath.c_str(), static_cast<long long>(folder->fileCount), rescans, median(times),
+        duTimes.empty() ? 0.0 : median(duTimes), before, after, arenaBefore / 1024, arenaAfter / 1024);
+    return before > 0 ? 100.0 * double(after - before) / double(before) : 0.0;
+}
+
 double bareScanSeconds(const std::string& path)
 {
     const auto start = timing::Clock::now();
@@ -185,8 +268,9 @@ int bench(const std::string& path, int runs)
         median(expands), expands.size());
     std::printf("hand-over stall (event loop after the scan, incl. first layout) median %.1f ms\n",
         median(handOvers));
-    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f\n", median(stalls),
-        median(expands), median(images));
+    const double growth = rescanGrowthPct(path, 100);
+    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f rescan_growth_pct=%.1f\n",
+        median(stalls), median(expands), median(images), growth);
     return 0;
 }
 

@@ -20,7 +20,7 @@
 #include <QPushButton>
 
 #include <algorithm>
-
+#include <new>
 
 namespace {
 
@@ -209,10 +209,17 @@ void DocumentWindowController::moveToTrash()
         if (isScanning())
             alert->reject();
     });
+    // The list is read when the answer comes: until then no rescanned-away node is freed.
+    ++m_questionsHoldingNodes;
     QPointer<DocumentWindowController> self(this);
     connect(alert, &QMessageBox::finished, this, [self, alert, confirm, nodes] {
-        if (self && alert->clickedButton() == confirm && !self->isScanning())
+        if (!self)
+            return;
+        --self->m_questionsHoldingNodes;
+        if (alert->clickedButton() == confirm && !self->isScanning())
             self->performTrash(nodes);
+        else
+            self->releaseDetachedNodes();
     });
     alert->open();
 }
@@ -308,8 +315,19 @@ void DocumentWindowController::rescanSubtree(FileNode* node)
     Dispatch::runInBackground([disk, self, node, path, generation] {
         Scanner scanner(path);
         auto tree = std::make_shared<FileTree>(scanner.run());
-        disk->classify(tree->root);
-        const std::int64_t unreadable = scanner.progress().unreadable;
+        bool outOfMemory = scanner.ranOutOfMemory();
+        std::int64_t unreadable = 0;
+        if (!outOfMemory) {
+            try {
+                disk->classify(tree->root);
+                unreadable = scanner.progress().unreadable;
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        }
+        // An incomplete rescan is never spliced in: the folder keeps its old contents.
+        if (outOfMemory)
+            *tree = FileTree();
         Dispatch::postToMain([disk, self, node, tree, unreadable, generation] {
             if (!self)
                 return; // the window closed meanwhile
@@ -326,8 +344,17 @@ void DocumentWindowController::deliverRescan(
     FileNode* root = m_disk->root();
     // After a full rescan the node belongs to a tree that is gone; nothing of it may be
     // read. Otherwise it must still hang in the tree (not trashed, not replaced).
-    if (!root || isScanning() || generation != m_treeGeneration || !isAttached(node, root))
+    if (!root || isScanning() || generation != m_treeGeneration || !isAttached(node, root)) {
+        releaseDetachedNodes(); // held back while this rescan's folder could be among them
         return;
+    }
+    if (!tree.root) {
+        reportOutOfMemory(
+            QStringLiteral("The rescan of the folder stopped; it keeps its previous contents."));
+        updateStatus(nullptr);
+        releaseDetachedNodes();
+        return;
+    }
     // The rows inside the folder get new nodes: remember which were open or selected by
     // their names, to open and select their successors.
     std::vector<std::vector<std::string>> expandedInside;

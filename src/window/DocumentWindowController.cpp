@@ -17,12 +17,14 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <unordered_set>
 
 DocumentWindowController::DocumentWindowController(
@@ -136,16 +138,24 @@ void DocumentWindowController::startScan()
     const auto start = std::chrono::steady_clock::now();
     m_scanThread = std::make_unique<ScanThread>([disk, scanner, self, start] {
         FileTree tree = scanner->run();
+        // Memory that ran out stops the scan as a cancellation does: the document keeps
+        // what it had, and the window says why.
+        const bool outOfMemory = scanner->ranOutOfMemory();
         const bool cancelled = scanner->isCancelled();
+        bool treeLost = false;
         if (!cancelled) {
-            disk->install(std::move(tree));
-            disk->scanDuration
-                = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            disk->unreadableCount = scanner->progress().unreadable;
+            try {
+                disk->install(std::move(tree));
+                disk->scanDuration
+                    = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                disk->unreadableCount = scanner->progress().unreadable;
+            } catch (const std::bad_alloc&) {
+                treeLost = true;
+            }
         }
-        Dispatch::postToMain([self, cancelled] {
+        Dispatch::postToMain([self, cancelled, outOfMemory, treeLost] {
             if (self)
-                self->scanFinished(cancelled);
+                self->scanFinished(cancelled || treeLost, outOfMemory || treeLost, treeLost);
         });
     });
 
@@ -174,7 +184,7 @@ void DocumentWindowController::cancelScan()
         m_scanner->cancel();
 }
 
-void DocumentWindowController::scanFinished(bool cancelled)
+void DocumentWindowController::scanFinished(bool cancelled, bool outOfMemory, bool treeLost)
 {
     delete m_progressTimer;
     m_progressTimer = nullptr;
@@ -182,7 +192,11 @@ void DocumentWindowController::scanFinished(bool cancelled)
     m_scanThread.reset(); // the thread has posted its last word; joining is immediate
     if (m_closeHandled)
         return;
-    if (cancelled && !m_disk->root()) {
+    if (outOfMemory)
+        reportOutOfMemory(treeLost || !m_disk->root()
+                ? QStringLiteral("The window closes: nothing of the scan can be shown.")
+                : QStringLiteral("The scan stopped; the window shows the previous scan."));
+    if (cancelled && (treeLost || !m_disk->root())) {
         emit scanEnded(true);
         emit commandStateChanged();
         close();
@@ -298,12 +312,20 @@ void DocumentWindowController::select(FileNode* node)
 {
     if (!node)
         return;
-    for (FileNode* ancestor : node->ancestors()) {
-        const QModelIndex index = m_outlineModel->indexOf(ancestor);
-        if (index.isValid())
+    // The rows from the root down, each found from the one above (linear in the depth).
+    // The tree view lays out an opened path in time quadratic in its depth, so past
+    // kMaxOpenedLevels the node is shown by its ancestor at that depth.
+    std::vector<FileNode*> path = node->ancestors();
+    path.push_back(node);
+    if (path.size() > kMaxOpenedLevels + 1)
+        path.resize(kMaxOpenedLevels + 1);
+    QModelIndex index = m_outlineModel->indexOf(path.front());
+    for (std::size_t level = 1; index.isValid() && level < path.size(); ++level) {
+        const QModelIndex below = m_outlineModel->childIndex(index, path[level]);
+        if (below.isValid())
             m_outlineView->expand(index);
+        index = below;
     }
-    const QModelIndex index = m_outlineModel->indexOf(node);
     if (!index.isValid())
         return;
     m_outlineView->selectionModel()->setCurrentIndex(
@@ -382,6 +404,27 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     m_outlineModel->reload();
 }
 
+void DocumentWindowController::reportOutOfMemory(const QString& what)
+{
+    // Without a parent: the message outlives a window that closes because of it.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tallyfern"),
+        QStringLiteral("There was not enough memory to scan “%1”.").arg(DisplayName::decode(m_disk->path())));
+    box->setInformativeText(what);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("outOfMemory"));
+    box->open();
+}
+
+void DocumentWindowController::releaseDetachedNodes()
+{
+    if (m_subtreeScans > 0 || m_questionsHoldingNodes > 0)
+        return;
+    // On the render queue, after every render already queued, which may still read a
+    // node from before the change; the views themselves now hold only nodes of the tree.
+    std::shared_ptr<TallyfernDocument> disk = m_disk;
+    m_disk->renderQueue().async([disk] { disk->releaseUnreachable(); });
+}
+
 void DocumentWindowController::reloadAfterMutation()
 {
     const OutlineState state = m_stateBeforeMutation ? *m_stateBeforeMutation : captureOutlineState();
@@ -411,4 +454,5 @@ void DocumentWindowController::reloadAfterMutation()
     updateSummary();
     updateStatus(nullptr);
     emit commandStateChanged();
+    releaseDetachedNodes();
 }

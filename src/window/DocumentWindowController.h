@@ -52,6 +52,9 @@ public:
         const std::string& path, VolumeFactsProvider volumeFacts = {}, QWidget* parent = nullptr);
     ~DocumentWindowController() override;
 
+    // Deepest folder level that select() opens in the outline.
+    static constexpr std::size_t kMaxOpenedLevels = 1000;
+
     std::function<void()> onClose; // called once when the window closes, after scan/timer/render stopped
 
     TallyfernDocument& disk();
@@ -107,7 +110,13 @@ private:
     void showProgressView();
     void showMainView();
     void progressTick();
-    void scanFinished(bool cancelled);
+    // `outOfMemory`: the scan stopped incomplete (the document keeps its previous tree);
+    // `treeLost`: memory ran out while the new tree was installed, so none is usable.
+    void scanFinished(bool cancelled, bool outOfMemory = false, bool treeLost = false);
+    void reportOutOfMemory(const QString& what);
+    // Frees the document's detached rescans once nothing of the window can still hold
+    // one of their nodes (a folder rescan in flight, an open Trash question).
+    void releaseDetachedNodes();
     void windowWillClose();
     void outlineSelectionChanged();
     void kindsSelectionChanged();
@@ -160,6 +169,7 @@ private:
     QTimer* m_progressTimer = nullptr;
     QElapsedTimer m_scanClock;
     int m_subtreeScans = 0;
+    int m_questionsHoldingNodes = 0; // open questions that keep a list of nodes
     bool m_closeHandled = false;
     CommandActions* m_commandActions = nullptr;
     std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones
