@@ -208,7 +208,7 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
         attachPseudoNodes();
 }
 
-void TallyfernDocument::releaseUnreachable()
+std::size_t TallyfernDocument::releaseUnreachable()
 {
     // Every verdict first, then the freeing: a splice's folder may lie in another
     // splice's arena, which must still be readable while it is judged. A node never
@@ -218,13 +218,18 @@ void TallyfernDocument::releaseUnreachable()
         alive.assign(m_splices.size(), false);
         judge(alive);
     } catch (const std::bad_alloc&) {
-        return; // nothing is freed this time; the next call judges again
+        return 0; // nothing is freed this time; the next call judges again
     }
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < m_splices.size(); ++i)
+    std::size_t freed = 0;
+    for (std::size_t i = 0; i < m_splices.size(); ++i) {
         if (alive[i])
             m_splices[kept++] = std::move(m_splices[i]);
+        else
+            freed += m_splices[i].arena.reservedBytes();
+    }
     m_splices.erase(m_splices.begin() + std::ptrdiff_t(kept), m_splices.end());
+    return freed;
 }
 
 void TallyfernDocument::judge(std::vector<bool>& alive) const

@@ -61,7 +61,8 @@ public:
     // folder was rescanned again, trashed, or lies under one that was). Pointers to the
     // nodes taken out of the tree must be dropped before: the window calls this once its
     // views hold only nodes of the tree. Reads the tree, so it runs where no change does.
-    void releaseUnreachable();
+    // Returns the bytes freed.
+    std::size_t releaseUnreachable();
     // Bytes and chunks of every arena the document keeps (tree, pseudo items, rescans).
     [[nodiscard]] std::size_t arenaBytes() const;
     [[nodiscard]] std::size_t arenaChunks() const;

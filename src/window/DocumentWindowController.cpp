@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <malloc.h>
 #include <new>
 #include <unordered_set>
 
@@ -422,7 +423,12 @@ void DocumentWindowController::releaseDetachedNodes()
     // On the render queue, after every render already queued, which may still read a
     // node from before the change; the views themselves now hold only nodes of the tree.
     std::shared_ptr<TallyfernDocument> disk = m_disk;
-    m_disk->renderQueue().async([disk] { disk->releaseUnreachable(); });
+    // The freed chunks go back to the system, not only to the allocator's free lists:
+    // otherwise the process stays as large as after its largest rescan.
+    m_disk->renderQueue().async([disk] {
+        if (disk->releaseUnreachable() > 0)
+            ::malloc_trim(0);
+    });
 }
 
 void DocumentWindowController::reloadAfterMutation()
