@@ -422,9 +422,11 @@ void DocumentWindowController::releaseDetachedNodes()
         return;
     // On the render queue, after every render already queued, which may still read a
     // node from before the change; the views themselves now hold only nodes of the tree.
-    std::shared_ptr<TallyfernDocument> disk = m_disk;
     // The freed chunks go back to the system, not only to the allocator's free lists:
-    // otherwise the process stays as large as after its largest rescan.
+    // otherwise the process stays as large as after its largest rescan. A raw pointer:
+    // the queue belongs to the document and runs what it holds before the rest of the
+    // document goes, while a shared one could leave the queue's own thread to destroy it.
+    TallyfernDocument* disk = m_disk.get();
     m_disk->renderQueue().async([disk] {
         if (disk->releaseUnreachable() > 0)
             ::malloc_trim(0);
