@@ -159,19 +159,12 @@ FileTree rescanOf(const std::string& path)
     return builder.finish();
 }
 
-FileNode* at(const TallyfernDocument& doc, std::string_view relative)
+FileNode* at(const TallyfernDocument& doc, const std::string& path)
 {
-    FileNode* node = doc.root();
-    for (std::size_t from = 0; node && from < relative.size();) {
-        const std::size_t slash = std::min(relative.find('/', from), relative.size());
-        const std::string_view name = relative.substr(from, slash - from);
-        const auto children = node->children();
-        const auto it = std::find_if(
-            children.begin(), children.end(), [name](FileNode* c) { return c->name() == name; });
-        node = it == children.end() ? nullptr : *it;
-        from = slash + 1;
-    }
-    return node;
+    for (FileNode* node : preOrder(doc.root()))
+        if (node->path() == path)
+            return node;
+    return nullptr;
 }
 
 } // namespace
@@ -207,7 +200,7 @@ TEST(DocumentEdit, ArenasOfRescansLeaveWithTheirLastNodeInTheTree)
 
         std::istringstream steps(c.edits);
         for (std::string step; steps >> step;) {
-            FileNode* node = at(doc, step.substr(1));
+            FileNode* node = at(doc, "/data/" + step.substr(1));
             ASSERT_TRUE(node);
             if (step[0] == 'R')
                 doc.replaceContents(node, rescanOf("/data/" + step.substr(1)));
