@@ -11,7 +11,10 @@
 // the same run is printed beside them, and `tallyfern --scan` (PEER) for scan_ratio,
 // the window's scan (start to installed tree) over the command line's. The last line is
 // the summary:
+// Then, in one more window, the folder nearest 10,000 files is rescanned 100 times
+// (Rescan Selected Folder) and the growth of the process's resident memory is measured.
 // window: max_stall_ms=S expand_ms=E first_image_ms=F trash_ms=T rescan_ms=R reset_ms=Z scan_ratio=Q
+//         rescan_growth_pct=G
 //
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
 // with --demo, once the scan is done, a row two levels down is selected and the second
@@ -20,6 +23,7 @@
 #include "model/TallyfernDocument.h"
 #include "platform/gui/Workspace.h"
 #include "scan/Scanner.h"
+#include "window/Command.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
@@ -35,7 +39,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -259,6 +265,91 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
     return run;
 }
 
+long residentKiB()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
+            break;
+    std::fclose(status);
+    return kib;
+}
+
+// The folder whose file count is nearest `files`.
+FileNode* folderNear(FileNode* root, std::int64_t files)
+{
+    FileNode* best = root;
+    std::vector<FileNode*> pending { root };
+    while (!pending.empty()) {
+        FileNode* node = pending.back();
+        pending.pop_back();
+        if (node != root && std::llabs(node->fileCount - files) < std::llabs(best->fileCount - files))
+            best = node;
+        for (FileNode* child : node->children())
+            if (child->isDirectory())
+                pending.push_back(child);
+    }
+    return best;
+}
+
+double rescanGrowthPct(const std::string& path, int rescans)
+{
+    DocumentWindowController window(path);
+    window.show();
+    bool ended = false;
+    QObject::connect(&window, &DocumentWindowController::scanEnded, [&](bool) { ended = true; });
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    FileNode* folder = folderNear(window.disk().root(), 10'000);
+    const std::string folderPath = folder->path();
+    // Both readings after the allocator has returned what it holds free, so that memory
+    // left free by the scan itself does not flatter the figure.
+    const auto settle = [&] {
+        window.disk().renderQueue().sync([] {});
+        QCoreApplication::processEvents();
+        window.disk().renderQueue().sync([] {});
+        ::malloc_trim(0);
+    };
+    settle();
+    const long before = residentKiB();
+    const std::size_t arenaBefore = window.disk().arenaBytes();
+    std::vector<double> times;
+    for (int i = 0; i < rescans; ++i) {
+        const auto start = timing::Clock::now();
+        window.select(folder);
+        window.perform(Command::Rescan);
+        while (!window.canPerform(Command::Rescan))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        times.push_back(timing::msSince(start));
+        if (i == 0) {
+            settle();
+            std::printf("resident after the first rescan: %ld KiB\n", residentKiB());
+        }
+    }
+    settle();
+    const long after = residentKiB();
+    const std::size_t arenaAfter = window.disk().arenaBytes();
+    window.close();
+
+    const std::string du = "du -s '" + folderPath + "' >/dev/null 2>&1";
+    std::vector<double> duTimes;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = timing::Clock::now();
+        if (std::system(du.c_str()) != 0)
+            break;
+        duTimes.push_back(timing::msSince(start));
+    }
+    std::printf("rescan of %s (%lld files) x %d: median %.1f ms (du -s: median %.1f ms); resident %ld -> %ld "
+                "KiB, node arenas %zu -> %zu KiB\n",
+        folderPath.c_str(), static_cast<long long>(folder->fileCount), rescans, median(times),
+        duTimes.empty() ? 0.0 : median(duTimes), before, after, arenaBefore / 1024, arenaAfter / 1024);
+    return before > 0 ? 100.0 * double(after - before) / double(before) : 0.0;
+}
+
 double bareScanSeconds(const std::string& path)
 {
     const auto start = timing::Clock::now();
@@ -314,10 +405,11 @@ int bench(const std::string& path, int runs, const QString& peer)
     const double peerScan = peers.empty() ? median(bare) : median(peers);
     std::printf("tallyfern --scan median %.2f s; the window's scan over it %.2f\n", peerScan,
         median(scans) / peerScan);
+    const double growth = rescanGrowthPct(path, 100);
     std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f trash_ms=%.1f rescan_ms=%.1f "
-                "reset_ms=%.1f scan_ratio=%.2f\n",
+                "reset_ms=%.1f scan_ratio=%.2f rescan_growth_pct=%.1f\n",
         median(stalls), median(expands), median(images), median(trashes), median(rescans), median(resets),
-        median(scans) / peerScan);
+        median(scans) / peerScan, growth);
     return 0;
 }
 

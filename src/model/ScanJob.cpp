@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <chrono>
+#include <new>
 
 namespace {
 
@@ -43,16 +44,24 @@ void ScanJob::start()
     auto body = [document = m_document, scanner = m_scanner, self = QPointer<ScanJob>(this),
                     start = std::chrono::steady_clock::now()] {
         FileTree tree = scanner->run();
-        const bool cancelled = scanner->isCancelled();
+        // Memory that ran out stops the scan as a cancellation does: the document keeps
+        // what it had.
+        const bool outOfMemory = scanner->ranOutOfMemory();
+        bool cancelled = scanner->isCancelled();
+        bool treeLost = false;
         if (!cancelled) {
-            document->install(std::move(tree));
-            document->scanDuration
-                = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            document->unreadableCount = scanner->progress().unreadable;
+            try {
+                document->install(std::move(tree));
+                document->scanDuration
+                    = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                document->unreadableCount = scanner->progress().unreadable;
+            } catch (const std::bad_alloc&) {
+                cancelled = treeLost = true;
+            }
         }
-        Dispatch::postToMain([self, cancelled] {
+        Dispatch::postToMain([self, cancelled, outOfMemory, treeLost] {
             if (self)
-                self->scanEnded(cancelled);
+                self->scanEnded(cancelled, outOfMemory || treeLost, treeLost);
         });
     };
     m_thread = std::make_unique<Thread>(
@@ -73,13 +82,13 @@ Progress ScanJob::progress() const
     return m_scanner ? m_scanner->progress() : Progress {};
 }
 
-void ScanJob::scanEnded(bool cancelled)
+void ScanJob::scanEnded(bool cancelled, bool outOfMemory, bool treeLost)
 {
     m_scanner.reset();
     m_thread.reset(); // the thread has posted its last word; joining is immediate
     if (!cancelled)
         ++m_generation;
-    emit finished(cancelled);
+    emit finished(cancelled, outOfMemory, treeLost);
     emit stateChanged();
 }
 
@@ -93,9 +102,20 @@ void ScanJob::rescan(FileNode* folder)
         [document, self = QPointer<ScanJob>(this), folder, path = folder->path(), generation] {
             Scanner scanner(path);
             auto contents = std::make_shared<FileTree>(scanner.run());
-            // Classifying reads only the registry, which takes its own lock.
-            document->classify(contents->root);
-            const std::int64_t unreadable = scanner.progress().unreadable;
+            bool outOfMemory = scanner.ranOutOfMemory();
+            std::int64_t unreadable = 0;
+            if (!outOfMemory) {
+                try {
+                    // Classifying reads only the registry, which takes its own lock.
+                    document->classify(contents->root);
+                    unreadable = scanner.progress().unreadable;
+                } catch (const std::bad_alloc&) {
+                    outOfMemory = true;
+                }
+            }
+            // An incomplete rescan is never spliced in: the folder keeps its old contents.
+            if (outOfMemory)
+                *contents = FileTree();
             Dispatch::postToMain([self, folder, contents, unreadable, generation] {
                 if (self)
                     self->rescanEnded(folder, contents, unreadable, generation);
@@ -109,7 +129,11 @@ void ScanJob::rescanEnded(
     --m_rescans;
     // After a full rescan the folder belongs to a tree that is gone; nothing of it may be
     // read. Otherwise it must still hang in the tree (not trashed, not replaced).
-    if (!isScanning() && generation == m_generation && TreeQueries::isAttached(folder, m_document->root()))
-        emit rescanReady(folder, std::move(contents), unreadable);
+    if (!isScanning() && generation == m_generation && TreeQueries::isAttached(folder, m_document->root())) {
+        if (contents->root)
+            emit rescanReady(folder, std::move(contents), unreadable);
+        else
+            emit rescanOutOfMemory(folder);
+    }
     emit stateChanged();
 }

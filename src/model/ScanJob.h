@@ -46,16 +46,20 @@ public:
 
 signals:
     // A full scan ended; unless cancelled its tree is installed, with its duration (from
-    // the start to the installed tree) and unreadable count.
-    void finished(bool cancelled);
+    // the start to the installed tree) and unreadable count. Memory that ran out cancels
+    // it; `treeLost` when it ran out while the tree was being installed, which leaves the
+    // document's tree unusable.
+    void finished(bool cancelled, bool outOfMemory, bool treeLost);
     // A folder rescan's new contents (already classified), handed over only while the
     // folder still hangs in the tree it was started on and no full scan runs.
     void rescanReady(FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable);
+    // A folder rescan ran out of memory; the folder keeps its contents.
+    void rescanOutOfMemory(FileNode* folder);
     // The number of running scans changed.
     void stateChanged();
 
 private:
-    void scanEnded(bool cancelled);
+    void scanEnded(bool cancelled, bool outOfMemory, bool treeLost);
     void rescanEnded(FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable,
         std::uint64_t generation);
 

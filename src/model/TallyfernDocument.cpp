@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <new>
 
 TallyfernDocument::TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts, QString displayName)
     : m_path(std::move(path))
@@ -28,6 +30,7 @@ void TallyfernDocument::install(FileTree tree)
     classify(tree.root);
     m_tree = std::move(tree);
     m_extraArena = NodeArena();
+    m_splices.clear();
     m_rootArray = nullptr;
     m_rootArrayCapacity = 0;
     focus = nullptr;
@@ -215,6 +218,7 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     // not push its new totals into the live tree.
     if (!node || !fresh || !root || !isInTree(node))
         return;
+    m_splices.reserve(m_splices.size() + 1); // before any change, so that the record cannot fail after it
     const bool isRoot = node == root;
     const bool pseudoAttached = isRoot
         && ((m_freeNode && m_freeNode->parent == root) || (m_otherNode && m_otherNode->parent == root));
@@ -254,7 +258,7 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     }
     if (watcher)
         watcher->totalsChanged(node);
-    m_extraArena.absorb(std::move(rescanned.arena));
+    m_splices.push_back(Splice { node, std::move(rescanned.arena) });
     countKinds(node, 1);
 
     if (FileNode* parent = node->parent) {
@@ -265,6 +269,64 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
         attachPseudoNodes();
     if (m_kindScope)
         rankKinds();
+}
+
+std::size_t TallyfernDocument::releaseUnreachable()
+{
+    // Every verdict first, then the freeing: a splice's folder may lie in another
+    // splice's arena, which must still be readable while it is judged. A node never
+    // returns to the tree once out of it, so a dead splice stays dead.
+    std::vector<bool> alive;
+    try {
+        alive.assign(m_splices.size(), false);
+        judge(alive);
+    } catch (const std::bad_alloc&) {
+        return 0; // nothing is freed this time; the next call judges again
+    }
+    std::size_t kept = 0;
+    std::size_t freed = 0;
+    for (std::size_t i = 0; i < m_splices.size(); ++i) {
+        if (alive[i])
+            m_splices[kept++] = std::move(m_splices[i]);
+        else
+            freed += m_splices[i].arena.reservedBytes();
+    }
+    m_splices.erase(m_splices.begin() + std::ptrdiff_t(kept), m_splices.end());
+    return freed;
+}
+
+void TallyfernDocument::judge(std::vector<bool>& alive) const
+{
+    for (std::size_t i = 0; i < m_splices.size(); ++i) {
+        const Splice& splice = m_splices[i];
+        if (!isInTree(splice.folder))
+            continue;
+        const auto ranges = splice.arena.chunkRanges();
+        const auto owned = [&ranges](const FileNode* node) {
+            const char* p = reinterpret_cast<const char*>(node);
+            auto it = std::upper_bound(ranges.begin(), ranges.end(), p,
+                [](const char* q, const auto& range) { return q < range.first; });
+            return it != ranges.begin() && p < std::prev(it)->second;
+        };
+        const auto children = splice.folder->children();
+        alive[i] = std::any_of(children.begin(), children.end(), owned);
+    }
+}
+
+std::size_t TallyfernDocument::arenaBytes() const
+{
+    std::size_t bytes = m_tree.arena.reservedBytes() + m_extraArena.reservedBytes();
+    for (const Splice& splice : m_splices)
+        bytes += splice.arena.reservedBytes();
+    return bytes;
+}
+
+std::size_t TallyfernDocument::arenaChunks() const
+{
+    std::size_t chunks = m_tree.arena.chunkCount() + m_extraArena.chunkCount();
+    for (const Splice& splice : m_splices)
+        chunks += splice.arena.chunkCount();
+    return chunks;
 }
 
 bool TallyfernDocument::removeNode(FileNode* node)

@@ -58,9 +58,19 @@ public:
     void propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count);
     // `node` takes over the children, totals and flags of a rescan of the same folder
     // (keeping its name, kind, place and package flag); the differences are propagated.
-    // The document keeps the rescan's arena alive. The old children get no parent.
-    // Nothing happens when `node` is no longer in the tree.
+    // The document keeps the rescan's arena until releaseUnreachable() finds none of its
+    // nodes in the tree. The old children get no parent. Nothing happens when `node` is
+    // no longer in the tree.
     void replaceContents(FileNode* node, FileTree rescanned);
+    // Frees the arena of every rescan none of whose nodes is in the tree any more (its
+    // folder was rescanned again, trashed, or lies under one that was). Pointers to the
+    // nodes taken out of the tree must be dropped before: the window calls this once its
+    // views hold only nodes of the tree. Reads the tree, so it runs where no change does.
+    // Returns the bytes freed.
+    std::size_t releaseUnreachable();
+    // Bytes and chunks of every arena the document keeps (tree, pseudo items, rescans).
+    [[nodiscard]] std::size_t arenaBytes() const;
+    [[nodiscard]] std::size_t arenaChunks() const;
     // Removes `node` from its parent's children and subtracts its totals from every
     // ancestor. Its parent link is cleared, so the node (and all below it) no longer
     // counts as part of the tree. Returns false when it has no parent or is not among
@@ -87,6 +97,8 @@ public:
     [[nodiscard]] bool isInTree(const FileNode* node) const;
 
 private:
+    // Whether each splice still has a node in the tree.
+    void judge(std::vector<bool>& alive) const;
     // Moves `child` to its place in `parent`'s otherwise ordered children.
     void reposition(FileNode* parent, FileNode* child);
     [[nodiscard]] TreeObserver* observer() const { return m_installing ? nullptr : m_observer; }
@@ -105,10 +117,17 @@ private:
     VolumeFactsProvider m_volumeFacts;
     KindRegistry m_kinds;
     FileTree m_tree;
-    NodeArena m_extraArena; // pseudo items and spliced-in rescans
+    NodeArena m_extraArena; // pseudo items
     std::vector<KindStat> m_kindTotals; // by kind identifier, of m_kindScope
     const FileNode* m_kindScope = nullptr; // null: the totals are stale
     bool m_kindScopeShowsPackages = false; // showPackageContents when they were counted
+    // A folder rescan's nodes, hung below `folder`; only the folder's children lead to
+    // them, since every other node of the arena lies below one of those.
+    struct Splice {
+        FileNode* folder;
+        NodeArena arena;
+    };
+    std::vector<Splice> m_splices;
     FileNode* m_freeNode = nullptr;
     FileNode* m_otherNode = nullptr;
     FileNode** m_rootArray = nullptr; // last children array made by appendToRoot

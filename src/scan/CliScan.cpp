@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+#include <new>
 
 namespace {
 
@@ -59,6 +60,12 @@ void print(FILE* stream, const std::string& text)
     std::fflush(stream);
 }
 
+int outOfMemory()
+{
+    std::fputs("tallyfern: out of memory: the scan stopped before it was complete\n", stderr);
+    return 1;
+}
+
 // The temporary file of a running export, removed when the user interrupts it (a signal
 // handler may only use a fixed buffer and unlink).
 char s_temporary[4096];
@@ -90,6 +97,10 @@ int exportScan(const std::string& file, const std::string& path)
     const std::string root = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
     Scanner scanner(root);
     const FileTree tree = scanner.run();
+    if (scanner.ranOutOfMemory()) {
+        s_temporary[0] = '\0';
+        return outOfMemory(); // the sink's destructor removes its temporary file
+    }
     const Progress progress = scanner.progress();
     const bool written = ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit();
     s_temporary[0] = '\0';
@@ -135,6 +146,8 @@ std::string scanLine(const std::string& path)
     const auto start = Clock::now();
     Scanner scanner(path);
     const FileTree tree = scanner.run();
+    if (scanner.ranOutOfMemory())
+        return {};
     const Progress progress = scanner.progress();
     return line(*tree.root, progress.directories, progress.unreadable, start);
 }
@@ -143,11 +156,18 @@ int run(int argc, const char* const* argv)
 {
     if (!matches(argc, argv))
         return 0;
-    if (is(argv[1], "--export"))
-        return exportScan(argv[2], argv[3]);
-    if (is(argv[1], "--load"))
-        return loadScan(argv[2]);
-    print(stdout, scanLine(argv[2]));
+    try {
+        if (is(argv[1], "--export"))
+            return exportScan(argv[2], argv[3]);
+        if (is(argv[1], "--load"))
+            return loadScan(argv[2]);
+        const std::string text = scanLine(argv[2]);
+        if (text.empty())
+            return outOfMemory();
+        print(stdout, text);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
     return 0;
 }
 

@@ -7,6 +7,7 @@
 //   tallyfern --scan PATH          prints one line of totals and exits 0
 //   tallyfern --export FILE PATH   scans PATH, saves it to FILE (ncdu JSON), prints the line
 //   tallyfern --load FILE          reads a saved scan and prints the same line
+// When memory runs out, each prints one line to standard error and exits 1.
 namespace CliScan {
 
 // True for exactly one of the forms above.
@@ -14,6 +15,7 @@ namespace CliScan {
 
 // Scans `path` (used as typed) on this thread and returns the line without its newline:
 // files=… dirs=… unreadable=… allocated=… logical=… time=N.NNs
+// Empty when memory ran out: incomplete totals are never printed.
 [[nodiscard]] std::string scanLine(const std::string& path);
 
 // matches() already true: runs the mode and returns the exit status (0, or 1 when a

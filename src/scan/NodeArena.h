@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-// Owns the memory of nodes and of their children arrays: a bump allocator over large
-// chunks. Nothing is freed before the arena itself, which frees everything at once.
+// Owns the memory of nodes and of their children arrays: a bump allocator over chunks
+// that start small and double up to 1 MiB, so that a rescan of a small folder costs
+// little. Nothing is freed before the arena itself, which frees everything at once.
 // Not thread-safe: each scanner worker fills its own arena, and the arenas are merged
 // with absorb() once the workers are done.
+//
+// A chunk that cannot be had throws std::bad_alloc and leaves the arena as it was.
 class NodeArena {
 public:
     NodeArena() = default;
@@ -38,11 +42,24 @@ public:
     // in its arena) and makes `parent` its parent. Does not re-sort.
     void appendChild(FileNode* parent, FileNode* child);
 
-    // Takes over every chunk of `other`, which is left empty.
+    // Takes over every chunk of `other`, which is left empty. Throws std::bad_alloc
+    // (and changes neither) only when room for the chunk list cannot be had; after
+    // reserveChunks() for the total it cannot throw.
     void absorb(NodeArena&& other);
+    void reserveChunks(std::size_t count) { m_chunks.reserve(count); }
+    [[nodiscard]] std::size_t chunkCount() const { return m_chunks.size(); }
 
     // Bytes requested from the system so far.
     [[nodiscard]] std::size_t reservedBytes() const { return m_reserved; }
+
+    // Address ranges [begin, end) of the chunks, sorted: which memory the arena owns.
+    [[nodiscard]] std::vector<std::pair<const char*, const char*>> chunkRanges() const;
+
+    // Where every arena of the process gets its chunks: std::malloc unless a test
+    // installs a source that fails on purpose (null restores malloc). A source returns
+    // null for memory it cannot give, and memory that std::free releases otherwise.
+    using ChunkSource = void* (*)(std::size_t bytes);
+    static void setChunkSource(ChunkSource source);
 
 private:
     void* allocate(std::size_t bytes);
@@ -50,7 +67,12 @@ private:
     struct ChunkDeleter {
         void operator()(char* p) const;
     };
-    std::vector<std::unique_ptr<char, ChunkDeleter>> m_chunks;
+    struct Chunk {
+        std::unique_ptr<char, ChunkDeleter> memory;
+        std::size_t bytes;
+    };
+    std::vector<Chunk> m_chunks;
+    std::size_t m_nextChunkBytes = 0; // 0: the first chunk's size
     char* m_cursor = nullptr;
     char* m_end = nullptr;
     std::size_t m_reserved = 0;

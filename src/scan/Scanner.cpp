@@ -100,6 +100,7 @@ struct Shared {
     int active = 0;
     int waiting = 0;
     bool cancelled = false;
+    bool outOfMemory = false; // set with `cancelled`: the tree is incomplete
     Progress counters; // currentPath unused: derived from lastFinished when read
     const FileNode* lastFinished = nullptr;
     bool finished = false;
@@ -177,20 +178,42 @@ void FolderLister::runLoop()
         m_files = 0;
         m_bytes = 0;
         m_subfolders.clear();
-        const int fd = open(item);
-        if (fd >= 0)
-            list(item, fd);
-        else
-            item.node->flags.insert(NodeFlags::Unreadable);
-        // Until its subfolders are complete, a folder's fileCount counts the ones still
-        // to come; it is set before they are published under the lock below.
-        if (m_subfolders.empty())
-            complete(item.node);
-        else
-            item.node->fileCount = static_cast<std::int64_t>(m_subfolders.size());
+        // Memory that runs out stops the whole scan, never the process: the folder in
+        // hand stays as far as it got, and the run reports itself incomplete.
+        bool outOfMemory = false;
+        try {
+            const int fd = open(item);
+            if (fd >= 0)
+                list(item, fd);
+            else
+                item.node->flags.insert(NodeFlags::Unreadable);
+            // Until its subfolders are complete, a folder's fileCount counts the ones
+            // still to come; it is set before they are published under the lock below.
+            if (m_subfolders.empty())
+                complete(item.node);
+            else
+                item.node->fileCount = static_cast<std::int64_t>(m_subfolders.size());
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            release(m_reader, item.parent); // when open() failed before handing it back
+        }
 
         lock.lock();
-        m_state.pending.insert(m_state.pending.end(), m_subfolders.begin(), m_subfolders.end());
+        if (!outOfMemory) {
+            try {
+                m_state.pending.insert(m_state.pending.end(), m_subfolders.begin(), m_subfolders.end());
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        }
+        if (outOfMemory) {
+            for (const Pending& sub : m_subfolders)
+                release(m_reader, sub.parent);
+            m_subfolders.clear();
+            m_state.outOfMemory = true;
+            m_state.cancelled = true;
+            m_state.cond.notify_all();
+        }
         --m_state.active;
         m_state.counters.files += m_files;
         m_state.counters.bytes += m_bytes;
@@ -226,7 +249,7 @@ int FolderLister::open(Pending& item)
     } else {
         fd = m_reader.openChild(item.parent->fd, std::string(name).c_str());
     }
-    release(m_reader, item.parent);
+    release(m_reader, std::exchange(item.parent, nullptr));
     // Out of descriptors: other workers may have closed some since, and the full path
     // (of any length) needs no open parent.
     if (fd == -EMFILE || fd == -ENFILE)
@@ -243,6 +266,16 @@ bool FolderLister::firstLink(const DirectoryReader::EntryFacts& facts)
 void FolderLister::list(const Pending& item, int fd)
 {
     FileNode* const folder = item.node;
+    // Closes the folder unless it is handed on, also when memory runs out on the way.
+    struct Closer {
+        const DirectoryReader& reader;
+        int fd;
+        ~Closer()
+        {
+            if (fd >= 0)
+                reader.close(fd);
+        }
+    } closer { m_reader, fd };
     m_children.clear();
     DirectoryReader::EntryFacts facts;
     for (;;) {
@@ -287,12 +320,11 @@ void FolderLister::list(const Pending& item, int fd)
         std::memcpy(array, m_children.data(), m_children.size() * sizeof(FileNode*));
     folder->setChildren(array, m_children.size());
 
-    if (m_subfolders.empty() || s_heldFolders.load(std::memory_order_relaxed) >= m_state.heldCap) {
-        m_reader.close(fd);
+    if (m_subfolders.empty() || s_heldFolders.load(std::memory_order_relaxed) >= m_state.heldCap)
         return;
-    }
-    s_heldFolders.fetch_add(1, std::memory_order_relaxed);
     auto* open = new OpenFolder { fd, static_cast<std::uint32_t>(m_subfolders.size()) };
+    closer.fd = -1;
+    s_heldFolders.fetch_add(1, std::memory_order_relaxed);
     for (Pending& sub : m_subfolders)
         sub.parent = open;
 }
@@ -340,24 +372,41 @@ FileTree Scanner::run()
     State& s = *m_state;
     s.heldCap = heldFolderCap();
     FileTree tree;
-    tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
-
-    {
+    try {
+        tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
         std::lock_guard lock(s.mutex);
         s.pending.push_back(Pending { tree.root, nullptr, 0 });
+    } catch (const std::bad_alloc&) {
+        noteOutOfMemory();
+        return tree;
     }
 
     const int count = workerCount(availableProcessors());
-    s.arenas.resize(std::size_t(count));
-    s.notes.resize(std::size_t(count));
     std::vector<std::unique_ptr<FolderLister>> listers;
     std::vector<std::unique_ptr<Thread>> threads;
     bool anyStarted = false;
-    for (int i = 0; i < count; ++i) {
-        listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
-        FolderLister* lister = listers.back().get();
-        threads.push_back(std::make_unique<Thread>(
-            [lister] { lister->runLoop(); }, Thread::Options { .stackSize = kWorkerStackBytes }));
+    try {
+        s.arenas.resize(std::size_t(count));
+        s.notes.resize(std::size_t(count));
+        threads.reserve(std::size_t(count));
+        // As many workers as memory allows; one is enough to finish.
+        for (int i = 0; i < count; ++i)
+            listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
+    } catch (const std::bad_alloc&) {
+        if (listers.empty()) {
+            noteOutOfMemory();
+            tree.root->setChildren(nullptr, 0);
+            return tree;
+        }
+    }
+    for (const std::unique_ptr<FolderLister>& owned : listers) {
+        FolderLister* lister = owned.get();
+        try {
+            threads.push_back(std::make_unique<Thread>(
+                [lister] { lister->runLoop(); }, Thread::Options { .stackSize = kWorkerStackBytes }));
+        } catch (const std::bad_alloc&) {
+            break;
+        }
         anyStarted = anyStarted || threads.back()->started();
     }
     // Without any thread (resource limits) the caller lists everything itself.
@@ -374,23 +423,55 @@ FileTree Scanner::run()
         s.pending.clear();
         s.pending.shrink_to_fit();
     }
-    for (NodeArena& arena : s.arenas)
-        tree.arena.absorb(std::move(arena));
-    for (std::vector<EntryNote>& notes : s.notes)
-        tree.notes.insert(tree.notes.end(), notes.begin(), notes.end());
-    s.notes.clear();
-
-    // A cancelled run leaves folders that were never listed, and so ancestors that were
-    // never completed.
-    if (!s.rootComplete.load(std::memory_order_acquire))
-        finalize(tree.root);
+    try {
+        std::size_t chunks = tree.arena.chunkCount();
+        for (const NodeArena& arena : s.arenas)
+            chunks += arena.chunkCount();
+        tree.arena.reserveChunks(chunks);
+        for (NodeArena& arena : s.arenas)
+            tree.arena.absorb(std::move(arena));
+        for (std::vector<EntryNote>& notes : s.notes)
+            tree.notes.insert(tree.notes.end(), notes.begin(), notes.end());
+        s.notes.clear();
+        // A cancelled run leaves folders that were never listed, and so ancestors that
+        // were never completed.
+        if (!s.rootComplete.load(std::memory_order_acquire))
+            finalize(tree.root);
+    } catch (const std::bad_alloc&) {
+        noteOutOfMemory();
+    }
+    // Nodes of arenas that could not be handed over go with the scanner: an incomplete
+    // tree keeps only its root.
+    if (ranOutOfMemory()) {
+        tree.root->setChildren(nullptr, 0);
+        tree.root->size = tree.root->logicalSize = tree.root->fileCount = 0;
+        tree.notes.clear();
+    }
 
     // The tree now belongs to the caller, who may drop it before reading progress.
     std::lock_guard lock(s.mutex);
-    s.finalPath = s.lastFinished ? s.lastFinished->path() : std::string();
+    try {
+        s.finalPath = s.lastFinished ? s.lastFinished->path() : std::string();
+    } catch (const std::bad_alloc&) {
+        s.finalPath.clear();
+    }
     s.lastFinished = nullptr;
     s.finished = true;
     return tree;
+}
+
+void Scanner::noteOutOfMemory()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->outOfMemory = true;
+    m_state->cancelled = true;
+    m_state->cond.notify_all();
+}
+
+bool Scanner::ranOutOfMemory() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->outOfMemory;
 }
 
 Progress Scanner::progress() const

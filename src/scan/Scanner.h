@@ -26,13 +26,17 @@ public:
     Scanner& operator=(const Scanner&) = delete;
 
     // Scans everything below rootPath. Returns a root even when cancelled or when the
-    // root cannot be read (then flagged unreadable, no children, zero totals).
+    // root cannot be read (then flagged unreadable, no children, zero totals). When
+    // memory runs out the scan stops as if cancelled and ranOutOfMemory() says so; the
+    // root is then null or bare. Never throws.
     [[nodiscard]] FileTree run();
 
     // A copy of the counters, taken under the lock.
     [[nodiscard]] Progress progress() const;
     void cancel();
     [[nodiscard]] bool isCancelled() const;
+    // The run stopped because memory ran out: what it returned is incomplete.
+    [[nodiscard]] bool ranOutOfMemory() const;
 
     [[nodiscard]] const std::string& rootPath() const;
 
@@ -44,6 +48,8 @@ public:
     [[nodiscard]] static int workerCount(int processors);
 
 private:
+    void noteOutOfMemory();
+
     struct State;
     std::unique_ptr<State> m_state;
 };

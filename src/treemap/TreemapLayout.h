@@ -44,11 +44,18 @@ template <class Sink> bool offer(Sink& sink, FileNode* child, const TMRect& rect
 // uses it to skip the long tails of children too small to reach a pixel; it never
 // changes the rectangles that are yielded.
 //
+// `offerRow(from, to)` is asked once each row is known, with the row's extent across
+// (from its top to its bottom for a row along the top, from its left to its right for
+// one on the left), which every child of the row shares; returning false skips the
+// sink for the whole row, and the layout goes on with the next. The renderer passes
+// over rows too thin to hold a pixel centre. It never changes the rectangles yielded.
+//
 // The starting total is the parent's own size, not a fresh sum: in an inconsistent tree
 // the difference is absorbed by the final row, which always fills what is left.
 // Allocates nothing.
-template <class Sink, class KeepGoing>
-void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, KeepGoing&& keepGoing)
+template <class Sink, class KeepGoing, class OfferRow>
+void layoutChildren(
+    const FileNode& parent, const TMRect& rect, Sink&& sink, KeepGoing&& keepGoing, OfferRow&& offerRow)
 {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
     const std::span<FileNode* const> children = parent.children();
@@ -116,7 +123,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             // A horizontal strip along the top, items left to right.
             const double bottom = isFinal ? y1 : y0 + h * (rowSum / remaining);
             double x = x0;
-            for (std::size_t k = i; k < j; ++k) {
+            for (std::size_t k = offerRow(y0, bottom) ? i : j; k < j; ++k) {
                 const double right = k + 1 == j ? x1 : x + w * (double(children[k]->size) / rowSum);
                 if (!detail::offer(sink, children[k], TMRect { x, y0, right, bottom }))
                     return;
@@ -127,7 +134,7 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
             // A vertical strip on the left, items top to bottom.
             const double right = isFinal ? x1 : x0 + w * (rowSum / remaining);
             double y = y0;
-            for (std::size_t k = i; k < j; ++k) {
+            for (std::size_t k = offerRow(x0, right) ? i : j; k < j; ++k) {
                 const double bottom = k + 1 == j ? y1 : y + h * (double(children[k]->size) / rowSum);
                 if (!detail::offer(sink, children[k], TMRect { x0, y, right, bottom }))
                     return;
@@ -140,6 +147,13 @@ void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, Kee
         if (isFinal)
             return;
     }
+}
+
+template <class Sink, class KeepGoing>
+void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink, KeepGoing&& keepGoing)
+{
+    layoutChildren(parent, rect, std::forward<Sink>(sink), std::forward<KeepGoing>(keepGoing),
+        [](double, double) { return true; });
 }
 
 template <class Sink> void layoutChildren(const FileNode& parent, const TMRect& rect, Sink&& sink)

@@ -42,6 +42,14 @@ bool mayReachPixelCentre(const TMRect& freeRect)
         && std::ceil(freeRect.y0 - ey - 0.5) < std::ceil(freeRect.y1 + ey - 0.5);
 }
 
+// False for a row whose extent across holds no pixel centre: none of its children,
+// which all share that extent, can paint anything. A flat folder's long tail of tiny
+// files lies in such rows.
+bool rowReachesPixelCentre(double from, double to)
+{
+    return std::ceil(from - 0.5) < std::ceil(to - 0.5);
+}
+
 // 0 … 255 after the ceiling, fraction dropped. Negative or NaN values (only from colours
 // outside 0 … 1 or absurd ridges) become 0 rather than spilling into other channels.
 inline std::uint32_t channel(double v)
@@ -194,7 +202,7 @@ private:
                 if (!PixelSpan::of(r, m_width, m_height).isEmpty())
                     stack.push_back(Job { child, r, job.surface, childH, false });
             },
-            mayReachPixelCentre);
+            mayReachPixelCentre, rowReachesPixelCentre);
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
         return true;
     }
@@ -235,7 +243,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
                     if (coversPixelCentre(r))
                         next.push_back(Job { child, r, surface, childH, false });
                 },
-                mayReachPixelCentre);
+                mayReachPixelCentre, rowReachesPixelCentre);
         }
         jobs.swap(next);
         if (token.isCancelled())

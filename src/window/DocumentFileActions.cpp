@@ -175,10 +175,17 @@ void DocumentWindowController::moveToTrash()
         if (isScanning())
             alert->reject();
     });
+    // The list is read when the answer comes: until then no rescanned-away node is freed.
+    ++m_questionsHoldingNodes;
     QPointer<DocumentWindowController> self(this);
     connect(alert, &QMessageBox::finished, this, [self, alert, confirm, nodes] {
-        if (self && alert->clickedButton() == confirm && !self->isScanning())
+        if (!self)
+            return;
+        --self->m_questionsHoldingNodes;
+        if (alert->clickedButton() == confirm && !self->isScanning())
             self->performTrash(nodes);
+        else
+            self->releaseDetachedNodes();
     });
     alert->open();
 }

@@ -17,12 +17,15 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
+#include <malloc.h>
+#include <new>
 
 DocumentWindowController::DocumentWindowController(
     const std::string& path, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
@@ -32,7 +35,15 @@ DocumentWindowController::DocumentWindowController(
 {
     connect(m_scanJob, &ScanJob::finished, this, &DocumentWindowController::scanFinished);
     connect(m_scanJob, &ScanJob::rescanReady, this, &DocumentWindowController::deliverRescan);
-    connect(m_scanJob, &ScanJob::stateChanged, this, &DocumentWindowController::commandStateChanged);
+    connect(m_scanJob, &ScanJob::rescanOutOfMemory, this, [this] {
+        reportOutOfMemory(tr("The rescan of the folder stopped; it keeps its previous contents."));
+        updateStatus(nullptr);
+    });
+    connect(m_scanJob, &ScanJob::stateChanged, this, [this] {
+        emit commandStateChanged();
+        // Rescans dropped on their way may have held back nodes that can go now.
+        releaseDetachedNodes();
+    });
     resize(1280, 800);
     setMinimumSize(720, 420);
     setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + QString::fromStdString(path));
@@ -155,13 +166,17 @@ void DocumentWindowController::cancelScan()
     m_scanJob->cancel();
 }
 
-void DocumentWindowController::scanFinished(bool cancelled)
+void DocumentWindowController::scanFinished(bool cancelled, bool outOfMemory, bool treeLost)
 {
     delete m_progressTimer;
     m_progressTimer = nullptr;
     if (m_closeHandled)
         return;
-    if (cancelled && !m_disk->root()) {
+    if (outOfMemory)
+        reportOutOfMemory(treeLost || !m_disk->root()
+                ? QStringLiteral("The window closes: nothing of the scan can be shown.")
+                : QStringLiteral("The scan stopped; the window shows the previous scan."));
+    if (cancelled && (treeLost || !m_disk->root())) {
         emit scanEnded(true);
         close();
         return;
@@ -250,12 +265,20 @@ void DocumentWindowController::select(FileNode* node)
 {
     if (!node)
         return;
-    for (FileNode* ancestor : node->ancestors()) {
-        const QModelIndex index = m_outlineModel->indexOf(ancestor);
-        if (index.isValid())
+    // The rows from the root down, each found from the one above (linear in the depth).
+    // The tree view lays out an opened path in time quadratic in its depth, so past
+    // kMaxOpenedLevels the node is shown by its ancestor at that depth.
+    std::vector<FileNode*> path = node->ancestors();
+    path.push_back(node);
+    if (path.size() > kMaxOpenedLevels + 1)
+        path.resize(kMaxOpenedLevels + 1);
+    QModelIndex index = m_outlineModel->indexOf(path.front());
+    for (std::size_t level = 1; index.isValid() && level < path.size(); ++level) {
+        const QModelIndex below = m_outlineModel->childIndex(index, path[level]);
+        if (below.isValid())
             m_outlineView->expand(index);
+        index = below;
     }
-    const QModelIndex index = m_outlineModel->indexOf(node);
     if (!index.isValid())
         return;
     m_outlineView->selectionModel()->setCurrentIndex(
@@ -325,4 +348,35 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     updateSummary();
     updateStatus(nullptr);
     emit commandStateChanged();
+    releaseDetachedNodes();
 }
+
+void DocumentWindowController::reportOutOfMemory(const QString& what)
+{
+    // Without a parent: the message outlives a window that closes because of it.
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Tallyfern"),
+        tr("There was not enough memory to scan “%1”.").arg(DisplayName::decode(m_disk->path())));
+    box->setInformativeText(what);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("outOfMemory"));
+    box->open();
+}
+
+void DocumentWindowController::releaseDetachedNodes()
+{
+    if (isScanning() || m_scanJob->rescansRunning() > 0 || m_questionsHoldingNodes > 0)
+        return;
+    // On the render queue, after every render already queued, which may still read a
+    // node from before the change; the views themselves now hold only nodes of the tree.
+    // The freed chunks go back to the system, not only to the allocator's free lists:
+    // otherwise the process stays as large as after its largest rescan. A raw pointer:
+    // the queue belongs to the document and runs what it holds before the rest of the
+    // document goes, while a shared one could leave the queue's own thread to destroy it.
+    TallyfernDocument* disk = m_disk.get();
+    m_disk->renderQueue().async([disk] {
+        if (disk->releaseUnreachable() > 0)
+            ::malloc_trim(0);
+    });
+}
+
+

@@ -55,6 +55,9 @@ public:
         const DirectoryReader& reader = DirectoryReader::system());
     ~DocumentWindowController() override;
 
+    // Deepest folder level that select() opens in the outline.
+    static constexpr std::size_t kMaxOpenedLevels = 1000;
+
     std::function<void()> onClose; // called once when the window closes, after scan/timer/render stopped
 
     TallyfernDocument& disk();
@@ -109,7 +112,13 @@ private:
     void showProgressView();
     void showMainView();
     void progressTick();
-    void scanFinished(bool cancelled);
+    // `outOfMemory`: the scan stopped incomplete (the document keeps its previous tree);
+    // `treeLost`: memory ran out while the new tree was installed, so none is usable.
+    void scanFinished(bool cancelled, bool outOfMemory = false, bool treeLost = false);
+    void reportOutOfMemory(const QString& what);
+    // Frees the document's detached rescans once nothing of the window can still hold
+    // one of their nodes (a folder rescan in flight, an open Trash question).
+    void releaseDetachedNodes();
     void windowWillClose();
     void outlineSelectionChanged();
     void kindsSelectionChanged();
@@ -151,6 +160,7 @@ private:
     ScanJob* m_scanJob = nullptr; // a child; deleted first of all, which ends its thread
     DocumentCommands m_commands;
     QTimer* m_progressTimer = nullptr;
+    int m_questionsHoldingNodes = 0; // open questions that keep a list of nodes
     bool m_closeHandled = false;
     CommandActions* m_commandActions = nullptr;
     std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones

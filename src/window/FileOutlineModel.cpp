@@ -192,6 +192,16 @@ QModelIndex FileOutlineModel::indexOf(const FileNode* node, int column) const
     return createIndex(row, column, node->parent);
 }
 
+QModelIndex FileOutlineModel::childIndex(const QModelIndex& parent, const FileNode* child) const
+{
+    const FileNode* parentNode = node(parent);
+    if (!child || !parentNode || child->parent != parentNode || parent.column() != 0
+        || !isExpandable(parentNode, m_document.showPackageContents))
+        return {};
+    const int row = rowOf(child);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, const_cast<FileNode*>(parentNode));
+}
+
 QModelIndex FileOutlineModel::index(int row, int column, const QModelIndex& parent) const
 {
     if (column < 0 || column >= ColumnCount || row < 0 || row >= rowCount(parent))

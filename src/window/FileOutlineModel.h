@@ -57,6 +57,10 @@ public:
     // The row of `node` (column `column`), or an invalid index when the outline has no
     // row for it (inside a hidden package, detached, blocked).
     [[nodiscard]] QModelIndex indexOf(const FileNode* node, int column = 0) const;
+    // The row of `child` below the row `parent`, or an invalid index when `child` is not
+    // one of its children or the parent's row does not open. Unlike indexOf(), no walk
+    // to the root: a path is found level by level in time linear in its depth.
+    [[nodiscard]] QModelIndex childIndex(const QModelIndex& parent, const FileNode* child) const;
     // The share of its parent's size a node's bar shows.
     [[nodiscard]] static double fraction(const FileNode* node);
 

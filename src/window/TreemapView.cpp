@@ -78,6 +78,9 @@ void TreemapView::cancelRender()
 void TreemapView::setNeedsRender()
 {
     cancelRender();
+    m_hitTester.forget();
+    // It may name a node that the change freed; the next move asks afresh.
+    m_hovered = nullptr;
     if (m_renderScheduled)
         return;
     m_renderScheduled = true;
@@ -132,7 +135,7 @@ FileNode* TreemapView::nodeAt(QPointF point) const
 {
     if (!m_root)
         return nullptr;
-    return Treemap::hitTest(m_root, bounds(), point.x(), point.y(), m_showPackageContents);
+    return m_hitTester.hit(m_root, bounds(), point.x(), point.y(), m_showPackageContents);
 }
 
 std::vector<QRectF> TreemapView::selectionOutlines() const

@@ -5,6 +5,7 @@
 #include "scan/FileNode.h"
 #include "treemap/CancelToken.h"
 #include "treemap/TMRect.h"
+#include "treemap/Treemap.h"
 
 #include <QImage>
 #include <QWidget>
@@ -118,4 +119,6 @@ private:
     bool m_renderScheduled = false;
     FileNode* m_hovered = nullptr;
     int m_renderCount = 0;
+    // Every change of the tree asks for a render, which forgets the kept layouts.
+    mutable Treemap::HitTester m_hitTester;
 };

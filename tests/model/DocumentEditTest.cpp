@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -131,5 +134,73 @@ TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
     EXPECT_EQ(doc.otherNode()->parent, doc.root());
     EXPECT_EQ(doc.scannedBytes(), 150 * kGB);
     EXPECT_EQ(doc.root()->size, 150 * kGB + doc.freeNode()->size + doc.otherNode()->size);
+    doc.releaseUnreachable(); // keeps the root's rescan, reached through its new array
     EXPECT_EQ(treeFaults(doc.root()), "");
+}
+
+namespace {
+
+// A rescan of /data/A/T (a file and folder `sub` with two files), or of T/sub.
+FileTree rescanOf(const std::string& path)
+{
+    TreeBuilder builder(path);
+    if (path.ends_with("/T"))
+        builder.file(builder.folder(builder.root(), "sub"), "s", 3 * kMB);
+    builder.file(builder.root(), "x", 1 * kMB);
+    builder.file(builder.root(), "y", 2 * kMB);
+    return builder.finish();
+}
+
+FileNode* at(const TallyfernDocument& doc, const std::string& path)
+{
+    for (FileNode* node : preOrder(doc.root()))
+        if (node->path() == path)
+            return node;
+    return nullptr;
+}
+
+} // namespace
+
+// Rescans and the Trash return memory: an arena goes once no node of it is left in the
+// tree, and the tree's own arena is never outgrown however often a folder is rescanned.
+TEST(DocumentEdit, ArenasOfRescansLeaveWithTheirLastNodeInTheTree)
+{
+    const std::size_t perT = rescanOf("/data/A/T").arena.reservedBytes();
+    const std::size_t perSub = rescanOf("/data/A/T/sub").arena.reservedBytes();
+    struct Case {
+        const char* edits; // R: rescan the path, D: trash it; steps separated by spaces
+        std::size_t keptBytes;
+    };
+    const Case cases[] = {
+        { "RA/T RA/T RA/T RA/T RA/T RA/T RA/T RA/T RA/T RA/T", perT },
+        { "RA/T RA/T/sub RA/T/sub", perT + perSub },
+        { "RA/T RA/T/sub RA/T", perT },
+        { "RA/T RA/T/sub DA/T/sub", perT },
+        { "RA/T RA/T/sub DA", 0 },
+        { "RA/T DA/T/x DA/T/y", perT },
+        { "RA/T DA/T/x DA/T/y DA/T/sub", 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edits);
+        TreeBuilder builder("/data");
+        FileNode* a = builder.folder(builder.root(), "A");
+        builder.file(builder.folder(a, "T"), "t", 8 * kMB);
+        builder.file(builder.root(), "b", 1 * kMB);
+        TallyfernDocument doc("/data", noVolume(), "data");
+        doc.install(builder.finish());
+        const std::size_t base = doc.arenaBytes();
+
+        std::istringstream steps(c.edits);
+        for (std::string step; steps >> step;) {
+            FileNode* node = at(doc, "/data/" + step.substr(1));
+            ASSERT_TRUE(node);
+            if (step[0] == 'R')
+                doc.replaceContents(node, rescanOf("/data/" + step.substr(1)));
+            else
+                ASSERT_TRUE(doc.removeNode(node));
+            doc.releaseUnreachable();
+            ASSERT_TRUE(isConsistent(doc.root()));
+        }
+        EXPECT_EQ(doc.arenaBytes(), base + c.keptBytes);
+    }
 }

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Scanner.h"
 #include "platform/DirectoryReader.h"
+#include "scan/CliScan.h"
 #include "scan/support/ScanFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -334,6 +337,70 @@ TEST(Scanner, WorkerCountIsTwiceTheProcessorsWithinFourToSixteen)
     for (const auto& [processors, workers] :
         { std::pair { 0, 4 }, { 1, 4 }, { 2, 4 }, { 3, 6 }, { 8, 16 }, { 12, 16 }, { 32, 16 } })
         EXPECT_EQ(Scanner::workerCount(processors), workers) << processors << " processors";
+}
+
+// Arenas get chunks from here while a test limits them: the first `s_chunksLeft`
+// requests succeed, every later one fails as an exhausted system would.
+std::atomic<int> s_chunksLeft { 0 };
+void* limitedChunk(std::size_t bytes)
+{
+    return s_chunksLeft.fetch_sub(1) > 0 ? std::malloc(bytes) : nullptr;
+}
+
+std::size_t openDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// Memory that runs out at any point of a scan stops it: no abort, no descriptor left
+// open, nothing of the incomplete tree presented, and the command line says so in one
+// line on standard error with a failing status. A small folder costs a few KiB, not a
+// chunk of a megabyte per worker.
+TEST(Scanner, MemoryRunningOutStopsTheScanAndIsReported)
+{
+    const std::string& tree = sharedMixedTree();
+    {
+        Scanner scanner(tree);
+        const FileTree complete = scanner.run();
+        ASSERT_FALSE(scanner.ranOutOfMemory());
+        ASSERT_GT(complete.arena.chunkCount(), 20u) << "the limits below must bite";
+    }
+    const std::size_t descriptors = openDescriptors();
+    const char* argv[] = { "tallyfern", "--scan", tree.c_str() };
+    for (const int chunks : { 0, 1, 2, 7, 20 }) {
+        SCOPED_TRACE(std::to_string(chunks) + " chunks");
+        s_chunksLeft = chunks;
+        NodeArena::setChunkSource(&limitedChunk);
+        Scanner scanner(tree);
+        const FileTree partial = scanner.run();
+        EXPECT_TRUE(scanner.ranOutOfMemory());
+        EXPECT_TRUE(scanner.isCancelled());
+        if (partial.root) {
+            EXPECT_EQ(partial.root->childCount(), 0u);
+            EXPECT_EQ(partial.root->fileCount, 0);
+        }
+
+        s_chunksLeft = chunks;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int status = CliScan::run(3, argv);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        NodeArena::setChunkSource(nullptr);
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(out, "");
+        EXPECT_TRUE(err.find('\n') == err.size() - 1 && err.find("memory") != std::string::npos) << err;
+        EXPECT_EQ(openDescriptors(), descriptors);
+    }
+
+    TempDir small;
+    writeFile(small / "a", 10);
+    writeFile(small / "b", 10);
+    Scanner scanner(small.path());
+    EXPECT_LE(scanner.run().arena.reservedBytes(), 16u * 1024u);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -167,6 +169,49 @@ TEST(Layout, HitTestAgreesWithRectangleLookupOnRandomTrees)
                     EXPECT_FALSE(cr && cr->contains(x, y)) << "a deeper node holds the point";
                 }
         }
+    }
+}
+
+// Kept layouts answer exactly as a layout from scratch, on wide folders of random sizes
+// (runs of equal sizes, zeros at the end, an inconsistent total), in random rectangles,
+// at random points and on the edges of the children, one tester serving every round.
+TEST(Layout, KeptLayoutsHitWhatALayoutFromScratchHits)
+{
+    std::mt19937_64 rng(11);
+    Treemap::HitTester tester;
+    for (int round = 0; round < 24; ++round) {
+        TestTree t;
+        std::vector<FileNode*> files;
+        const std::size_t n = Treemap::HitTester::kKeptFrom + rng() % 3000;
+        std::uniform_real_distribution<double> magnitude(0, 7);
+        std::int64_t size = 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (rng() % 4 != 0)
+                size = std::int64_t(std::pow(10.0, magnitude(rng)));
+            files.push_back(t.file("f", i + 20 > n && round % 3 == 0 ? 0 : size));
+        }
+        std::sort(files.begin(), files.end(), [](FileNode* a, FileNode* b) { return a->size > b->size; });
+        FileNode* flat = t.folder("flat", files);
+        if (round % 5 == 4)
+            flat->size += flat->size / 3;
+        FileNode* root = round % 2 ? t.folder("r", { flat, t.file("g", flat->size / 2) }) : flat;
+        std::uniform_real_distribution<double> extent(1, 3000);
+        const TMRect in { 0, 0, extent(rng), round % 4 == 1 ? 3.0 : extent(rng) };
+
+        std::vector<std::pair<double, double>> points;
+        std::uniform_real_distribution<double> ux(-1, in.x1 + 1), uy(-1, in.y1 + 1);
+        for (int i = 0; i < 400; ++i)
+            points.emplace_back(ux(rng), uy(rng));
+        std::size_t k = 0;
+        Treemap::layoutChildren(
+            *flat, *Treemap::rect(flat, root, in, false), [&](FileNode*, const TMRect& r) {
+                if (k++ % 16 == 0)
+                    points.emplace_back(r.x0, r.y0), points.emplace_back(r.x1, r.y1);
+            });
+        for (const auto& [x, y] : points)
+            ASSERT_EQ(tester.hit(root, in, x, y, false), Treemap::hitTest(root, in, x, y, false))
+                << "round " << round << " at " << x << ", " << y;
+        tester.forget(); // the next round's nodes may reuse these addresses
     }
 }
 

@@ -21,10 +21,16 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -423,6 +429,39 @@ private slots:
         for (QModelIndex up = index; up.isValid(); up = up.parent())
             ++depth;
         QCOMPARE(depth, 20'002);
+    }
+
+    void clickingABlock80000LevelsDeepSelectsItWithoutFreezing()
+    {
+        // Made relative to each parent: no path that long can be opened at once.
+        QTemporaryDir base(QFile::exists(QStringLiteral("/dev/shm"))
+                ? QStringLiteral("/dev/shm/deepXXXXXX")
+                : QDir::tempPath() + QStringLiteral("/deepXXXXXX"));
+        base.setAutoRemove(false); // far too deep for a recursive removal
+        const std::string top = base.path().toStdString();
+        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 0; fd >= 0 && level < 80'000; ++level) {
+            const int below
+                = ::mkdirat(fd, "d", 0700) == 0 ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+            ::close(fd);
+            fd = below;
+        }
+        QVERIFY(fd >= 0);
+        const int leaf = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        QVERIFY(leaf >= 0 && ::write(leaf, "data", 4) == 4);
+        ::close(leaf);
+        ::close(fd);
+
+        std::unique_ptr<DocumentWindowController> window = openScanned(top);
+        QVERIFY(window);
+        TreemapView* view = window->treemapView();
+        QTest::mouseClick(view, Qt::LeftButton, {}, view->rect().center());
+        const std::vector<FileNode*> selected = window->selectedNodes();
+        QCOMPARE(selected.size(), std::size_t(1));
+        QCOMPARE(selected.front()->depth(), DocumentWindowController::kMaxOpenedLevels);
+        QCOMPARE(window->treemapView()->selection(), selected);
+        window.reset();
+        QCOMPARE(std::system(("rm -rf '" + top + "'").c_str()), 0);
     }
 };
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Cancelling and closing while a first scan runs. The scans list through a reader that
-// holds every listing until the test lets it go, so they run exactly as long as needed.
+// Cancelling and closing while a first scan runs, and scans that run out of memory. The
+// scans list through a reader that holds every listing until the test lets it go, so they
+// run exactly as long as needed.
 #include "model/TallyfernDocument.h"
+#include "scan/NodeArena.h"
+#include "window/Command.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineView.h"
 
@@ -9,9 +12,13 @@
 #include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -39,6 +46,26 @@ private:
     mutable std::condition_variable m_changed;
     bool m_open = false;
 };
+
+} // namespace
+
+namespace {
+
+// Chunks for node arenas while a test limits them; then every request fails.
+std::atomic<long> s_chunksLeft { 0 };
+void* limitedChunk(std::size_t bytes)
+{
+    return s_chunksLeft.fetch_sub(1) > 0 ? std::malloc(bytes) : nullptr;
+}
+
+// Closes the message that memory ran out; false when there is none.
+bool closeOutOfMemoryMessage()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QStringLiteral("outOfMemory") && widget->isVisible())
+            return widget->close();
+    return false;
+}
 
 } // namespace
 
@@ -97,6 +124,40 @@ private slots:
         QCOMPARE(closes, 1);
         window->close();
         QCOMPARE(closes, 1);
+    }
+
+    void memoryRunningOutKeepsTheTreeOrClosesTheWindowWithAMessage()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 200; ++i)
+            std::ofstream(dir.filePath(QString::number(i)).toStdString()) << i;
+        s_chunksLeft = 1L << 40;
+        NodeArena::setChunkSource(&limitedChunk);
+        DocumentWindowController window(dir.path().toStdString());
+        QSignalSpy ended(&window, &DocumentWindowController::scanEnded);
+        window.show();
+        QVERIFY(ended.wait(20000));
+        FileNode* root = window.disk().root();
+        QVERIFY(root && root->fileCount == 200);
+
+        // A full rescan that runs out keeps the tree the window shows.
+        s_chunksLeft = 0;
+        window.perform(Command::RescanAll);
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(window.disk().root(), root);
+        QCOMPARE(root->fileCount, 200);
+        QVERIFY(window.isVisible() && !window.progressView());
+        QVERIFY(closeOutOfMemoryMessage());
+
+        // A first scan has nothing to keep: the window closes, with the message.
+        DocumentWindowController first(dir.path().toStdString());
+        int closes = 0;
+        first.onClose = [&] { ++closes; };
+        first.show();
+        QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 20000);
+        NodeArena::setChunkSource(nullptr);
+        QVERIFY(!first.disk().root());
+        QVERIFY(closeOutOfMemoryMessage());
     }
 
     void destroyingDuringAScanWaitsForTheThread()
