@@ -15,12 +15,17 @@ bool matches(int argc, const char* const* argv)
     return argc == 3 && argv && argv[1] && argv[2] && std::strcmp(argv[1], "--scan") == 0;
 }
 
-std::string scanLine(const std::string& path)
+std::string scanLine(const std::string& path, std::string* failure)
 {
     const auto start = std::chrono::steady_clock::now();
     Scanner scanner(path);
     const FileTree tree = scanner.run();
     const Progress progress = scanner.progress();
+    if (const Scanner::Failure why = scanner.failure(); why != Scanner::Failure::None) {
+        if (failure)
+            *failure = Scanner::describe(why);
+        return {};
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     // to_chars ignores the locale: always "." and no grouping.
@@ -43,7 +48,13 @@ int run(int argc, const char* const* argv)
 {
     if (!matches(argc, argv))
         return 0;
-    const std::string line = scanLine(argv[2]) + "\n";
+    std::string failure;
+    const std::string line = scanLine(argv[2], &failure) + "\n";
+    // Totals that are not whole are never printed as if they were.
+    if (!failure.empty()) {
+        std::fprintf(stderr, "tallyfern: cannot scan: %s\n", failure.c_str());
+        return 1;
+    }
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
     return 0;

@@ -11,9 +11,12 @@ namespace CliScan {
 
 // Scans `path` (used as typed) on this thread and returns the line without its newline:
 // files=… dirs=… unreadable=… allocated=… logical=… time=N.NNs
-[[nodiscard]] std::string scanLine(const std::string& path);
+// When the run fails (see Scanner::Failure), returns nothing and puts the reason in
+// `failure`.
+[[nodiscard]] std::string scanLine(const std::string& path, std::string* failure = nullptr);
 
-// matches() already true: prints the line and returns the exit status (always 0).
+// matches() already true: prints the line, or one line of failure on standard error, and
+// returns the exit status (0, or 1 after a failure).
 int run(int argc, const char* const* argv);
 
 } // namespace CliScan
