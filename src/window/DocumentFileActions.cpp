@@ -310,9 +310,18 @@ void DocumentWindowController::rescanSubtree(FileNode* node)
         auto tree = std::make_shared<FileTree>(scanner.run());
         disk->classify(tree->root);
         const std::int64_t unreadable = scanner.progress().unreadable;
-        Dispatch::postToMain([disk, self, node, tree, unreadable, generation] {
+        const Scanner::Failure failure = scanner.failure();
+        Dispatch::postToMain([disk, self, node, tree, unreadable, generation, failure, path] {
             if (!self)
                 return; // the window closed meanwhile
+            if (failure != Scanner::Failure::None) {
+                // An incomplete subtree is never spliced in as if it were whole.
+                --self->m_subtreeScans;
+                emit self->commandStateChanged();
+                self->updateStatus(nullptr);
+                reportScanFailure(path, Scanner::describe(failure));
+                return;
+            }
             self->deliverRescan(node, std::move(*tree), unreadable, generation);
         });
     });

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -137,15 +138,18 @@ void DocumentWindowController::startScan()
     m_scanThread = std::make_unique<ScanThread>([disk, scanner, self, start] {
         FileTree tree = scanner->run();
         const bool cancelled = scanner->isCancelled();
+        const Scanner::Failure failure = scanner->failure();
         if (!cancelled) {
             disk->install(std::move(tree));
             disk->scanDuration
                 = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             disk->unreadableCount = scanner->progress().unreadable;
         }
-        Dispatch::postToMain([self, cancelled] {
+        Dispatch::postToMain([self, cancelled, failure, path = disk->path()] {
             if (self)
                 self->scanFinished(cancelled);
+            if (failure != Scanner::Failure::None)
+                reportScanFailure(path, Scanner::describe(failure));
         });
     });
 
@@ -154,6 +158,17 @@ void DocumentWindowController::startScan()
     connect(m_progressTimer, &QTimer::timeout, this, &DocumentWindowController::progressTick);
     m_progressTimer->start();
     emit commandStateChanged();
+}
+
+void DocumentWindowController::reportScanFailure(const std::string& path, const char* reason)
+{
+    // Without a parent: a first scan that failed closes its window.
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Scan stopped"),
+        QStringLiteral("The scan of “%1” stopped: %2.")
+            .arg(DisplayName::decode(path), QString::fromUtf8(reason)),
+        QMessageBox::Ok);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->show();
 }
 
 void DocumentWindowController::progressTick()

@@ -108,6 +108,9 @@ private:
     void showMainView();
     void progressTick();
     void scanFinished(bool cancelled);
+    // Says why the scan of `path` gave no result (a Scanner::Failure); the window may be
+    // closing meanwhile.
+    static void reportScanFailure(const std::string& path, const char* reason);
     void windowWillClose();
     void outlineSelectionChanged();
     void kindsSelectionChanged();

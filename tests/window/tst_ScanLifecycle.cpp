@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -60,6 +61,23 @@ private slots:
         QCOMPARE(closes, 1);
         window->close();
         QCOMPARE(closes, 1);
+    }
+
+    void aRootTooLongForANodeIsRefusedWithAnAlert()
+    {
+        // Never scanned under a cut name: nothing is installed, the window closes, and an
+        // alert says why.
+        DocumentWindowController window("/" + std::string(40000, 'x'));
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
+        QVERIFY(!window.disk().root());
+        QMessageBox* alert = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                alert = box;
+        QVERIFY(alert);
+        QVERIFY(alert->text().contains(QStringLiteral("longer than 32,767 bytes")));
+        alert->close();
     }
 
     void destroyingDuringAScanWaitsForTheThread()
