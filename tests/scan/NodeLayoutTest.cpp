@@ -115,11 +115,14 @@ TEST(NodeLayout, PlainAndNormalisedNamesShareOneOrder)
     NodeArena arena;
     FileNode* plainOnly = makeFolder(arena, "/p");
     std::vector<FileNode*> plainKids;
-    for (const std::string& name : { yDiaeresis, lastPlain, eAcute, std::string("z"), eGrave })
+    for (const std::string& name :
+        { yDiaeresis, lastPlain, eAcute, std::string("z"), eGrave, std::string("a"), std::string("B") })
         plainKids.push_back(makeFile(arena, name, 3));
     arena.adoptChildren(plainOnly, plainKids);
     plainOnly->sortChildren();
-    EXPECT_EQ(namesOf(plainOnly), (std::vector<std::string> { "z", eGrave, eAcute, yDiaeresis, lastPlain }));
+    // By code point: no case folding.
+    EXPECT_EQ(namesOf(plainOnly),
+        (std::vector<std::string> { "B", "a", "z", eGrave, eAcute, yDiaeresis, lastPlain }));
 
     FileNode* mixed = makeFolder(arena, "/m");
     std::vector<FileNode*> mixedKids;

@@ -176,47 +176,7 @@ TEST(Scanner, SpecialEntriesCountByTheirOwnSizesWhateverTheRootPathLooksLike)
     }
 }
 
-TEST(Scanner, EmptyFoldersCountButSortLastAndTiesGoByName)
-{
-    TempDir dir;
-    makeDir(dir / "t");
-    for (const char* name : { "b", "a", "B", "f", "e\xcc\x81" })
-        writeFile(dir / "t" / name, 10);
-    writeFile(dir / "t/huge", 100000);
-    makeDir(dir / "t/empty");
-    makeDir(dir / "t/empty/also-empty");
-    makeDir(dir / "t/full");
-    writeFile(dir / "t/full/x", 10);
-
-    const Scan s = scan(dir / "t");
-    std::vector<std::string> names;
-    for (const FileNode* child : s.tree.root->children())
-        names.emplace_back(child->name());
-    // full (one 10-byte file) ties with the files by size and name; the NFC form of
-    // "e\u0301" is U+00E9, after "f".
-    EXPECT_EQ(names, std::vector<std::string>({ "huge", "B", "a", "b", "f", "full", "e\xcc\x81", "empty" }));
-    EXPECT_EQ(find(s.tree.root, "empty")->childCount(), 1u);
-    EXPECT_EQ(s.progress.directories, 4);
-    EXPECT_EQ(s.tree.root->fileCount, 7);
-}
-
-// A folder deep down rescanned on its own: its path, too long for one open, still
-// reaches it, so its contents are listed rather than lost as unreadable.
-TEST(Scanner, RootPathsLongerThanOneOpenAcceptsAreOpenedComponentByComponent)
-{
-    TempDir dir;
-    const std::string name(250, 'd');
-    makeChain(dir.path(), 24, name, 10);
-    std::string middle = dir.path();
-    for (int i = 0; i < 20; ++i)
-        middle += "/" + name; // about 5000 bytes
-    const Scan rescan = scan(middle);
-    EXPECT_EQ(rescan.progress.unreadable, 0);
-    EXPECT_EQ(rescan.progress.directories, 5);
-    EXPECT_EQ(rescan.tree.root->logicalSize, 10);
-}
-
-TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
+TEST(Scanner, FailuresFlagTheFolderKeepWhatWasListedAndNeverWrapTotals)
 {
     TempDir dir;
     makeDir(dir / "t");
@@ -229,6 +189,8 @@ TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
     makeDir(dir / "t/vanished-folder");
     makeDir(dir / "t/elsewhere"); // reported on another device: a mount point
     writeFile(dir / "t/elsewhere/hidden", 10);
+    for (const char* name : { "t/huge1", "t/huge2", "t/huge3" }) // 4 EiB each
+        writeFile(dir / name, 10);
 
     FaultyReader reader;
     reader.m_brokenInode = sizeOf(dir / "t/broken").inode;
@@ -243,10 +205,13 @@ TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
     EXPECT_EQ(whole->childCount(), 60u);
     EXPECT_EQ(s.progress.unreadable, 1);
     // Entries that cannot be examined and other volumes are counted nowhere.
-    EXPECT_EQ(s.tree.root->childCount(), 2u);
+    EXPECT_EQ(s.tree.root->childCount(), 5u);
     EXPECT_EQ(s.progress.directories, 3);
-    EXPECT_EQ(s.tree.root->fileCount, std::int64_t(60 + broken->childCount()));
+    EXPECT_EQ(s.tree.root->fileCount, std::int64_t(63 + broken->childCount()));
     EXPECT_EQ(s.progress.files, s.tree.root->fileCount);
+    // Sums past 2^63 stay at the largest value, never wrap.
+    for (const std::int64_t total : { s.tree.root->logicalSize, s.tree.root->size, s.progress.bytes })
+        EXPECT_EQ(total, std::numeric_limits<std::int64_t>::max());
 }
 
 // Folders past the held-folder cap open by their path below the root; whatever replaces
@@ -317,22 +282,6 @@ TEST(Scanner, FoldersReplacedBeforeTheyOpenAreNotEntered)
         EXPECT_EQ(scanner.isCancelled(), exhausted);
         ::close(parent);
     }
-}
-
-// Three files of 4 EiB each (fed by the reader): sums past 2^63 stay at the largest
-// value, never wrap.
-TEST(Scanner, TotalsPastTheLargestValueStayAtIt)
-{
-    TempDir dir;
-    makeDir(dir / "t");
-    makeDir(dir / "t/sub");
-    for (const char* name : { "t/huge1", "t/sub/huge2", "t/sub/huge3", "t/small" })
-        writeFile(dir / name, 10);
-    FaultyReader reader;
-    const Scan s = scan(dir / "t", &reader);
-    constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
-    for (const std::int64_t total : { s.tree.root->logicalSize, s.tree.root->size, s.progress.bytes })
-        EXPECT_EQ(total, kLargest);
 }
 
 TEST(Scanner, CancellingLeavesUnlistedFoldersEmptyAndUncounted)
