@@ -46,7 +46,7 @@ void ScanJob::start()
         FileTree tree = scanner->run();
         // Memory that ran out stops the scan as a cancellation does: the document keeps
         // what it had.
-        const bool outOfMemory = scanner->ranOutOfMemory();
+        Scanner::Failure failure = scanner->failure();
         bool cancelled = scanner->isCancelled();
         bool treeLost = false;
         if (!cancelled) {
@@ -57,11 +57,13 @@ void ScanJob::start()
                 document->unreadableCount = scanner->progress().unreadable;
             } catch (const std::bad_alloc&) {
                 cancelled = treeLost = true;
+                failure = Scanner::Failure::OutOfMemory;
             }
         }
-        Dispatch::postToMain([self, cancelled, outOfMemory, treeLost] {
+        const QString reason = QString::fromUtf8(Scanner::describe(failure));
+        Dispatch::postToMain([self, cancelled, reason, treeLost] {
             if (self)
-                self->scanEnded(cancelled, outOfMemory || treeLost, treeLost);
+                self->scanEnded(cancelled, reason, treeLost);
         });
     };
     m_thread = std::make_unique<Thread>(
@@ -82,13 +84,13 @@ Progress ScanJob::progress() const
     return m_scanner ? m_scanner->progress() : Progress {};
 }
 
-void ScanJob::scanEnded(bool cancelled, bool outOfMemory, bool treeLost)
+void ScanJob::scanEnded(bool cancelled, const QString& failure, bool treeLost)
 {
     m_scanner.reset();
     m_thread.reset(); // the thread has posted its last word; joining is immediate
     if (!cancelled)
         ++m_generation;
-    emit finished(cancelled, outOfMemory, treeLost);
+    emit finished(cancelled, failure, treeLost);
     emit stateChanged();
 }
 
@@ -102,38 +104,40 @@ void ScanJob::rescan(FileNode* folder)
         [document, self = QPointer<ScanJob>(this), folder, path = folder->path(), generation] {
             Scanner scanner(path);
             auto contents = std::make_shared<FileTree>(scanner.run());
-            bool outOfMemory = scanner.ranOutOfMemory();
+            Scanner::Failure failure = scanner.failure();
             std::int64_t unreadable = 0;
-            if (!outOfMemory) {
+            if (failure == Scanner::Failure::None) {
                 try {
                     // Classifying reads only the registry, which takes its own lock.
                     document->classify(contents->root);
                     unreadable = scanner.progress().unreadable;
                 } catch (const std::bad_alloc&) {
-                    outOfMemory = true;
+                    failure = Scanner::Failure::OutOfMemory;
                 }
             }
-            // An incomplete rescan is never spliced in: the folder keeps its old contents.
-            if (outOfMemory)
+            // An incomplete rescan is never spliced in as if it were whole: the folder
+            // keeps its old contents.
+            if (failure != Scanner::Failure::None)
                 *contents = FileTree();
-            Dispatch::postToMain([self, folder, contents, unreadable, generation] {
+            const QString reason = QString::fromUtf8(Scanner::describe(failure));
+            Dispatch::postToMain([self, folder, contents, unreadable, generation, reason] {
                 if (self)
-                    self->rescanEnded(folder, contents, unreadable, generation);
+                    self->rescanEnded(folder, contents, unreadable, generation, reason);
             });
         });
 }
 
-void ScanJob::rescanEnded(
-    FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable, std::uint64_t generation)
+void ScanJob::rescanEnded(FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable,
+    std::uint64_t generation, const QString& failure)
 {
     --m_rescans;
     // After a full rescan the folder belongs to a tree that is gone; nothing of it may be
     // read. Otherwise it must still hang in the tree (not trashed, not replaced).
     if (!isScanning() && generation == m_generation && TreeQueries::isAttached(folder, m_document->root())) {
-        if (contents->root)
+        if (failure.isEmpty())
             emit rescanReady(folder, std::move(contents), unreadable);
         else
-            emit rescanOutOfMemory(folder);
+            emit rescanFailed(folder, failure);
     }
     emit stateChanged();
 }

@@ -46,22 +46,22 @@ public:
 
 signals:
     // A full scan ended; unless cancelled its tree is installed, with its duration (from
-    // the start to the installed tree) and unreadable count. Memory that ran out cancels
-    // it; `treeLost` when it ran out while the tree was being installed, which leaves the
-    // document's tree unusable.
-    void finished(bool cancelled, bool outOfMemory, bool treeLost);
+    // the start to the installed tree) and unreadable count. `failure` says why a scan
+    // stopped short (then it counts as cancelled); `treeLost` when memory ran out while the
+    // tree was being installed, which leaves the document's tree unusable.
+    void finished(bool cancelled, const QString& failure, bool treeLost);
     // A folder rescan's new contents (already classified), handed over only while the
     // folder still hangs in the tree it was started on and no full scan runs.
     void rescanReady(FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable);
-    // A folder rescan ran out of memory; the folder keeps its contents.
-    void rescanOutOfMemory(FileNode* folder);
+    // A folder rescan stopped short for `reason`; the folder keeps its contents.
+    void rescanFailed(FileNode* folder, const QString& reason);
     // The number of running scans changed.
     void stateChanged();
 
 private:
-    void scanEnded(bool cancelled, bool outOfMemory, bool treeLost);
+    void scanEnded(bool cancelled, const QString& failure, bool treeLost);
     void rescanEnded(FileNode* folder, std::shared_ptr<FileTree> contents, std::int64_t unreadable,
-        std::uint64_t generation);
+        std::uint64_t generation, const QString& failure);
 
     std::shared_ptr<TallyfernDocument> m_document; // shared with the scan thread
     const DirectoryReader& m_reader;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "platform/DirectoryReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -23,8 +26,13 @@ bool fill(const struct statx& sx, DirectoryReader::EntryFacts& facts)
     facts.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     facts.inode = sx.stx_ino;
     facts.linkCount = (sx.stx_mask & STATX_NLINK) ? sx.stx_nlink : 1;
-    facts.logicalSize = (sx.stx_mask & STATX_SIZE) ? static_cast<std::int64_t>(sx.stx_size) : 0;
-    facts.allocatedSize = (sx.stx_mask & STATX_BLOCKS) ? static_cast<std::int64_t>(sx.stx_blocks) * 512 : 0;
+    // Sizes past the signed range (a hostile or broken file system) are held at its top.
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::int64_t>::max();
+    facts.logicalSize
+        = (sx.stx_mask & STATX_SIZE) ? std::int64_t(std::min<std::uint64_t>(sx.stx_size, kLargest)) : 0;
+    facts.allocatedSize = (sx.stx_mask & STATX_BLOCKS)
+        ? std::int64_t(std::min<std::uint64_t>(sx.stx_blocks, kLargest / 512) * 512)
+        : 0;
     if (S_ISDIR(sx.stx_mode))
         facts.type = DirectoryReader::EntryType::Directory;
     else if (S_ISLNK(sx.stx_mode))
@@ -81,6 +89,41 @@ int openLongPath(const char* path)
     }
 }
 
+// The fallback of openBeneath: every component opened relative to the one before with
+// O_NOFOLLOW, so a link anywhere fails the open instead of being followed.
+int openComponents(int baseFd, const char* relative)
+{
+    int at = baseFd;
+    const char* p = relative;
+    char component[NAME_MAX + 1];
+    for (;;) {
+        const char* end = std::strchr(p, '/');
+        if (!end)
+            end = p + std::strlen(p);
+        const std::size_t length = std::size_t(end - p);
+        const bool last = *end == '\0';
+        int fd = -ENAMETOOLONG;
+        if (length > 0 && length <= NAME_MAX) {
+            std::memcpy(component, p, length);
+            component[length] = '\0';
+            do
+                fd = ::openat(
+                    at, component, (last ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            while (fd < 0 && errno == EINTR);
+            if (fd < 0)
+                fd = -errno;
+        } else if (length == 0) {
+            fd = -ENOENT;
+        }
+        if (at != baseFd)
+            ::close(at);
+        if (fd < 0 || last)
+            return fd;
+        at = fd;
+        p = end + 1;
+    }
+}
+
 } // namespace
 
 const DirectoryReader& DirectoryReader::system()
@@ -106,6 +149,23 @@ int DirectoryReader::openChild(int parentFd, const char* name) const
     return fd >= 0 ? fd : -errno;
 }
 
+int DirectoryReader::openBeneath(int baseFd, const char* relative) const
+{
+    open_how how {};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_BENEATH;
+    long fd;
+    do
+        fd = ::syscall(SYS_openat2, baseFd, relative, &how, sizeof how);
+    while (fd < 0 && (errno == EINTR || errno == EAGAIN));
+    if (fd >= 0)
+        return int(fd);
+    // An old kernel or a seccomp filter (ENOSYS, EPERM, EINVAL), or a path past PATH_MAX.
+    if (errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == E2BIG || errno == ENAMETOOLONG)
+        return openComponents(baseFd, relative);
+    return -errno;
+}
+
 long DirectoryReader::readBatch(int fd, char* buffer, std::size_t size) const
 {
     for (;;) {
@@ -117,14 +177,16 @@ long DirectoryReader::readBatch(int fd, char* buffer, std::size_t size) const
     }
 }
 
-bool DirectoryReader::examine(int dirFd, const char* name, EntryFacts& facts) const
+int DirectoryReader::examine(int dirFd, const char* name, EntryFacts& facts) const
 {
     struct statx sx;
     int rc;
     do
         rc = ::statx(dirFd, name, kNoFollow, kWanted, &sx);
     while (rc < 0 && errno == EINTR);
-    return rc == 0 && fill(sx, facts);
+    if (rc < 0)
+        return -errno;
+    return fill(sx, facts) ? 0 : -EIO;
 }
 
 bool DirectoryReader::examineOpen(int fd, EntryFacts& facts) const

@@ -24,7 +24,7 @@ public:
         std::uint32_t linkCount = 1;
         EntryType type = EntryType::Other;
         bool mountRootKnown = false; // the file system answered the mount-root question
-        bool mountRoot = false;      // meaningful only when mountRootKnown
+        bool mountRoot = false; // meaningful only when mountRootKnown
     };
 
     DirectoryReader() = default;
@@ -42,20 +42,25 @@ public:
     // Opens the subfolder `name` of an open folder, never following a symbolic link and
     // never triggering an automount. Returns the descriptor, or -errno.
     [[nodiscard]] virtual int openChild(int parentFd, const char* name) const;
+    // Opens the folder at `relative` ("/"-separated names, or ".") below the open folder
+    // `baseFd` without following a symbolic link in any component or leaving its volume:
+    // openat2 where the kernel has it and the path fits, else one component at a time.
+    // Returns the descriptor, or -errno (ELOOP or ENOTDIR where a link stands).
+    [[nodiscard]] virtual int openBeneath(int baseFd, const char* relative) const;
     // Reads the next batch of raw entries into `buffer`: the byte count, 0 at the end,
     // or -errno (EINTR is retried inside).
     [[nodiscard]] virtual long readBatch(int fd, char* buffer, std::size_t size) const;
     // Examines `name` in the open folder without following links or syncing with a
-    // remote server. False when the entry cannot be examined (it vanished, say).
-    [[nodiscard]] virtual bool examine(int dirFd, const char* name, EntryFacts& facts) const;
+    // remote server. Returns 0, or -errno when the entry cannot be examined (ENOENT: it
+    // vanished; EACCES: the folder can be listed but not searched).
+    [[nodiscard]] virtual int examine(int dirFd, const char* name, EntryFacts& facts) const;
     // Examines the open folder itself.
     [[nodiscard]] virtual bool examineOpen(int fd, EntryFacts& facts) const;
     virtual void close(int fd) const;
 
     // Calls visit(name, length) for every entry of a batch from readBatch() except
     // "." and "..". `name` is NUL-terminated; the bytes are the file system's own.
-    template <typename Visit>
-    static void forEachName(const char* batch, long length, Visit&& visit)
+    template <typename Visit> static void forEachName(const char* batch, long length, Visit&& visit)
     {
         // linux_dirent64: 64-bit inode, 64-bit offset, 16-bit record length, 8-bit
         // type, then the name. Records are 8-byte aligned.

@@ -60,9 +60,10 @@ void print(FILE* stream, const std::string& text)
     std::fflush(stream);
 }
 
-int outOfMemory()
+// Totals that are not whole are never printed as if they were.
+int cannotScan(const std::string& reason)
 {
-    std::fputs("tallyfern: out of memory: the scan stopped before it was complete\n", stderr);
+    print(stderr, "tallyfern: cannot scan: " + reason);
     return 1;
 }
 
@@ -97,9 +98,9 @@ int exportScan(const std::string& file, const std::string& path)
     const std::string root = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
     Scanner scanner(root);
     const FileTree tree = scanner.run();
-    if (scanner.ranOutOfMemory()) {
+    if (const Scanner::Failure why = scanner.failure(); why != Scanner::Failure::None) {
         s_temporary[0] = '\0';
-        return outOfMemory(); // the sink's destructor removes its temporary file
+        return cannotScan(Scanner::describe(why)); // the sink's destructor removes its temporary file
     }
     const Progress progress = scanner.progress();
     const bool written = ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit();
@@ -141,13 +142,16 @@ bool matches(int argc, const char* const* argv)
         || (argc == 4 && is(argv[1], "--export"));
 }
 
-std::string scanLine(const std::string& path)
+std::string scanLine(const std::string& path, std::string* failure)
 {
     const auto start = Clock::now();
     Scanner scanner(path);
     const FileTree tree = scanner.run();
-    if (scanner.ranOutOfMemory())
+    if (const Scanner::Failure why = scanner.failure(); why != Scanner::Failure::None) {
+        if (failure)
+            *failure = Scanner::describe(why);
         return {};
+    }
     const Progress progress = scanner.progress();
     return line(*tree.root, progress.directories, progress.unreadable, start);
 }
@@ -161,12 +165,13 @@ int run(int argc, const char* const* argv)
             return exportScan(argv[2], argv[3]);
         if (is(argv[1], "--load"))
             return loadScan(argv[2]);
-        const std::string text = scanLine(argv[2]);
-        if (text.empty())
-            return outOfMemory();
+        std::string failure;
+        const std::string text = scanLine(argv[2], &failure);
+        if (!failure.empty())
+            return cannotScan(failure);
         print(stdout, text);
     } catch (const std::bad_alloc&) {
-        return outOfMemory();
+        return cannotScan(Scanner::describe(Scanner::Failure::OutOfMemory));
     }
     return 0;
 }

@@ -15,11 +15,12 @@ namespace CliScan {
 
 // Scans `path` (used as typed) on this thread and returns the line without its newline:
 // files=… dirs=… unreadable=… allocated=… logical=… time=N.NNs
-// Empty when memory ran out: incomplete totals are never printed.
-[[nodiscard]] std::string scanLine(const std::string& path);
+// When the run fails (see Scanner::Failure), returns nothing and puts the reason in
+// `failure`: incomplete totals are never printed.
+[[nodiscard]] std::string scanLine(const std::string& path, std::string* failure = nullptr);
 
-// matches() already true: runs the mode and returns the exit status (0, or 1 when a
-// saved scan could not be written or read; the reason goes to standard error).
+// matches() already true: runs the mode and returns the exit status (0, or 1 when the scan
+// failed or a saved scan could not be written or read; the reason goes to standard error).
 int run(int argc, const char* const* argv);
 
 } // namespace CliScan

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -76,6 +77,16 @@ public:
 
     // True when a comes before b in child order.
     [[nodiscard]] static bool precedes(const FileNode& a, const FileNode& b);
+
+    // Sizes added without wrapping: a sum past the largest value stays at it (sparse files
+    // can claim exabytes each).
+    [[nodiscard]] static std::int64_t addSizes(std::int64_t a, std::int64_t b)
+    {
+        std::int64_t sum;
+        if (!__builtin_add_overflow(a, b, &sum))
+            return sum;
+        return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    }
 
     FileNode* parent = nullptr; // never owns
     std::int64_t size = 0; // allocated bytes (sum over children for a folder)

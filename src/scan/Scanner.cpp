@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scan/Scanner.h"
 
+#include "platform/DescriptorLimit.h"
 #include "platform/DirectoryReader.h"
 #include "platform/Thread.h"
 #include "scan/InodeKey.h"
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <mutex>
 #include <sched.h>
-#include <sys/resource.h>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -46,35 +46,44 @@ void release(const DirectoryReader& reader, OpenFolder* folder)
     }
 }
 
-// A folder still to list. `parent` is absent only for the root; `device` is the
-// folder's own volume, against which its entries are checked for mount points when the
-// file system cannot say so itself.
+// A folder still to list. `parent`, when present, is its folder held open. `device` and
+// `inode` are what its listing recorded: the folder opened must be that one. `device` is
+// also the volume against which its entries are checked for mount points when the file
+// system cannot say so itself.
 struct Pending {
     FileNode* node;
     OpenFolder* parent;
     std::uint64_t device;
+    std::uint64_t inode;
 };
 
-void raiseDescriptorLimit()
+// Descriptors of one run: the root's, held for the whole run; per worker the folder it
+// lists and one it passes through while a long path resolves; a couple for the rest of
+// the process; half of what is left for folders held open for their subfolders.
+constexpr long kPerWorker = 2;
+constexpr long kSpare = 2;
+constexpr long kHeldWanted = 4096;
+
+struct DescriptorPlan {
+    int workers;
+    int heldCap;
+};
+
+// Raises the soft limit first where a full complement of workers and held folders would
+// not fit; at a limit too low for even one worker, no worker.
+DescriptorPlan planDescriptors(int wantedWorkers)
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        rlimit limit {};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            ::setrlimit(RLIMIT_NOFILE, &limit);
-        }
-    });
+    const long inUse = DescriptorLimit::openCount();
+    const long limit
+        = DescriptorLimit::raiseTo(inUse + kSpare + 1 + kPerWorker * wantedWorkers + kHeldWanted);
+    const long free = limit - inUse - kSpare - 1;
+    const int workers = int(std::clamp<long>(free / kPerWorker, 0, wantedWorkers));
+    return { workers, int(std::clamp<long>((free - kPerWorker * workers) / 2, 0, 1 << 16)) };
 }
 
-// Half the descriptor limit may be held by folders waiting on their subfolders; the rest
-// serves the folders being listed and everything else the process opens.
-int heldFolderCap()
+bool outOfDescriptors(int error)
 {
-    rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 1 << 16;
-    return std::max(16, static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1u << 20) / 2));
+    return error == -EMFILE || error == -ENFILE;
 }
 
 int availableProcessors()
@@ -92,6 +101,9 @@ struct Shared {
 
     const std::string rootPath;
     const DirectoryReader& reader;
+    // The root folder, open for the whole run: folders not opened relative to a held
+    // parent are opened below it.
+    int rootFd = -1;
 
     // `mutex` + `cond`: guard everything down to `finalPath`.
     mutable std::mutex mutex;
@@ -105,6 +117,7 @@ struct Shared {
     const FileNode* lastFinished = nullptr;
     bool finished = false;
     std::string finalPath;
+    Scanner::Failure failure = Scanner::Failure::None;
 
     // How many folders may be held open for their subfolders (see s_heldFolders).
     int heldCap = 1 << 16;
@@ -138,6 +151,8 @@ public:
 
 private:
     int open(Pending& item);
+    int openBelowRoot(const FileNode* node);
+    int openChild(const Pending& item);
     void list(const Pending& item, int fd);
     void complete(FileNode* folder);
     [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
@@ -149,6 +164,8 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
     std::vector<Pending> m_subfolders;
+    std::vector<std::string_view> m_names;
+    std::string m_relative;
     std::int64_t m_files = 0;
     std::int64_t m_bytes = 0;
 };
@@ -181,11 +198,14 @@ void FolderLister::runLoop()
         // Memory that runs out stops the whole scan, never the process: the folder in
         // hand stays as far as it got, and the run reports itself incomplete.
         bool outOfMemory = false;
+        bool exhausted = false;
         try {
             const int fd = open(item);
+            // Out of descriptors is no fault of the folder: the run stops and says so.
+            exhausted = outOfDescriptors(fd);
             if (fd >= 0)
                 list(item, fd);
-            else
+            else if (!exhausted)
                 item.node->flags.insert(NodeFlags::Unreadable);
             // Until its subfolders are complete, a folder's fileCount counts the ones
             // still to come; it is set before they are published under the lock below.
@@ -215,8 +235,14 @@ void FolderLister::runLoop()
             m_state.cond.notify_all();
         }
         --m_state.active;
+        if (exhausted) {
+            m_state.failure = Scanner::Failure::TooFewDescriptors;
+            m_state.cancelled = true;
+            m_state.cond.notify_all();
+            continue;
+        }
         m_state.counters.files += m_files;
-        m_state.counters.bytes += m_bytes;
+        m_state.counters.bytes = FileNode::addSizes(m_state.counters.bytes, m_bytes);
         m_state.counters.directories += 1;
         if (item.node->flags.contains(NodeFlags::Unreadable))
             m_state.counters.unreadable += 1;
@@ -228,16 +254,45 @@ void FolderLister::runLoop()
 
 int FolderLister::open(Pending& item)
 {
-    if (!item.node->parent) {
-        // The root's own volume, against which its entries are checked for mount points.
-        const int fd = m_reader.openPath(m_state.rootPath.c_str());
-        DirectoryReader::EntryFacts facts;
-        if (fd >= 0 && m_reader.examineOpen(fd, facts))
-            item.device = facts.device;
-        return fd;
+    int fd;
+    if (item.parent) {
+        fd = openChild(item);
+        release(m_reader, std::exchange(item.parent, nullptr));
+        // Out of descriptors: the release above, or other workers since, may have freed one.
+        if (outOfDescriptors(fd))
+            fd = openBelowRoot(item.node);
+    } else {
+        fd = openBelowRoot(item.node);
     }
-    if (!item.parent) // its folder was not held open
-        return m_reader.openPath(item.node->path().c_str());
+    if (fd < 0)
+        return fd;
+    // Whatever was swapped in since the listing (another folder, a mount) is not entered.
+    DirectoryReader::EntryFacts facts;
+    if (!m_reader.examineOpen(fd, facts) || facts.device != item.device || facts.inode != item.inode) {
+        m_reader.close(fd);
+        return -ESTALE;
+    }
+    return fd;
+}
+
+// Follows no link on the way: a folder replaced by a link, or a link anywhere up its path,
+// fails the open.
+int FolderLister::openBelowRoot(const FileNode* node)
+{
+    m_names.clear();
+    for (; node->parent; node = node->parent)
+        m_names.push_back(node->name());
+    m_relative.clear();
+    for (auto name = m_names.rbegin(); name != m_names.rend(); ++name) {
+        if (!m_relative.empty())
+            m_relative.push_back('/');
+        m_relative.append(*name);
+    }
+    return m_reader.openBeneath(m_state.rootFd, m_relative.empty() ? "." : m_relative.c_str());
+}
+
+int FolderLister::openChild(const Pending& item)
+{
     const std::string_view name = item.node->name();
     // Names come from getdents64 and so hold no NUL; the arena keeps them unterminated.
     char terminated[256];
@@ -249,11 +304,6 @@ int FolderLister::open(Pending& item)
     } else {
         fd = m_reader.openChild(item.parent->fd, std::string(name).c_str());
     }
-    release(m_reader, std::exchange(item.parent, nullptr));
-    // Out of descriptors: other workers may have closed some since, and the full path
-    // (of any length) needs no open parent.
-    if (fd == -EMFILE || fd == -ENFILE)
-        fd = m_reader.openPath(item.node->path().c_str());
     return fd;
 }
 
@@ -287,8 +337,13 @@ void FolderLister::list(const Pending& item, int fd)
             break;
         }
         DirectoryReader::forEachName(m_buffer.get(), n, [&](const char* name, std::size_t length) {
-            if (!m_reader.examine(fd, name, facts))
+            // A vanished entry is passed over; any other failure (every entry of a folder that
+            // can be listed but not entered) leaves the folder incomplete.
+            if (const int error = m_reader.examine(fd, name, facts); error != 0) {
+                if (error != -ENOENT)
+                    folder->flags.insert(NodeFlags::Unreadable);
                 return;
+            }
             const std::string_view view(name, length);
             if (facts.type == DirectoryReader::EntryType::Directory) {
                 const bool mountPoint = facts.mountRootKnown ? facts.mountRoot : facts.device != item.device;
@@ -296,7 +351,7 @@ void FolderLister::list(const Pending& item, int fd)
                     return;
                 FileNode* child = m_arena.make(view, folder, 0, 0, 0, 2, NodeFlags::Directory);
                 m_children.push_back(child);
-                m_subfolders.push_back(Pending { child, nullptr, facts.device });
+                m_subfolders.push_back(Pending { child, nullptr, facts.device, facts.inode });
                 return;
             }
             std::int64_t allocated = facts.allocatedSize;
@@ -312,7 +367,7 @@ void FolderLister::list(const Pending& item, int fd)
                 m_notes.push_back(EntryNote { child, facts.device, facts.inode, facts.allocatedSize,
                     facts.logicalSize, facts.linkCount >= 2 ? facts.linkCount : 0, special });
             ++m_files;
-            m_bytes += allocated;
+            m_bytes = FileNode::addSizes(m_bytes, allocated);
         });
     }
     FileNode** array = m_arena.makeArray(m_children.size());
@@ -368,20 +423,51 @@ int Scanner::workerCount(int processors) { return std::clamp(2 * processors, 4, 
 
 FileTree Scanner::run()
 {
-    raiseDescriptorLimit();
     State& s = *m_state;
-    s.heldCap = heldFolderCap();
     FileTree tree;
+    // A root path no node can hold whole is refused: every path below it would be wrong.
+    const bool tooLong = s.rootPath.size() > FileNode::kMaxNameLength;
     try {
-        tree.root = tree.arena.make(s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
-        std::lock_guard lock(s.mutex);
-        s.pending.push_back(Pending { tree.root, nullptr, 0 });
+        tree.root = tree.arena.make(
+            tooLong ? std::string_view() : s.rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
     } catch (const std::bad_alloc&) {
         noteOutOfMemory();
         return tree;
     }
+    const DescriptorPlan plan = planDescriptors(workerCount(availableProcessors()));
+    s.heldCap = plan.heldCap;
+    Failure failure = tooLong ? Failure::PathTooLong
+        : plan.workers < 1    ? Failure::TooFewDescriptors
+                              : Failure::None;
+    DirectoryReader::EntryFacts facts;
+    if (failure == Failure::None) {
+        s.rootFd = s.reader.openPath(s.rootPath.c_str());
+        if (outOfDescriptors(s.rootFd)) {
+            failure = Failure::TooFewDescriptors;
+        } else if (s.rootFd >= 0 && !s.reader.examineOpen(s.rootFd, facts)) {
+            s.reader.close(s.rootFd);
+            s.rootFd = -EIO;
+        }
+    }
+    {
+        std::lock_guard lock(s.mutex);
+        if (failure != Failure::None) {
+            s.failure = failure;
+            s.cancelled = true;
+        } else if (s.rootFd < 0) {
+            tree.root->flags.insert(NodeFlags::Unreadable);
+            s.counters.directories = s.counters.unreadable = 1;
+            s.lastFinished = tree.root;
+        } else {
+            try {
+                s.pending.push_back(Pending { tree.root, nullptr, facts.device, facts.inode });
+            } catch (const std::bad_alloc&) {
+                s.outOfMemory = s.cancelled = true;
+            }
+        }
+    }
 
-    const int count = workerCount(availableProcessors());
+    const int count = s.pending.empty() ? 0 : plan.workers;
     std::vector<std::unique_ptr<FolderLister>> listers;
     std::vector<std::unique_ptr<Thread>> threads;
     bool anyStarted = false;
@@ -410,7 +496,7 @@ FileTree Scanner::run()
         anyStarted = anyStarted || threads.back()->started();
     }
     // Without any thread (resource limits) the caller lists everything itself.
-    if (!anyStarted)
+    if (!anyStarted && !listers.empty())
         listers.front()->runLoop();
     threads.clear();
     listers.clear();
@@ -423,6 +509,8 @@ FileTree Scanner::run()
         s.pending.clear();
         s.pending.shrink_to_fit();
     }
+    if (s.rootFd >= 0)
+        s.reader.close(s.rootFd);
     try {
         std::size_t chunks = tree.arena.chunkCount();
         for (const NodeArena& arena : s.arenas)
@@ -468,12 +556,6 @@ void Scanner::noteOutOfMemory()
     m_state->cond.notify_all();
 }
 
-bool Scanner::ranOutOfMemory() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->outOfMemory;
-}
-
 Progress Scanner::progress() const
 {
     std::lock_guard lock(m_state->mutex);
@@ -496,6 +578,27 @@ bool Scanner::isCancelled() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->cancelled;
+}
+
+Scanner::Failure Scanner::failure() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->outOfMemory ? Failure::OutOfMemory : m_state->failure;
+}
+
+const char* Scanner::describe(Failure failure)
+{
+    switch (failure) {
+    case Failure::None:
+        break;
+    case Failure::TooFewDescriptors:
+        return "too few file descriptors are left to scan (raise the limit with ulimit -n)";
+    case Failure::PathTooLong:
+        return "the folder's path is longer than 32,767 bytes";
+    case Failure::OutOfMemory:
+        return "out of memory: the scan stopped before it was complete";
+    }
+    return "";
 }
 
 void Scanner::finalize(FileNode* node)
@@ -527,8 +630,8 @@ void Scanner::sumChildren(FileNode* folder)
 {
     std::int64_t size = 0, logical = 0, files = 0;
     for (const FileNode* child : folder->children()) {
-        size += child->size;
-        logical += child->logicalSize;
+        size = FileNode::addSizes(size, child->size);
+        logical = FileNode::addSizes(logical, child->logicalSize);
         files += child->fileCount;
     }
     folder->size = size;

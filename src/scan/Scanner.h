@@ -25,18 +25,29 @@ public:
     Scanner(const Scanner&) = delete;
     Scanner& operator=(const Scanner&) = delete;
 
-    // Scans everything below rootPath. Returns a root even when cancelled or when the
-    // root cannot be read (then flagged unreadable, no children, zero totals). When
-    // memory runs out the scan stops as if cancelled and ranOutOfMemory() says so; the
-    // root is then null or bare. Never throws.
+    // Why a run stopped short of a full result. Not for folders that cannot be read:
+    // those are flagged and counted, and the run goes on.
+    enum class Failure : std::uint8_t {
+        None,
+        TooFewDescriptors, // the process ran out of file descriptors, even at the raised limit
+        PathTooLong, // the root path exceeds FileNode::kMaxNameLength: nothing is listed
+        OutOfMemory, // memory ran out: the root is bare, without children or totals
+    };
+
+    // Scans everything below rootPath. Returns a root even when cancelled, failed or when
+    // the root cannot be read (then flagged unreadable, no children, zero totals). Raises
+    // the process's soft descriptor limit where a scan needs more. Never throws.
     [[nodiscard]] FileTree run();
 
     // A copy of the counters, taken under the lock.
     [[nodiscard]] Progress progress() const;
     void cancel();
+    // Also true after a failure: the result is incomplete either way.
     [[nodiscard]] bool isCancelled() const;
-    // The run stopped because memory ran out: what it returned is incomplete.
-    [[nodiscard]] bool ranOutOfMemory() const;
+    [[nodiscard]] Failure failure() const;
+    // One line for the user, without a final stop; empty for None.
+    [[nodiscard]] static const char* describe(Failure failure);
+    [[nodiscard]] bool ranOutOfMemory() const { return failure() == Failure::OutOfMemory; }
 
     [[nodiscard]] const std::string& rootPath() const;
 

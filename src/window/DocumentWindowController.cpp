@@ -35,8 +35,8 @@ DocumentWindowController::DocumentWindowController(
 {
     connect(m_scanJob, &ScanJob::finished, this, &DocumentWindowController::scanFinished);
     connect(m_scanJob, &ScanJob::rescanReady, this, &DocumentWindowController::deliverRescan);
-    connect(m_scanJob, &ScanJob::rescanOutOfMemory, this, [this] {
-        reportOutOfMemory(tr("The rescan of the folder stopped; it keeps its previous contents."));
+    connect(m_scanJob, &ScanJob::rescanFailed, this, [this](FileNode*, const QString& reason) {
+        reportScanFailure(reason, tr("The folder keeps its previous contents."));
         updateStatus(nullptr);
     });
     connect(m_scanJob, &ScanJob::stateChanged, this, [this] {
@@ -148,6 +148,17 @@ void DocumentWindowController::startScan()
     m_progressTimer->start();
 }
 
+void DocumentWindowController::reportScanFailure(const std::string& path, const char* reason)
+{
+    // Without a parent: a first scan that failed closes its window.
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Scan stopped"),
+        QStringLiteral("The scan of “%1” stopped: %2.")
+            .arg(DisplayName::decode(path), QString::fromUtf8(reason)),
+        QMessageBox::Ok);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->show();
+}
+
 void DocumentWindowController::progressTick()
 {
     if (!isScanning())
@@ -166,16 +177,16 @@ void DocumentWindowController::cancelScan()
     m_scanJob->cancel();
 }
 
-void DocumentWindowController::scanFinished(bool cancelled, bool outOfMemory, bool treeLost)
+void DocumentWindowController::scanFinished(bool cancelled, const QString& failure, bool treeLost)
 {
     delete m_progressTimer;
     m_progressTimer = nullptr;
     if (m_closeHandled)
         return;
-    if (outOfMemory)
-        reportOutOfMemory(treeLost || !m_disk->root()
-                ? QStringLiteral("The window closes: nothing of the scan can be shown.")
-                : QStringLiteral("The scan stopped; the window shows the previous scan."));
+    if (!failure.isEmpty())
+        reportScanFailure(failure,
+            treeLost || !m_disk->root() ? tr("The window closes: nothing of the scan can be shown.")
+                                        : tr("The window shows the previous scan."));
     if (cancelled && (treeLost || !m_disk->root())) {
         emit scanEnded(true);
         close();
@@ -351,14 +362,13 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     releaseDetachedNodes();
 }
 
-void DocumentWindowController::reportOutOfMemory(const QString& what)
+void DocumentWindowController::reportScanFailure(const QString& reason, const QString& consequence)
 {
-    // Without a parent: the message outlives a window that closes because of it.
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Tallyfern"),
-        tr("There was not enough memory to scan “%1”.").arg(DisplayName::decode(m_disk->path())));
-    box->setInformativeText(what);
+    // Without a parent: the alert outlives a window that closes because of it.
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Scan stopped"),
+        tr("The scan of “%1” stopped: %2.").arg(DisplayName::decode(m_disk->path()), reason));
+    box->setInformativeText(consequence);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("outOfMemory"));
     box->open();
 }
 

@@ -112,10 +112,11 @@ private:
     void showProgressView();
     void showMainView();
     void progressTick();
-    // `outOfMemory`: the scan stopped incomplete (the document keeps its previous tree);
+    // `failure`: why the scan stopped short (the document keeps its previous tree, if any);
     // `treeLost`: memory ran out while the new tree was installed, so none is usable.
-    void scanFinished(bool cancelled, bool outOfMemory = false, bool treeLost = false);
-    void reportOutOfMemory(const QString& what);
+    void scanFinished(bool cancelled, const QString& failure, bool treeLost);
+    // Says why a scan gave no result, and what follows for the window.
+    void reportScanFailure(const QString& reason, const QString& consequence);
     // Frees the document's detached rescans once nothing of the window can still hold
     // one of their nodes (a folder rescan in flight, an open Trash question).
     void releaseDetachedNodes();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 #include <unistd.h>
 
 using namespace scantest;
@@ -74,6 +75,43 @@ TEST(CliScan, HundredThousandLevelsDeepScanAndTheProgramExitsCleanly)
     ASSERT_EQ(out.find('\n'), out.size() - 1) << "one line: " << out;
     EXPECT_EQ(withoutTime(out.substr(0, out.size() - 1)),
         "files=1 dirs=100001 unreadable=0 allocated=" + std::to_string(leaf.allocated) + " logical=10");
+}
+
+// What keeps a scan from a whole result is said in one line on standard error, with a
+// failing status and no line of totals: a root path longer than a node holds (its
+// descendants' paths would name the wrong files) and a descriptor limit too low to list.
+TEST(CliScan, FailuresAreOneLineOnStandardErrorAndAFailingStatus)
+{
+    const std::string binary = tallyfernBinary();
+    ASSERT_EQ(::access(binary.c_str(), X_OK), 0) << "build the tallyfern target first: " << binary;
+    TempDir dir;
+    const std::string name(250, 'p');
+    const DiskSize leaf = makeChain(dir.path(), 160, name, 10);
+    std::string deep = dir.path();
+    for (int i = 0; i < 160; ++i)
+        deep += "/" + name;
+    ASSERT_GT(deep.size(), 40000u);
+
+    for (const auto& [limit, path, expected] : { std::tuple<std::string, std::string, std::string> { "", deep,
+                                                     "the folder's path is longer than 32,767 bytes" },
+             { "4", dir.path(),
+                 "too few file descriptors are left to scan (raise the limit with ulimit -n)" } }) {
+        int status = -1;
+        const std::string out = capture(
+            { "sh", "-c", "exec 2>&1; if [ -n \"$0\" ]; then ulimit -n \"$0\"; fi; exec \"$1\" --scan \"$2\"",
+                limit, binary, path },
+            &status);
+        EXPECT_EQ(status, 1) << limit;
+        EXPECT_EQ(out, "tallyfern: cannot scan: " + expected + "\n");
+    }
+    Scanner scanner(deep);
+    const FileTree tree = scanner.run();
+    EXPECT_EQ(scanner.failure(), Scanner::Failure::PathTooLong);
+    EXPECT_EQ(tree.root->name(), "") << "never a cut path";
+    // Within what a node holds but past what one open accepts (a folder rescanned deep
+    // down): opened component by component, listed rather than lost as unreadable.
+    EXPECT_EQ(withoutTime(CliScan::scanLine(deep.substr(0, dir.path().size() + 20 * 251))),
+        "files=1 dirs=141 unreadable=0 allocated=" + std::to_string(leaf.allocated) + " logical=10");
 }
 
 } // namespace

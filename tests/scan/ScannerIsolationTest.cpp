@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <sched.h>
@@ -15,6 +16,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace scantest;
@@ -66,32 +68,40 @@ std::string describe(const std::string& root, const std::string& probe)
     return line.str();
 }
 
+// A folder that cannot be listed, and one that can be listed but not entered (every
+// entry's statx refused): both are incomplete, so both are flagged and counted.
 TEST(ScannerIsolation, UnreadableFolderIsFlaggedEmptyAndCounted)
 {
-    TempDir dir;
-    makeDir(dir / "t");
-    makeDir(dir / "t/open");
-    writeFile(dir / "t/open/file", 10);
-    makeDir(dir / "t/locked");
-    makeDir(dir / "t/locked/inner");
-    writeFile(dir / "t/locked/inner/big", 1 << 20);
-    ::chmod((dir / "t/locked").c_str(), 0700);
-    const std::int64_t visible = sizeOf(dir / "t/open/file").allocated;
+    // Modes for the scanning user: as root the folder belongs to root and nobody scans.
+    for (const auto& [ownedByRoot, ownedByUser] : { std::pair { 0700, 0 }, std::pair { 0744, 0444 } }) {
+        SCOPED_TRACE(ownedByUser);
+        TempDir dir;
+        makeDir(dir / "t");
+        makeDir(dir / "t/open");
+        writeFile(dir / "t/open/file", 10);
+        makeDir(dir / "t/locked");
+        makeDir(dir / "t/locked/inner");
+        writeFile(dir / "t/locked/inner/big", 1 << 20);
+        writeFile(dir / "t/locked/plain", 1 << 20);
+        ::chmod((dir / "t/locked").c_str(), mode_t(ownedByRoot));
+        const std::int64_t visible = sizeOf(dir / "t/open/file").allocated;
 
-    // Root reads everything, so the child scans as nobody.
-    const std::string line = inChild([&]() -> std::string {
-        if (::geteuid() == 0) {
-            const gid_t nogroup = 65534;
-            if (::setgroups(1, &nogroup) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                return std::string("error drop privileges: ") + std::strerror(errno);
-        } else {
-            ::chmod((dir / "t/locked").c_str(), 0);
-        }
-        return describe(dir / "t", "locked");
-    });
-    EXPECT_EQ(line,
-        "present=1 unreadable=1 children=0 files=1 size=" + std::to_string(visible)
-            + " dirs=3 unreadableCount=1 faults=0");
+        // Root reads everything, so the child scans as nobody.
+        const std::string line = inChild([&]() -> std::string {
+            if (::geteuid() == 0) {
+                const gid_t nogroup = 65534;
+                if (::setgroups(1, &nogroup) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    return std::string("error drop privileges: ") + std::strerror(errno);
+            } else {
+                ::chmod((dir / "t/locked").c_str(), mode_t(ownedByUser));
+            }
+            return describe(dir / "t", "locked");
+        });
+        ::chmod((dir / "t/locked").c_str(), 0700);
+        EXPECT_EQ(line,
+            "present=1 unreadable=1 children=0 files=1 size=" + std::to_string(visible)
+                + " dirs=3 unreadableCount=1 faults=0");
+    }
 }
 
 TEST(ScannerIsolation, VolumeMountedInsideTheTreeIsLeftOutEntirely)
@@ -118,6 +128,9 @@ TEST(ScannerIsolation, VolumeMountedInsideTheTreeIsLeftOutEntirely)
         line, "present=0 files=1 size=" + std::to_string(visible) + " dirs=1 unreadableCount=0 faults=0");
 }
 
+// At any descriptor limit a scan is either whole or stops with a failure; it never
+// flags readable folders unreadable for want of descriptors. A soft limit below the hard
+// one is raised.
 TEST(ScannerIsolation, TreesThatBranchAtEveryLevelOutlastTheDescriptorLimit)
 {
     // Every level holds a side folder and the next level, so each level's folder waits
@@ -133,18 +146,31 @@ TEST(ScannerIsolation, TreesThatBranchAtEveryLevelOutlastTheDescriptorLimit)
         makeDir(path / ("side" + std::to_string(level)));
         path = path / "d";
     }
-    const std::string line = inChild([&]() -> std::string {
-        rlimit limit { 128, 128 };
-        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
-            return std::string("skip setrlimit: ") + std::strerror(errno);
-        Scanner scanner(dir / "wide");
-        const FileTree tree = scanner.run();
-        const Progress progress = scanner.progress();
-        return "dirs=" + std::to_string(progress.directories) + " unreadable=" + std::to_string(progress.unreadable);
-    });
-    if (line.starts_with("skip"))
-        GTEST_SKIP() << line;
-    EXPECT_EQ(line, "dirs=" + std::to_string(2 * kLevels + 1) + " unreadable=0");
+    const std::string whole = "dirs=" + std::to_string(2 * kLevels + 1) + " unreadable=0 failure=0";
+    // Limits above the descriptors already open: none spare, a few, a soft limit to raise.
+    for (const auto& [soft, hard, expected] :
+        { std::tuple<rlim_t, rlim_t, std::string> { 0, 0, "dirs=0 unreadable=0 failure=1" }, { 8, 8, whole },
+            { 1, 4096, whole + " raised" } }) {
+        SCOPED_TRACE(testing::Message() << soft << "/" << hard);
+        const std::string line = inChild([&]() -> std::string {
+            rlim_t open = 0;
+            for (int fd = 0; fd < 1024; ++fd)
+                open += ::fcntl(fd, F_GETFD) != -1;
+            rlimit limit { open + soft, open + hard };
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                return std::string("skip setrlimit: ") + std::strerror(errno);
+            Scanner scanner(dir / "wide");
+            const FileTree tree = scanner.run();
+            const Progress progress = scanner.progress();
+            ::getrlimit(RLIMIT_NOFILE, &limit);
+            return "dirs=" + std::to_string(progress.directories) + " unreadable="
+                + std::to_string(progress.unreadable) + " failure=" + std::to_string(int(scanner.failure()))
+                + (limit.rlim_cur > open + soft ? " raised" : "");
+        });
+        if (line.starts_with("skip"))
+            GTEST_SKIP() << line;
+        EXPECT_EQ(line, expected);
+    }
 }
 
 } // namespace

@@ -8,12 +8,19 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace scantest;
@@ -47,9 +54,20 @@ public:
             if (m_cancelOnOpen)
                 m_cancelOnOpen->cancel();
         }
-        if (m_noDescriptors)
+        if (m_noDescriptors || name == m_exhausted)
             return -EMFILE;
         return DirectoryReader::openChild(parentFd, name);
+    }
+    int openBeneath(int baseFd, const char* relative) const override
+    {
+        const std::string_view path(relative);
+        if (!m_exhausted.empty() && path.ends_with(m_exhausted))
+            return -EMFILE;
+        if (m_beforeOpenBeneath) {
+            std::lock_guard lock(m_mutex);
+            m_beforeOpenBeneath(path);
+        }
+        return DirectoryReader::openBeneath(baseFd, relative);
     }
     long readBatch(int fd, char* buffer, std::size_t size) const override
     {
@@ -63,21 +81,26 @@ public:
             return -EIO;
         return n;
     }
-    bool examine(int dirFd, const char* name, EntryFacts& facts) const override
+    int examine(int dirFd, const char* name, EntryFacts& facts) const override
     {
         if (std::string_view(name).starts_with("vanished"))
-            return false;
-        if (!DirectoryReader::examine(dirFd, name, facts))
-            return false;
+            return -ENOENT;
+        if (const int error = DirectoryReader::examine(dirFd, name, facts))
+            return error;
         if (m_brokenInode)
             facts.mountRootKnown = facts.mountRoot = false;
         if (std::string_view(name) == "elsewhere")
             facts.device += 1;
-        return true;
+        if (std::string_view(name).starts_with("huge"))
+            facts.logicalSize = facts.allocatedSize = std::int64_t(1) << 62; // 4 EiB
+        return 0;
     }
 
     Scanner* m_cancelOnOpen = nullptr;
-    bool m_noDescriptors = false;
+    bool m_noDescriptors = false; // every open relative to a held folder fails
+    std::string m_exhausted; // a folder of this name cannot be opened: out of descriptors
+    // Called (under m_mutex) with the relative path before each open below the root.
+    std::function<void(std::string_view)> m_beforeOpenBeneath;
     // Non-zero: small batches, the second read of this folder fails, no mount attribute.
     std::uint64_t m_brokenInode = 0;
     mutable std::mutex m_mutex;
@@ -156,72 +179,7 @@ TEST(Scanner, SpecialEntriesCountByTheirOwnSizesWhateverTheRootPathLooksLike)
     }
 }
 
-TEST(Scanner, EmptyFoldersCountButSortLastAndTiesGoByName)
-{
-    TempDir dir;
-    makeDir(dir / "t");
-    for (const char* name : { "b", "a", "B", "f", "e\xcc\x81" })
-        writeFile(dir / "t" / name, 10);
-    writeFile(dir / "t/huge", 100000);
-    makeDir(dir / "t/empty");
-    makeDir(dir / "t/empty/also-empty");
-    makeDir(dir / "t/full");
-    writeFile(dir / "t/full/x", 10);
-
-    const Scan s = scan(dir / "t");
-    std::vector<std::string> names;
-    for (const FileNode* child : s.tree.root->children())
-        names.emplace_back(child->name());
-    // full (one 10-byte file) ties with the files by size and name; the NFC form of
-    // "e\u0301" is U+00E9, after "f".
-    EXPECT_EQ(names, std::vector<std::string>({ "huge", "B", "a", "b", "f", "full", "e\xcc\x81", "empty" }));
-    const FileNode* empty = find(s.tree.root, "empty");
-    EXPECT_EQ(empty->size, 0);
-    EXPECT_EQ(empty->fileCount, 0);
-    EXPECT_EQ(empty->childCount(), 1u);
-    EXPECT_EQ(s.progress.directories, 4);
-    EXPECT_EQ(s.progress.unreadable, 0);
-    EXPECT_EQ(s.tree.root->fileCount, 7);
-}
-
-TEST(Scanner, PathsLongerThanTheSystemAllowsAreListedRelativeToTheirParents)
-{
-    TempDir dir;
-    const std::string name(250, 'd');
-    makeChain(dir.path(), 24, name, 10); // about 6000 bytes of path
-    makeDir(dir / "short");
-    writeFile(dir / "short/file", 10);
-    std::string deepest;
-    for (int i = 0; i < 24; ++i)
-        deepest += "/" + name;
-
-    const Scan s = scan(dir.path());
-    EXPECT_EQ(s.progress.directories, 26);
-    EXPECT_EQ(s.progress.unreadable, 0);
-    const FileNode* bottom = find(s.tree.root, deepest.substr(1));
-    ASSERT_TRUE(bottom);
-    EXPECT_EQ(bottom->path().size(), dir.path().size() + deepest.size());
-
-    // A folder that deep rescanned on its own: its path, too long for one open, still
-    // reaches it, so its contents are listed rather than lost as unreadable.
-    const std::string middle = dir.path() + deepest.substr(0, 20 * 251);
-    const Scan rescan = scan(middle);
-    EXPECT_EQ(rescan.progress.unreadable, 0);
-    EXPECT_EQ(rescan.progress.directories, 5);
-    EXPECT_EQ(rescan.tree.root->fileCount, 1);
-    EXPECT_EQ(rescan.tree.root->logicalSize, 10);
-
-    // Without descriptors to spare, folders open by their full path, however long.
-    FaultyReader reader;
-    reader.m_noDescriptors = true;
-    const Scan byPath = scan(dir.path(), &reader);
-    EXPECT_EQ(find(byPath.tree.root, "short/file")->logicalSize, 10);
-    EXPECT_EQ(byPath.progress.unreadable, 0);
-    EXPECT_EQ(byPath.progress.directories, 26);
-    EXPECT_EQ(byPath.tree.root->fileCount, 2);
-}
-
-TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
+TEST(Scanner, FailuresFlagTheFolderKeepWhatWasListedAndNeverWrapTotals)
 {
     TempDir dir;
     makeDir(dir / "t");
@@ -234,6 +192,8 @@ TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
     makeDir(dir / "t/vanished-folder");
     makeDir(dir / "t/elsewhere"); // reported on another device: a mount point
     writeFile(dir / "t/elsewhere/hidden", 10);
+    for (const char* name : { "t/huge1", "t/huge2", "t/huge3" }) // 4 EiB each
+        writeFile(dir / name, 10);
 
     FaultyReader reader;
     reader.m_brokenInode = sizeOf(dir / "t/broken").inode;
@@ -248,10 +208,83 @@ TEST(Scanner, FailuresFlagTheFolderAndKeepWhatWasListed)
     EXPECT_EQ(whole->childCount(), 60u);
     EXPECT_EQ(s.progress.unreadable, 1);
     // Entries that cannot be examined and other volumes are counted nowhere.
-    EXPECT_EQ(s.tree.root->childCount(), 2u);
+    EXPECT_EQ(s.tree.root->childCount(), 5u);
     EXPECT_EQ(s.progress.directories, 3);
-    EXPECT_EQ(s.tree.root->fileCount, std::int64_t(60 + broken->childCount()));
+    EXPECT_EQ(s.tree.root->fileCount, std::int64_t(63 + broken->childCount()));
     EXPECT_EQ(s.progress.files, s.tree.root->fileCount);
+    // Sums past 2^63 stay at the largest value, never wrap.
+    for (const std::int64_t total : { s.tree.root->logicalSize, s.tree.root->size, s.progress.bytes })
+        EXPECT_EQ(total, std::numeric_limits<std::int64_t>::max());
+}
+
+// Folders past the held-folder cap open by their path below the root; whatever replaces
+// a folder or one of its ancestors between listing and opening must not bring another
+// tree in. Out of descriptors, the run stops and says so, and counts nothing unreadable.
+TEST(Scanner, FoldersReplacedBeforeTheyOpenAreNotEntered)
+{
+    enum class Swap { ForLink, ForOtherFolder, AncestorForLink, NoDescriptors };
+    // Depth: folders of 250-byte names above "target"; past 4096 bytes the path opens
+    // one component at a time.
+    for (const auto& [swap, depth] : { std::pair { Swap::ForLink, 1 }, { Swap::ForOtherFolder, 1 },
+             { Swap::AncestorForLink, 1 }, { Swap::ForLink, 20 }, { Swap::ForOtherFolder, 20 },
+             { Swap::AncestorForLink, 20 }, { Swap::NoDescriptors, 1 } }) {
+        SCOPED_TRACE(testing::Message() << int(swap) << " at depth " << depth);
+        TempDir dir;
+        makeDir(dir / "tree");
+        makeDir(dir / "other");
+        writeFile(dir / "other/secret", 1 << 20);
+        // Built relative to each level: the whole path may exceed what one call accepts.
+        std::string relative;
+        int parent = ::open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i <= depth; ++i) {
+            const std::string name = i < depth ? std::string(250, char('a' + i)) : "target";
+            relative += (i ? "/" : "") + name;
+            ASSERT_EQ(::mkdirat(parent, name.c_str(), 0755), 0) << std::strerror(errno);
+            const int next = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (i < depth)
+                ::close(std::exchange(parent, next));
+            else
+                ::close(::openat(next, "own", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        }
+
+        FaultyReader reader;
+        reader.m_noDescriptors = true;
+        bool swapped = false;
+        reader.m_beforeOpenBeneath = [&](std::string_view path) {
+            if (swapped || path != relative)
+                return;
+            swapped = true;
+            const std::string ancestor = dir / "tree" / relative.substr(0, relative.find('/'));
+            const std::string aside = dir / "aside";
+            const bool done = swap == Swap::AncestorForLink
+                ? std::rename(ancestor.c_str(), aside.c_str()) == 0
+                    && ::symlink(aside.c_str(), ancestor.c_str()) == 0
+                : ::renameat(parent, "target", AT_FDCWD, aside.c_str()) == 0
+                    && (swap == Swap::ForLink
+                               ? ::symlinkat((dir / "other").c_str(), parent, "target")
+                               : ::renameat(AT_FDCWD, (dir / "other").c_str(), parent, "target"))
+                        == 0;
+            EXPECT_TRUE(done) << std::strerror(errno);
+        };
+        if (swap == Swap::NoDescriptors)
+            reader.m_exhausted = "target";
+        Scanner scanner(dir / "tree", reader);
+        const FileTree tree = scanner.run();
+        const FileNode* target = find(tree.root, relative);
+        ASSERT_TRUE(target);
+        const std::string found
+            = "unreadable=" + std::to_string(target->flags.contains(NodeFlags::Unreadable)) + " children="
+            + std::to_string(target->childCount()) + " logical=" + std::to_string(tree.root->logicalSize)
+            + " unreadableCount=" + std::to_string(scanner.progress().unreadable);
+        const bool exhausted = swap == Swap::NoDescriptors;
+        EXPECT_EQ(found,
+            exhausted ? "unreadable=0 children=0 logical=0 unreadableCount=0"
+                      : "unreadable=1 children=0 logical=0 unreadableCount=1");
+        EXPECT_EQ(
+            scanner.failure(), exhausted ? Scanner::Failure::TooFewDescriptors : Scanner::Failure::None);
+        EXPECT_EQ(scanner.isCancelled(), exhausted);
+        ::close(parent);
+    }
 }
 
 TEST(Scanner, CancellingLeavesUnlistedFoldersEmptyAndUncounted)
@@ -330,13 +363,6 @@ TEST(Scanner, TotalsEqualAnIndependentCountAndProgressNeverRunsAhead)
     tree = FileTree();
     EXPECT_FALSE(last.empty());
     EXPECT_EQ(scanner.progress().currentPath, last);
-}
-
-TEST(Scanner, WorkerCountIsTwiceTheProcessorsWithinFourToSixteen)
-{
-    for (const auto& [processors, workers] :
-        { std::pair { 0, 4 }, { 1, 4 }, { 2, 4 }, { 3, 6 }, { 8, 16 }, { 12, 16 }, { 32, 16 } })
-        EXPECT_EQ(Scanner::workerCount(processors), workers) << processors << " processors";
 }
 
 // Arenas get chunks from here while a test limits them: the first `s_chunksLeft`

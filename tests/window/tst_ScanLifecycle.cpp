@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,11 +60,11 @@ void* limitedChunk(std::size_t bytes)
 }
 
 // Closes the message that memory ran out; false when there is none.
-bool closeOutOfMemoryMessage()
+bool closeFailureAlert(const QString& reason = QStringLiteral("out of memory"))
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == QStringLiteral("outOfMemory") && widget->isVisible())
-            return widget->close();
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible() && box->text().contains(reason))
+            return box->close();
     return false;
 }
 
@@ -147,7 +148,7 @@ private slots:
         QCOMPARE(window.disk().root(), root);
         QCOMPARE(root->fileCount, 200);
         QVERIFY(window.isVisible() && !window.progressView());
-        QVERIFY(closeOutOfMemoryMessage());
+        QVERIFY(closeFailureAlert());
 
         // A first scan has nothing to keep: the window closes, with the message.
         DocumentWindowController first(dir.path().toStdString());
@@ -157,7 +158,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 20000);
         NodeArena::setChunkSource(nullptr);
         QVERIFY(!first.disk().root());
-        QVERIFY(closeOutOfMemoryMessage());
+        QVERIFY(closeFailureAlert());
+    }
+
+    void aRootTooLongForANodeIsRefusedWithAnAlert()
+    {
+        // Never scanned under a cut name: nothing is installed, the window closes, and an
+        // alert says why.
+        DocumentWindowController window("/" + std::string(40000, 'x'));
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
+        QVERIFY(!window.disk().root());
+        QVERIFY(closeFailureAlert(QStringLiteral("longer than 32,767 bytes")));
     }
 
     void destroyingDuringAScanWaitsForTheThread()

@@ -154,8 +154,8 @@ std::vector<std::string> consistencyFaults(const FileNode* root)
                 faults.push_back("wrong parent: " + child->path());
             if (i > 0 && FileNode::precedes(*child, *children[i - 1]))
                 faults.push_back("out of order: " + child->path());
-            size += child->size;
-            logical += child->logicalSize;
+            size = FileNode::addSizes(size, child->size);
+            logical = FileNode::addSizes(logical, child->logicalSize);
             files += child->fileCount;
             stack.push_back(child);
         }
