@@ -148,17 +148,6 @@ void DocumentWindowController::startScan()
     m_progressTimer->start();
 }
 
-void DocumentWindowController::reportScanFailure(const std::string& path, const char* reason)
-{
-    // Without a parent: a first scan that failed closes its window.
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Scan stopped"),
-        QStringLiteral("The scan of “%1” stopped: %2.")
-            .arg(DisplayName::decode(path), QString::fromUtf8(reason)),
-        QMessageBox::Ok);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->show();
-}
-
 void DocumentWindowController::progressTick()
 {
     if (!isScanning())

@@ -98,7 +98,7 @@ TEST(CliScan, FailuresAreOneLineOnStandardErrorAndAFailingStatus)
                  "too few file descriptors are left to scan (raise the limit with ulimit -n)" } }) {
         int status = -1;
         const std::string out = capture(
-            { "sh", "-c", "exec 2>&1; if [ -n \"$0\" ]; then ulimit -n \"$0\"; fi; exec \"$1\" --scan \"$2\"",
+            { "sh", "-c", "exec 2>&1 3>&-; if [ -n \"$0\" ]; then ulimit -n \"$0\"; fi; exec \"$1\" --scan \"$2\"",
                 limit, binary, path },
             &status);
         EXPECT_EQ(status, 1) << limit;

@@ -180,7 +180,7 @@ TEST(Layout, KeptLayoutsHitWhatALayoutFromScratchHits)
     std::mt19937_64 rng(11);
     Treemap::HitTester tester;
     for (int round = 0; round < 24; ++round) {
-        TestTree t;
+        TreeBuilder t;
         std::vector<FileNode*> files;
         const std::size_t n = Treemap::HitTester::kKeptFrom + rng() % 3000;
         std::uniform_real_distribution<double> magnitude(0, 7);
