@@ -2,6 +2,8 @@
 #include "scan/Scanner.h"
 
 #include "platform/DirectoryReader.h"
+#include "platform/LocalFileSystem.h"
+#include "scan/ExcludePatterns.h"
 #include "scan/InodeKey.h"
 
 #include <algorithm>
@@ -92,6 +94,8 @@ struct Shared {
 
     const std::string rootPath;
     const DirectoryReader& reader;
+    const ExcludePatterns* excludes = nullptr; // null or non-empty
+    bool crossFileSystems = false;
 
     // `mutex` + `cond`: guard everything down to `finalPath`.
     mutable std::mutex mutex;
@@ -140,6 +144,7 @@ private:
     void list(const Pending& item, int fd);
     void complete(FileNode* folder);
     [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
+    [[nodiscard]] bool mayEnterMount(int folderFd, const char* name) const;
 
     Shared& m_state;
     const DirectoryReader& m_reader;
@@ -147,6 +152,7 @@ private:
     std::vector<EntryNote>& m_notes;
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
+    std::string m_relativePath; // of the folder being listed, when patterns need paths
     std::vector<Pending> m_subfolders;
     std::int64_t m_files = 0;
     std::int64_t m_bytes = 0;
@@ -240,10 +246,29 @@ bool FolderLister::firstLink(const DirectoryReader::EntryFacts& facts)
     return m_state.seenInodes.insert(InodeKey { facts.device, facts.inode }).second;
 }
 
+// Only a folder just opened and proven to be on a local disk file system is entered.
+bool FolderLister::mayEnterMount(int folderFd, const char* name) const
+{
+    if (!m_state.crossFileSystems)
+        return false;
+    const int fd = m_reader.openChild(folderFd, name);
+    if (fd < 0)
+        return false;
+    const bool local = LocalFileSystem::isLocalDisk(fd);
+    m_reader.close(fd);
+    return local;
+}
+
 void FolderLister::list(const Pending& item, int fd)
 {
     FileNode* const folder = item.node;
     m_children.clear();
+    const ExcludePatterns* const excludes = m_state.excludes;
+    if (excludes && excludes->needsPaths()) {
+        m_relativePath.clear();
+        for (const FileNode* node = folder; node->parent; node = node->parent)
+            m_relativePath.insert(0, std::string(node->name()) + (m_relativePath.empty() ? "" : "/"));
+    }
     DirectoryReader::EntryFacts facts;
     for (;;) {
         const long n = m_reader.readBatch(fd, m_buffer.get(), kListingBufferBytes);
@@ -257,9 +282,15 @@ void FolderLister::list(const Pending& item, int fd)
             if (!m_reader.examine(fd, name, facts))
                 return;
             const std::string_view view(name, length);
-            if (facts.type == DirectoryReader::EntryType::Directory) {
+            const bool isFolder = facts.type == DirectoryReader::EntryType::Directory;
+            if (excludes && excludes->excludes(m_relativePath, view, isFolder)) {
+                const NodeFlags flags = isFolder ? NodeFlags::Directory | NodeFlags::Excluded : NodeFlags::Excluded;
+                m_children.push_back(m_arena.make(view, folder, 0, 0, 0, 2, flags));
+                return;
+            }
+            if (isFolder) {
                 const bool mountPoint = facts.mountRootKnown ? facts.mountRoot : facts.device != item.device;
-                if (mountPoint)
+                if (mountPoint && !mayEnterMount(fd, name))
                     return;
                 FileNode* child = m_arena.make(view, folder, 0, 0, 0, 2, NodeFlags::Directory);
                 m_children.push_back(child);
@@ -335,6 +366,13 @@ Scanner::Scanner(std::string rootPath, const DirectoryReader& reader)
 }
 
 Scanner::~Scanner() = default;
+
+void Scanner::setExcludes(const ExcludePatterns* patterns)
+{
+    m_state->excludes = patterns && !patterns->empty() ? patterns : nullptr;
+}
+
+void Scanner::setCrossFileSystems(bool cross) { m_state->crossFileSystems = cross; }
 
 const std::string& Scanner::rootPath() const { return m_state->rootPath; }
 
