@@ -171,8 +171,10 @@ std::optional<NameSearch::Found> NameSearch::run(
         found.items.insert(found.items.end(), p.items.begin(), p.items.end());
         found.size += p.size;
     }
+    // Ties by name bytes: child order's normalised comparison costs too much over many
+    // thousands of results of equal size.
     std::sort(found.items.begin(), found.items.end(), [](const FileNode* a, const FileNode* b) {
-        return a->size != b->size ? a->size > b->size : FileNode::precedes(*a, *b);
+        return a->size != b->size ? a->size > b->size : a->name() < b->name();
     });
     return found;
 }

@@ -22,7 +22,7 @@
 class NameSearch {
 public:
     struct Found {
-        std::vector<const FileNode*> items; // largest first, then in child order
+        std::vector<const FileNode*> items; // largest first, then by name bytes
         std::int64_t size = 0; // each byte once, though a folder and items inside it match
     };
 
