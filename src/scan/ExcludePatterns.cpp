@@ -297,6 +297,7 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
         return false;
     }
     pattern.glob = std::string(text);
+    pattern.prefix = pattern.glob.substr(0, pattern.glob.find_first_of("*?[\\"));
     const int index = int(m_patterns.size());
     const bool isPath = leadingSlash || text.find('/') != std::string_view::npos;
     if (isPath) {
@@ -320,7 +321,37 @@ int ExcludePatterns::latestMatch(
 {
     for (auto it = indices.rbegin(); it != indices.rend() && *it > above; ++it) {
         const Pattern& p = m_patterns[std::size_t(*it)];
-        if ((isFolder || !p.folderOnly) && match(p.glob, text))
+        if ((isFolder || !p.folderOnly) && text.starts_with(p.prefix) && match(p.glob, text))
+            return *it;
+    }
+    return above;
+}
+
+// As latestMatch() over "folder/name", built only once a pattern's literal start fits.
+int ExcludePatterns::latestPathMatch(
+    std::string_view folder, std::string_view name, bool isFolder, int above) const
+{
+    const auto startsAs = [&](std::string_view prefix) {
+        if (folder.empty())
+            return name.starts_with(prefix);
+        if (prefix.size() <= folder.size())
+            return folder.starts_with(prefix);
+        return prefix.starts_with(folder) && prefix[folder.size()] == '/'
+            && name.starts_with(prefix.substr(folder.size() + 1));
+    };
+    std::string path;
+    for (auto it = m_pathPatterns.rbegin(); it != m_pathPatterns.rend() && *it > above; ++it) {
+        const Pattern& p = m_patterns[std::size_t(*it)];
+        if ((!isFolder && p.folderOnly) || !startsAs(p.prefix))
+            continue;
+        if (path.empty()) {
+            path.reserve(folder.size() + 1 + name.size());
+            path.append(folder);
+            if (!folder.empty())
+                path.push_back('/');
+            path.append(name);
+        }
+        if (match(p.glob, path))
             return *it;
     }
     return above;
@@ -351,14 +382,7 @@ bool ExcludePatterns::excludes(std::string_view folder, std::string_view name, b
         }
     }
     best = latestMatch(m_namePatterns, name, isFolder, best);
-    if (!m_pathPatterns.empty() && m_pathPatterns.back() > best) {
-        std::string path;
-        path.reserve(folder.size() + 1 + name.size());
-        path.append(folder);
-        if (!folder.empty())
-            path.push_back('/');
-        path.append(name);
-        best = latestMatch(m_pathPatterns, path, isFolder, best);
-    }
+    if (!m_pathPatterns.empty() && m_pathPatterns.back() > best)
+        best = latestPathMatch(folder, name, isFolder, best);
     return best >= 0 && !m_patterns[std::size_t(best)].negated;
 }

@@ -46,6 +46,7 @@ public:
 private:
     struct Pattern {
         std::string glob;
+        std::string prefix; // the literal bytes every match starts with
         bool negated = false;
         bool folderOnly = false;
     };
@@ -61,6 +62,8 @@ private:
     bool addLine(std::string_view line, std::string& error);
     [[nodiscard]] int latestMatch(
         const std::vector<int>& indices, std::string_view text, bool isFolder, int above) const;
+    [[nodiscard]] int latestPathMatch(
+        std::string_view folder, std::string_view name, bool isFolder, int above) const;
 
     std::vector<Pattern> m_patterns;
     // Name patterns without wildcards, by name: the latest index of each kind.
