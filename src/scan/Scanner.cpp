@@ -153,6 +153,7 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
     std::string m_relativePath; // of the folder being listed, when patterns need paths
+    std::vector<std::string_view> m_names;
     std::vector<Pending> m_subfolders;
     std::int64_t m_files = 0;
     std::int64_t m_bytes = 0;
@@ -265,9 +266,16 @@ void FolderLister::list(const Pending& item, int fd)
     m_children.clear();
     const ExcludePatterns* const excludes = m_state.excludes;
     if (excludes && excludes->needsPaths()) {
-        m_relativePath.clear();
+        // Names gathered upwards, joined once: linear in the depth.
+        m_names.clear();
         for (const FileNode* node = folder; node->parent; node = node->parent)
-            m_relativePath.insert(0, std::string(node->name()) + (m_relativePath.empty() ? "" : "/"));
+            m_names.push_back(node->name());
+        m_relativePath.clear();
+        for (auto it = m_names.rbegin(); it != m_names.rend(); ++it) {
+            if (!m_relativePath.empty())
+                m_relativePath.push_back('/');
+            m_relativePath.append(*it);
+        }
     }
     DirectoryReader::EntryFacts facts;
     for (;;) {
