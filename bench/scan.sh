@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: MIT
 # `tallyfern --scan` against `du -sx` and `gdu` on the same tree, warm cache.
 # Usage: scripts/bench scan [PATH]   (default: the generated 1M-entry tree, made once)
-# Targets on a 2-core machine: ratio_vs_du <= 0.55, bytes_per_entry <= 80.
+# Targets on a 2-core machine: ratio_vs_du <= 0.55, bytes_per_entry <= 80,
+# exclude_overhead_pct <= 5 (the same scan given 100 exclude patterns that match nothing
+# in the tree: names, globs, suffixes and paths below the root).
 # RUNS (default 7) sets the number of timed runs of each program; medians are printed.
 set -euo pipefail
 BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
@@ -22,11 +24,19 @@ du -sx "$target" >/dev/null 2>&1 || true
 gdu -n -x -p "$target" >/dev/null 2>&1 || true
 files=$(sed -n 's/^files=\([0-9]*\) .*/\1/p' <<<"$line")
 
+patterns=$(mktemp)
+trap 'rm -f "$patterns"' EXIT
+for ((i = 0; i < 25; i++)); do
+  printf 'no-such-name-%d\n*.nosuch%d\ncache[0-9]-%d*\nnowhere/dir%d/**\n' "$i" "$i" "$i" "$i"
+done >"$patterns"
+"$APP" --scan "$target" --exclude-from "$patterns" >/dev/null
+
 # Rounds of one run each, so that the three see the same load from anything else
 # running on the machine.
-app_t=() du_t=() gdu_t=()
+app_t=() du_t=() gdu_t=() ex_t=()
 for ((i = 0; i < RUNS; i++)); do
   app_t+=("$(run_us "$APP" --scan "$target")")
+  ex_t+=("$(run_us "$APP" --scan "$target" --exclude-from "$patterns")")
   du_t+=("$(run_us du -sx "$target")")
   gdu_t+=("$(run_us gdu -n -x -p "$target")")
 done
@@ -38,6 +48,8 @@ round_ratio() { local -n num=$1 den=$2; local k; for ((k = 0; k < RUNS; k++)); d
   awk '{ print $1 / $2 }' | sort -g | awk '{ a[NR] = $1 } END { printf "%.2f", a[int((NR + 1) / 2)] }'; }
 du_round=$(round_ratio app_t du_t)
 gdu_round=$(round_ratio app_t gdu_t)
+ex_s=$(median_seconds "${ex_t[@]}")
+ex_round=$(round_ratio ex_t app_t)
 
 rss=$(peak_kb "$APP" --scan "$target")
 empty=$(mktemp -d)
@@ -48,9 +60,10 @@ echo "tree: $target"
 echo "tallyfern --scan: $line"
 echo "median of $RUNS runs: tallyfern ${app}s  du -sx ${du_s}s  gdu -n -x -p ${gdu_s}s"
 echo "median of the per-round ratios: vs du $du_round, vs gdu $gdu_round"
-awk -v a="$app" -v d="$du_s" -v g="$gdu_s" -v r="$rss" -v b="$base" -v f="$files" 'BEGIN {
+echo "with 100 exclude patterns: median ${ex_s}s, per-round ratio to the plain scan $ex_round"
+awk -v x="$ex_round" -v a="$app" -v d="$du_s" -v g="$gdu_s" -v r="$rss" -v b="$base" -v f="$files" 'BEGIN {
   if (f < 1) f = 1
   printf "peak RSS of tallyfern --scan: %.1f MiB (an empty folder: %.1f MiB), per non-folder entry %.1f bytes (%.1f without the empty-folder baseline)\n",
          r / 1024, b / 1024, r * 1024 / f, (r - b) * 1024 / f
-  printf "scan: ratio_vs_du=%.2f ratio_vs_gdu=%.2f bytes_per_entry=%.1f\n", a / d, a / g, r * 1024 / f
+  printf "scan: ratio_vs_du=%.2f ratio_vs_gdu=%.2f bytes_per_entry=%.1f exclude_overhead_pct=%.1f\n", a / d, a / g, r * 1024 / f, (x - 1) * 100
 }'

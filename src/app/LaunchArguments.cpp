@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "app/LaunchArguments.h"
+#include "scan/CliScan.h"
 
 #include "platform/MountTable.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -75,8 +77,14 @@ std::vector<std::string> folders(const std::vector<std::string>& arguments, cons
 {
     std::vector<std::string> out;
     bool optionsEnded = false;
+    bool skipValue = false;
     for (const std::string& argument : arguments) {
+        // The value of a scan option is a pattern or a file, never a folder to open.
+        if (std::exchange(skipValue, false))
+            continue;
         if (argument.empty())
+            continue;
+        if (!optionsEnded && CliScan::isScanOption(argument, skipValue))
             continue;
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;

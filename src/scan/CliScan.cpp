@@ -79,7 +79,19 @@ void removeTemporaryAndDie(int signal)
     std::raise(signal);
 }
 
-int exportScan(const std::string& file, const std::string& path)
+FileTree scanWith(const std::string& path, const CliScan::ScanOptions& options, Progress& progress,
+    Scanner::Failure& failure)
+{
+    Scanner scanner(path);
+    scanner.setExcludes(&options.excludes);
+    scanner.setCrossFileSystems(options.crossFileSystems);
+    FileTree tree = scanner.run();
+    progress = scanner.progress();
+    failure = scanner.failure();
+    return tree;
+}
+
+int exportScan(const std::string& file, const std::string& path, const CliScan::ScanOptions& options)
 {
     const auto start = Clock::now();
     // Opened first: a folder that cannot take the file fails before a long scan.
@@ -96,13 +108,13 @@ int exportScan(const std::string& file, const std::string& path)
     // The file names the scanned folder in full, so that it means the same elsewhere.
     char resolved[PATH_MAX];
     const std::string root = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-    Scanner scanner(root);
-    const FileTree tree = scanner.run();
-    if (const Scanner::Failure why = scanner.failure(); why != Scanner::Failure::None) {
+    Progress progress;
+    Scanner::Failure failure = Scanner::Failure::None;
+    const FileTree tree = scanWith(root, options, progress, failure);
+    if (failure != Scanner::Failure::None) {
         s_temporary[0] = '\0';
-        return cannotScan(Scanner::describe(why)); // the sink's destructor removes its temporary file
+        return cannotScan(Scanner::describe(failure)); // the sink's destructor removes its temporary file
     }
-    const Progress progress = scanner.progress();
     const bool written = ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit();
     s_temporary[0] = '\0';
     if (!written) {
@@ -134,25 +146,69 @@ int loadScan(const std::string& file)
 
 namespace CliScan {
 
+bool isScanOption(std::string_view argument, bool& takesValue)
+{
+    takesValue = argument == "--exclude" || argument == "--exclude-from";
+    return takesValue || argument == "--cross-file-systems";
+}
+
+bool parseScanOptions(
+    const std::vector<std::string_view>& arguments, ScanOptions& options, std::string& error)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        bool takesValue = false;
+        if (!isScanOption(argument, takesValue)) {
+            error = "unknown option " + std::string(argument);
+            return false;
+        }
+        if (!takesValue) {
+            options.crossFileSystems = true;
+            continue;
+        }
+        if (++i == arguments.size()) {
+            error = std::string(argument) + " needs a value";
+            return false;
+        }
+        const bool added = argument == "--exclude"
+            ? options.excludes.add(arguments[i], error)
+            : options.excludes.addFile(std::string(arguments[i]), error);
+        if (!added)
+            return false;
+    }
+    return true;
+}
+
 bool matches(int argc, const char* const* argv)
 {
     if (!argv || !allPresent(argc, argv) || argc < 3)
         return false;
-    return (argc == 3 && (is(argv[1], "--scan") || is(argv[1], "--load")))
-        || (argc == 4 && is(argv[1], "--export"));
+    if (argc == 3 && is(argv[1], "--load"))
+        return true;
+    const int first = is(argv[1], "--scan") ? 3 : is(argv[1], "--export") ? 4 : 0;
+    if (first == 0 || argc < first)
+        return false;
+    // Whatever follows must be scan options, their values checked by run().
+    for (int i = first; i < argc; ++i) {
+        bool takesValue = false;
+        if (!isScanOption(argv[i], takesValue))
+            return false;
+        i += takesValue ? 1 : 0;
+    }
+    return true;
 }
 
-std::string scanLine(const std::string& path, std::string* failure)
+std::string scanLine(const std::string& path, const ScanOptions& options, std::string* failure)
 {
     const auto start = Clock::now();
-    Scanner scanner(path);
-    const FileTree tree = scanner.run();
-    if (const Scanner::Failure why = scanner.failure(); why != Scanner::Failure::None) {
+    Progress progress;
+    Scanner::Failure why = Scanner::Failure::None;
+    const FileTree tree = scanWith(path, options, progress, why);
+    if (why != Scanner::Failure::None) {
         if (failure)
             *failure = Scanner::describe(why);
         return {};
     }
-    const Progress progress = scanner.progress();
     return line(*tree.root, progress.directories, progress.unreadable, start);
 }
 
@@ -161,12 +217,20 @@ int run(int argc, const char* const* argv)
     if (!matches(argc, argv))
         return 0;
     try {
-        if (is(argv[1], "--export"))
-            return exportScan(argv[2], argv[3]);
         if (is(argv[1], "--load"))
             return loadScan(argv[2]);
+        const bool exporting = is(argv[1], "--export");
+        ScanOptions options;
+        std::string error;
+        if (!parseScanOptions(
+                std::vector<std::string_view>(argv + (exporting ? 4 : 3), argv + argc), options, error)) {
+            print(stderr, "tallyfern: " + error);
+            return 2;
+        }
+        if (exporting)
+            return exportScan(argv[2], argv[3], options);
         std::string failure;
-        const std::string text = scanLine(argv[2], &failure);
+        const std::string text = scanLine(argv[2], options, &failure);
         if (!failure.empty())
             return cannotScan(failure);
         print(stdout, text);

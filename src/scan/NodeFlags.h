@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-// A set of node flags over one byte. No bit other than the five members is ever set.
+// A set of node flags over one byte. No bit other than the members is ever set.
 class NodeFlags {
 public:
     enum Member : std::uint8_t {
@@ -13,6 +13,8 @@ public:
         Symlink = 0x04,
         Unreadable = 0x08,
         Pseudo = 0x10,
+        // Left out by an exclude pattern: an empty item, never listed into or counted.
+        Excluded = 0x80,
     };
 
     constexpr NodeFlags() = default;

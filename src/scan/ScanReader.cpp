@@ -284,10 +284,12 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
 
     const bool excluded = info.excluded != EntryNote::Exclusion::None;
     if (folder || excluded) {
-        // An excluded entry is an empty item shown like a folder that could not be read.
+        // An excluded entry is an empty item, whether the file said it was a folder or not.
         NodeFlags flags = NodeFlags::Directory;
-        if (info.readError || excluded)
+        if (info.readError)
             flags.insert(NodeFlags::Unreadable);
+        if (excluded)
+            flags.insert(NodeFlags::Excluded);
         FileNode* node = m_scan.tree.arena.make(name, parent, 0, 0, 0, 2, flags);
         if (excluded)
             m_scan.tree.notes.push_back(EntryNote { node, dev, 0, 0, 0, 0, false, info.excluded });

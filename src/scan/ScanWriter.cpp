@@ -108,9 +108,9 @@ void writeInfo(
 {
     sink.write("{\"name\":", 8);
     writeString(sink, node.name());
-    if (note && note->excluded != EntryNote::Exclusion::None) {
+    if (node.flags.contains(NodeFlags::Excluded)) {
         writeKey(sink, "excluded");
-        writeString(sink, exclusionName(note->excluded));
+        writeString(sink, exclusionName(note ? note->excluded : EntryNote::Exclusion::Pattern));
         return;
     }
     if (device)
@@ -222,8 +222,7 @@ bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
             continue;
         const EntryNote* note = noteOf(child);
         sink.write(",\n", 2);
-        const bool excluded = note && note->excluded != EntryNote::Exclusion::None;
-        if (child->isDirectory() && !excluded) {
+        if (child->isDirectory() && !child->flags.contains(NodeFlags::Excluded)) {
             sink.put('[');
             writeInfo(sink, *child, note, std::nullopt);
             sink.put('}');

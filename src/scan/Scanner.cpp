@@ -4,6 +4,8 @@
 #include "platform/DescriptorLimit.h"
 #include "platform/DirectoryReader.h"
 #include "platform/Thread.h"
+#include "platform/LocalFileSystem.h"
+#include "scan/ExcludePatterns.h"
 #include "scan/InodeKey.h"
 
 #include <algorithm>
@@ -104,6 +106,8 @@ struct Shared {
     // The root folder, open for the whole run: folders not opened relative to a held
     // parent are opened below it.
     int rootFd = -1;
+    const ExcludePatterns* excludes = nullptr; // null or non-empty
+    bool crossFileSystems = false;
 
     // `mutex` + `cond`: guard everything down to `finalPath`.
     mutable std::mutex mutex;
@@ -156,6 +160,7 @@ private:
     void list(const Pending& item, int fd);
     void complete(FileNode* folder);
     [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
+    [[nodiscard]] bool mayEnterMount(int folderFd, const char* name) const;
 
     Shared& m_state;
     const DirectoryReader& m_reader;
@@ -163,6 +168,8 @@ private:
     std::vector<EntryNote>& m_notes;
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
+    std::string m_relativePath; // of the folder being listed, when patterns need paths
+    std::vector<std::string_view> m_names;
     std::vector<Pending> m_subfolders;
     std::vector<std::string_view> m_names;
     std::string m_relative;
@@ -313,6 +320,19 @@ bool FolderLister::firstLink(const DirectoryReader::EntryFacts& facts)
     return m_state.seenInodes.insert(InodeKey { facts.device, facts.inode }).second;
 }
 
+// Only a folder just opened and proven to be on a local disk file system is entered.
+bool FolderLister::mayEnterMount(int folderFd, const char* name) const
+{
+    if (!m_state.crossFileSystems)
+        return false;
+    const int fd = m_reader.openChild(folderFd, name);
+    if (fd < 0)
+        return false;
+    const bool local = LocalFileSystem::isLocalDisk(fd);
+    m_reader.close(fd);
+    return local;
+}
+
 void FolderLister::list(const Pending& item, int fd)
 {
     FileNode* const folder = item.node;
@@ -327,6 +347,19 @@ void FolderLister::list(const Pending& item, int fd)
         }
     } closer { m_reader, fd };
     m_children.clear();
+    const ExcludePatterns* const excludes = m_state.excludes;
+    if (excludes && excludes->needsPaths()) {
+        // Names gathered upwards, joined once: linear in the depth.
+        m_names.clear();
+        for (const FileNode* node = folder; node->parent; node = node->parent)
+            m_names.push_back(node->name());
+        m_relativePath.clear();
+        for (auto it = m_names.rbegin(); it != m_names.rend(); ++it) {
+            if (!m_relativePath.empty())
+                m_relativePath.push_back('/');
+            m_relativePath.append(*it);
+        }
+    }
     DirectoryReader::EntryFacts facts;
     for (;;) {
         const long n = m_reader.readBatch(fd, m_buffer.get(), kListingBufferBytes);
@@ -345,9 +378,15 @@ void FolderLister::list(const Pending& item, int fd)
                 return;
             }
             const std::string_view view(name, length);
-            if (facts.type == DirectoryReader::EntryType::Directory) {
+            const bool isFolder = facts.type == DirectoryReader::EntryType::Directory;
+            if (excludes && excludes->excludes(m_relativePath, view, isFolder)) {
+                const NodeFlags flags = isFolder ? NodeFlags::Directory | NodeFlags::Excluded : NodeFlags::Excluded;
+                m_children.push_back(m_arena.make(view, folder, 0, 0, 0, 2, flags));
+                return;
+            }
+            if (isFolder) {
                 const bool mountPoint = facts.mountRootKnown ? facts.mountRoot : facts.device != item.device;
-                if (mountPoint)
+                if (mountPoint && !mayEnterMount(fd, name))
                     return;
                 FileNode* child = m_arena.make(view, folder, 0, 0, 0, 2, NodeFlags::Directory);
                 m_children.push_back(child);
@@ -416,6 +455,13 @@ Scanner::Scanner(std::string rootPath, const DirectoryReader& reader)
 }
 
 Scanner::~Scanner() = default;
+
+void Scanner::setExcludes(const ExcludePatterns* patterns)
+{
+    m_state->excludes = patterns && !patterns->empty() ? patterns : nullptr;
+}
+
+void Scanner::setCrossFileSystems(bool cross) { m_state->crossFileSystems = cross; }
 
 const std::string& Scanner::rootPath() const { return m_state->rootPath; }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 class DirectoryReader;
+class ExcludePatterns;
 
 // Walks one folder tree with a pool of worker threads and returns it as a FileTree.
 // One Scanner serves one run.
@@ -33,6 +34,13 @@ public:
         PathTooLong, // the root path exceeds FileNode::kMaxNameLength: nothing is listed
         OutOfMemory, // memory ran out: the root is bare, without children or totals
     };
+
+    // Before run(): entries `patterns` matches (which must outlive run()) become flagged
+    // empty items, never listed into or counted.
+    void setExcludes(const ExcludePatterns* patterns);
+    // Before run(): enter local disk file systems mounted below the root (never network
+    // or pseudo ones) instead of stopping at every mount point.
+    void setCrossFileSystems(bool cross);
 
     // Scans everything below rootPath. Returns a root even when cancelled, failed or when
     // the root cannot be read (then flagged unreadable, no children, zero totals). Raises

@@ -25,13 +25,16 @@ std::string withoutTime(const std::string& line)
 TEST(CliScan, OnlyExactlyScanAndOnePathMatch)
 {
     const std::vector<std::vector<const char*>> good { { "tallyfern", "--scan", "/tmp" },
-        { "tallyfern", "--load", "f.json" }, { "tallyfern", "--export", "f.json", "/tmp" } };
+        { "tallyfern", "--load", "f.json" }, { "tallyfern", "--export", "f.json", "/tmp" },
+        { "tallyfern", "--scan", "/tmp", "--exclude", "x", "--cross-file-systems", "--exclude-from", "f" },
+        { "tallyfern", "--export", "f.json", "/tmp", "--exclude", "x" } };
     for (const auto& argv : good)
         EXPECT_TRUE(CliScan::matches(int(argv.size()), const_cast<const char**>(argv.data()))) << argv[1];
     const std::vector<std::vector<const char*>> bad { { "tallyfern" }, { "tallyfern", "--scan" },
         { "tallyfern", "--scan", "/a", "/b" }, { "tallyfern", "--SCAN", "/tmp" },
         { "tallyfern", "--scanner", "/tmp" }, { "tallyfern", "/tmp", "--scan" }, { "tallyfern", "--load" },
-        { "tallyfern", "--export", "f.json" }, { "tallyfern", "--load", "a", "b" } };
+        { "tallyfern", "--export", "f.json" }, { "tallyfern", "--load", "a", "b" },
+        { "tallyfern", "--load", "f.json", "--exclude", "x" }, { "tallyfern", "--scan", "/a", "--exclude", "x", "/b" } };
     for (const auto& argv : bad)
         EXPECT_FALSE(CliScan::matches(int(argv.size()), const_cast<const char**>(argv.data())))
             << argv.size() << " arguments";

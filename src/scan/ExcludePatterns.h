@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// A compiled list of exclude patterns with gitignore's shape: a pattern holding a '/'
+// (other than a trailing one) matches the path below the scanned root, any other
+// matches a name at any depth; "**" spans folders; '*', '?', "[...]" and '\' escapes as
+// in git; a trailing '/' matches folders only; a leading '!' brings back what an earlier
+// pattern left out (the last matching pattern decides, as in git).
+//
+// Patterns are checked once, when added: a malformed one (an unclosed '[', an unknown
+// "[:class:]", a trailing '\') is refused with a reason and leaves the set unchanged.
+// Names are bytes and compared as bytes.
+//
+// Threads: add() before sharing; excludes() is const and may run on any thread.
+class ExcludePatterns {
+public:
+    // Adds one pattern as given on the command line. Blank patterns are refused.
+    [[nodiscard]] bool add(std::string_view pattern, std::string& error);
+    // Adds every line of a file, gitignore-style: blank lines and lines starting with
+    // '#' are skipped, unescaped trailing spaces dropped. On a malformed line nothing
+    // of the file is kept.
+    [[nodiscard]] bool addFile(const std::string& path, std::string& error);
+
+    [[nodiscard]] bool empty() const { return m_patterns.empty(); }
+    [[nodiscard]] std::size_t size() const { return m_patterns.size(); }
+    // True when some pattern needs the path below the root, not only the name.
+    [[nodiscard]] bool needsPaths() const { return !m_pathPatterns.empty(); }
+
+    // `folder` is the path of the entry's folder below the root ("" for the root
+    // itself), read only when needsPaths().
+    [[nodiscard]] bool excludes(std::string_view folder, std::string_view name, bool isFolder) const;
+
+    // Git's wildmatch with path semantics ('*' and '?' stop at '/'); `pattern` must have
+    // passed validation.
+    [[nodiscard]] static bool match(std::string_view pattern, std::string_view text);
+    // Empty when `pattern` is well formed, else why not.
+    [[nodiscard]] static std::string problem(std::string_view pattern);
+
+private:
+    struct Pattern {
+        std::string glob;
+        std::string prefix; // the literal bytes every match starts with
+        bool negated = false;
+        bool folderOnly = false;
+    };
+    struct Latest {
+        int any = -1;
+        int folderOnly = -1;
+    };
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
+    };
+
+    bool addLine(std::string_view line, std::string& error);
+    [[nodiscard]] int latestMatch(
+        const std::vector<int>& indices, std::string_view text, bool isFolder, int above) const;
+    [[nodiscard]] int latestPathMatch(
+        std::string_view folder, std::string_view name, bool isFolder, int above) const;
+
+    std::vector<Pattern> m_patterns;
+    // Name patterns without wildcards, by name: the latest index of each kind.
+    std::unordered_map<std::string, Latest, Hash, std::equal_to<>> m_literal;
+    // "*.ext"-shaped name patterns, by the text after their last '.'.
+    std::unordered_map<std::string, std::vector<int>, Hash, std::equal_to<>> m_suffix;
+    std::vector<int> m_namePatterns; // every other name pattern, in order
+    std::vector<int> m_pathPatterns;
+};

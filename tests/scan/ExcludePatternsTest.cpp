@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+#include "scan/ExcludePatterns.h"
+#include "scan/CliScan.h"
+#include "scan/ScanReader.h"
+#include "scan/ScanStream.h"
+#include "scan/ScanWriter.h"
+#include "scan/Scanner.h"
+#include "scan/support/ScanFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+using namespace scantest;
+
+namespace {
+
+// Files of the fixture; their folders are made on the way.
+const std::vector<std::string> kFiles = { "a.log", "b.txt", "doc/readme.md", "doc/old.log", "src/main.cpp",
+    "src/gen/x.cpp", "src/gen/deep/y.h", "build/out.o", "lib/build/keep.txt", "lib/z.tar.gz", "lib/z.gz",
+    "x/y/z/w.c", "x/doc/q.txt", "foo bar", "[x]", "a?b", "#hash", "!bang", "trail " };
+
+std::set<std::string> allPaths()
+{
+    std::set<std::string> paths;
+    for (const std::string& file : kFiles)
+        for (std::size_t slash = 0; slash != std::string::npos;) {
+            slash = file.find('/', slash + 1);
+            paths.insert(file.substr(0, slash));
+        }
+    return paths;
+}
+
+ExcludePatterns compile(const std::vector<std::string>& lines)
+{
+    ExcludePatterns set;
+    std::string error;
+    for (const std::string& line : lines)
+        EXPECT_TRUE(set.add(line, error)) << line << ": " << error;
+    return set;
+}
+
+// Left out as the scanner decides: the path or one of its folders is excluded.
+bool leftOut(const ExcludePatterns& set, const std::string& path, const std::set<std::string>& folders)
+{
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = path.find('/', start);
+        const std::string prefix = path.substr(0, slash);
+        const std::string folder = start ? path.substr(0, start - 1) : std::string();
+        if (set.excludes(folder, prefix.substr(start), folders.count(prefix) != 0))
+            return true;
+        if (slash == std::string::npos)
+            return false;
+        start = slash + 1;
+    }
+}
+
+TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
+{
+    const std::vector<std::vector<std::string>> table = {
+        { "*.log" },
+        { "doc" },
+        { "doc/" },
+        { "/doc" },
+        { "src/gen" },
+        { "build/" },
+        { "/build" },
+        { "**/build" },
+        { "src/**" },
+        { "x/**/w.c" },
+        { "**/gen/deep" },
+        { "x/*/q.txt" },
+        { "*.gz" },
+        { "*.tar.gz" },
+        { "?.txt" },
+        { "[ab].*" },
+        { "[!a]*" },
+        { "[^a-y]*" },
+        { "\\[x]" },
+        { "a\\?b" },
+        { "\\#hash" },
+        { "\\!bang" },
+        { "foo*" },
+        { "*bar" },
+        { "src/*.cpp" },
+        { "*/gen" },
+        { "[[:digit:]]*" },
+        { "[[:alpha:]].c" },
+        { "lib/z.*" },
+        { "b**" },
+        { "*" },
+        { "*", "!*/" },
+        { "*.log", "!a.log" },
+        { "doc", "!doc/old.log" },
+        { "lib/*", "!lib/build" },
+        { "*.gz", "!z.tar.gz", "*.tar.*" },
+        { "build", "!build/", "lib/" },
+        { "trail\\ " },
+    };
+    TempDir repo;
+    const std::set<std::string> paths = allPaths();
+    std::set<std::string> folders;
+    for (const std::string& path : paths)
+        if (std::find(kFiles.begin(), kFiles.end(), path) == kFiles.end())
+            folders.insert(path);
+    for (const std::string& folder : folders)
+        makeDir(repo / folder);
+    for (const std::string& file : kFiles)
+        writeFile(repo / file, 1);
+    ASSERT_EQ(capture({ "git", "init", "-q", repo.path() }), "");
+    for (const std::vector<std::string>& patterns : table) {
+        std::ofstream(repo / ".git/info/exclude") << [&] {
+            std::string text;
+            for (const std::string& line : patterns)
+                text += line + "\n";
+            return text;
+        }();
+        std::vector<std::string> argv = { "git", "-C", repo.path(), "check-ignore", "--no-index", "--" };
+        argv.insert(argv.end(), paths.begin(), paths.end());
+        std::istringstream out(capture(argv));
+        std::set<std::string> git;
+        for (std::string line; std::getline(out, line);)
+            git.insert(line);
+        const ExcludePatterns set = compile(patterns);
+        for (const std::string& path : paths)
+            EXPECT_EQ(leftOut(set, path, folders), git.count(path) != 0)
+                << patterns.front() << " on " << path;
+    }
+}
+
+TEST(ExcludePatterns, MalformedPatternsAreRefusedWithAReasonAndExitStatusTwo)
+{
+    for (const char* bad : { "[abc", "a[", "[!]", "x\\", "[[:nope:]]", "[[:alpha:", "", "/", "!", "!/" }) {
+        ExcludePatterns set;
+        std::string error;
+        EXPECT_FALSE(set.add(bad, error)) << bad;
+        EXPECT_NE(error.find("pattern"), std::string::npos) << error;
+        EXPECT_TRUE(set.empty());
+    }
+    TempDir dir;
+    std::ofstream(dir / "list") << "# comment\n\n*.o\nok/\n[bad\n";
+    ExcludePatterns set;
+    std::string error;
+    EXPECT_FALSE(set.addFile(dir / "list", error));
+    EXPECT_NE(error.find("list:5:"), std::string::npos) << error;
+    EXPECT_TRUE(set.empty()) << "nothing of a file with a malformed line is kept";
+
+    int status = 0;
+    for (const std::vector<std::string>& args :
+        std::vector<std::vector<std::string>> { { "--scan", dir.path(), "--exclude", "[x" },
+            { "--scan", dir.path(), "--exclude-from", dir / "list" },
+            { "--export", dir / "out.json", dir.path(), "--exclude" },
+            { "--scan", dir.path(), "--exclude-from", dir / "missing" } }) {
+        std::vector<std::string> argv = { tallyfernBinary() };
+        argv.insert(argv.end(), args.begin(), args.end());
+        EXPECT_EQ(capture(argv, &status), "") << args.back();
+        EXPECT_EQ(status, 2) << args.back();
+    }
+    EXPECT_NE(::access((dir / "out.json").c_str(), F_OK), 0) << "nothing is written after bad options";
+}
+
+// Counts what `find` keeps and prunes under the same rules.
+TEST(ExcludePatterns, ScanLeavesOutWhatFindPrunesAndSavedScansKeepTheFlag)
+{
+    TempDir dir;
+    const std::string root = dir / "root";
+    makeDir(root);
+    for (const std::string& path : allPaths())
+        if (std::find(kFiles.begin(), kFiles.end(), path) == kFiles.end())
+            makeDir(root / path);
+    for (const std::string& file : kFiles)
+        writeFile(root / file, 5000);
+    const ExcludePatterns set = compile({ "*.log", "build/", "src/gen", "doc/readme.md" });
+    Scanner scanner(root);
+    scanner.setExcludes(&set);
+    const FileTree tree = scanner.run();
+    EXPECT_TRUE(consistencyFaults(tree.root).empty());
+
+    const std::vector<std::string> rule = { "(", "-name", "*.log", "-o", "-type", "d", "-name", "build", "-o",
+        "-path", root / "src/gen", "-o", "-path", root / "doc/readme.md", ")" };
+    auto count = [&](std::vector<std::string> tail) {
+        std::vector<std::string> argv = { "find", root, "-mindepth", "1" };
+        argv.insert(argv.end(), rule.begin(), rule.end());
+        argv.insert(argv.end(), tail.begin(), tail.end());
+        const std::string out = capture(argv);
+        return std::count(out.begin(), out.end(), '\n');
+    };
+    const auto keptFiles = count({ "-prune", "-o", "-type", "f", "-print" });
+    const auto pruned = count({ "-print", "-prune" });
+    ASSERT_GT(pruned, 3);
+
+    auto flagged = [](const FileNode* top) {
+        std::int64_t n = 0;
+        std::vector<const FileNode*> stack = { top };
+        while (!stack.empty()) {
+            const FileNode* node = stack.back();
+            stack.pop_back();
+            n += node->flags.contains(NodeFlags::Excluded) && node->fileCount == 0 && node->size == 0;
+            for (const FileNode* child : node->children())
+                stack.push_back(child);
+        }
+        return n;
+    };
+    EXPECT_EQ(tree.root->fileCount, keptFiles);
+    EXPECT_EQ(flagged(tree.root), pruned);
+    ASSERT_TRUE(find(tree.root, "src/gen"));
+    EXPECT_FALSE(find(tree.root, "src/gen")->hasChildren());
+
+    const std::string file = dir / "saved.json";
+    {
+        ScanSink sink(file);
+        ASSERT_TRUE(ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit());
+    }
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("{\"name\":\"gen\",\"excluded\":\"pattern\"}"), std::string::npos);
+    ScanSource source(file);
+    std::string error;
+    const std::optional<SavedScan> loaded = ScanReader::read(source, error);
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(loaded->tree.root->fileCount, keptFiles);
+    EXPECT_EQ(flagged(loaded->tree.root), pruned);
+}
+
+} // namespace
