@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 
 // A system content type: what kinds are grouped by, and where their icons come from.
 struct ContentType {
@@ -25,10 +26,18 @@ public:
     [[nodiscard]] virtual std::optional<ContentType> dataType(const QString& extension) const = 0;
     [[nodiscard]] virtual std::optional<ContentType> packageType(const QString& extension) const = 0;
 
+    // Names without a usable extension (libc.so.6, Makefile) are matched whole against
+    // the glob patterns. nameMayMatch() is a quick test that allocates nothing and is
+    // false for most names; nameType() gives the type of a name it let through, absent
+    // when no pattern matches. `name` is the file system's bytes.
+    [[nodiscard]] virtual bool nameMayMatch(std::string_view name) const;
+    [[nodiscard]] virtual std::optional<ContentType> nameType(std::string_view name) const;
+
     // Fixed types for folders, symbolic links and plain data.
     [[nodiscard]] static ContentType folderType();
     [[nodiscard]] static ContentType symlinkType();
     [[nodiscard]] static ContentType genericDataType();
+    [[nodiscard]] static ContentType executableType();
 
     // The system's database; lives for the whole process.
     [[nodiscard]] static const TypeDatabase& system();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-// A set of node flags over one byte. No bit other than the five members is ever set.
+// A set of node flags over one byte. No bit other than the six members is ever set.
 class NodeFlags {
 public:
     enum Member : std::uint8_t {
@@ -13,6 +13,7 @@ public:
         Symlink = 0x04,
         Unreadable = 0x08,
         Pseudo = 0x10,
+        Executable = 0x20, // a regular file with an execute bit: its kind when its name tells none
     };
 
     constexpr NodeFlags() = default;

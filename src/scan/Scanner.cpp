@@ -264,8 +264,10 @@ void FolderLister::list(const Pending& item, int fd)
             std::int64_t logical = facts.logicalSize;
             if (facts.linkCount >= 2 && !firstLink(facts))
                 allocated = logical = 0;
-            const NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink
-                                                                                       : NodeFlags();
+            NodeFlags flags
+                = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
+            if (facts.executable)
+                flags.insert(NodeFlags::Executable);
             m_children.push_back(m_arena.make(view, folder, allocated, logical, 1, 2, flags));
             ++m_files;
             m_bytes += allocated;
