@@ -138,17 +138,17 @@ std::int32_t KindRegistry::kindForFile(std::string_view name, bool executable)
 
 std::int32_t KindRegistry::kindWithoutExtension(std::string_view name, bool executable)
 {
-    // Most such names match no pattern: they cost the quick test, and no lock.
-    if (m_types.nameMayMatch(name)) {
+    // Most such names match no pattern, and take no lock.
+    if (const std::string_view typeName = m_types.nameGlobType(name); !typeName.empty()) {
         std::lock_guard lock(m_lock);
-        auto it = m_nameCache.find(name);
-        if (it == m_nameCache.end()) {
+        auto it = m_globCache.find(typeName);
+        if (it == m_globCache.end()) {
             std::int32_t id = -1;
-            if (std::optional<ContentType> type = m_types.nameType(name); type && !type->isDynamic) {
+            if (std::optional<ContentType> type = m_types.typeNamed(typeName); type && !type->isDynamic) {
                 const QString kindName = type->description.isEmpty() ? type->name : type->description;
                 id = registerKind(kindName, std::move(type));
             }
-            it = m_nameCache.emplace(std::string(name), id).first;
+            it = m_globCache.emplace(std::string(typeName), id).first;
         }
         if (it->second >= 0)
             return it->second;

@@ -73,6 +73,6 @@ private:
     std::unordered_map<QString, std::int32_t, QStringHash> m_byName;
     ExtensionMap m_fileCache;
     ExtensionMap m_packageCache; // -1: not a package
-    ExtensionMap m_nameCache; // whole names the patterns may match; -1: none does
+    ExtensionMap m_globCache; // type name of a whole-name pattern → kind; -1: no such type
     std::atomic<std::int32_t> m_executableKind { -1 }; // registered on first use
 };

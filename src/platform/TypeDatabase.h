@@ -27,11 +27,11 @@ public:
     [[nodiscard]] virtual std::optional<ContentType> packageType(const QString& extension) const = 0;
 
     // Names without a usable extension (libc.so.6, Makefile) are matched whole against
-    // the glob patterns. nameMayMatch() is a quick test that allocates nothing and is
-    // false for most names; nameType() gives the type of a name it let through, absent
-    // when no pattern matches. `name` is the file system's bytes.
-    [[nodiscard]] virtual bool nameMayMatch(std::string_view name) const;
-    [[nodiscard]] virtual std::optional<ContentType> nameType(std::string_view name) const;
+    // the glob patterns: the name of the matching type, empty when none matches (most
+    // names; the answer is quick and allocates nothing). `name` is the file system's bytes.
+    [[nodiscard]] virtual std::string_view nameGlobType(std::string_view name) const;
+    // The type of that name; absent when the database has none.
+    [[nodiscard]] virtual std::optional<ContentType> typeNamed(std::string_view typeName) const;
 
     // Fixed types for folders, symbolic links and plain data.
     [[nodiscard]] static ContentType folderType();
