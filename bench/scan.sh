@@ -9,20 +9,10 @@ BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
 APP="$BUILD_DIR/tallyfern"
 RUNS="${RUNS:-7}"
 source "$(dirname "${BASH_SOURCE[0]}")/lib/tree.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib/timing.sh"
 target=$(bench_tree "${1:-}")
 [ -d "$target" ] || { echo "scan: $target is not a folder" >&2; exit 2; }
 command -v gdu >/dev/null || { echo "scan: gdu is missing (Debian package gdu)" >&2; exit 2; }
-
-now_ns() { date +%s%N; }
-
-# Microseconds of one run of the command.
-run_us() {
-  local start end
-  start=$(now_ns)
-  "$@" >/dev/null 2>&1 || true
-  end=$(now_ns)
-  echo $(( (end - start) / 1000 ))
-}
 
 median_seconds() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { printf "%.3f", a[int((NR + 1) / 2)] / 1e6 }'; }
 
@@ -49,7 +39,6 @@ round_ratio() { local -n num=$1 den=$2; local k; for ((k = 0; k < RUNS; k++)); d
 du_round=$(round_ratio app_t du_t)
 gdu_round=$(round_ratio app_t gdu_t)
 
-peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
 rss=$(peak_kb "$APP" --scan "$target")
 empty=$(mktemp -d)
 base=$(peak_kb "$APP" --scan "$empty")

@@ -1,25 +1,36 @@
 // SPDX-License-Identifier: MIT
-// window --bench PATH [RUNS]: opens a document window on PATH and measures, for RUNS full
+// window --bench PATH [RUNS [PEER]]: opens a document window on PATH and measures, for RUNS full
 // scans (default 3), the worst lateness of a 10 ms timer while the scan runs, the time
 // from the scan's hand-over to the main thread to the first treemap image painted, and
-// the time to expand the outline row of the folder with the most children. A bare scan
-// of the same folder in the same run is printed beside them. The last line is the
-// summary: window: max_stall_ms=S expand_ms=E first_image_ms=F
+// the time to expand the outline row of the folder with the most children. With that
+// folder open it then times the edits a user makes, each from the end of the file-system
+// work to the repainted view: the Trash of one file (a workspace that moves nothing, so
+// the tree on disk stays as generated) and the rescan of the folder whose subtree holds
+// closest to 10,000 files; beside them a full reset of the outline that opens the same
+// rows again, as a model without edits in place must. A bare scan of the same folder in
+// the same run is printed beside them, and `tallyfern --scan` (PEER) for scan_ratio,
+// the window's scan (start to installed tree) over the command line's. The last line is
+// the summary:
+// window: max_stall_ms=S expand_ms=E first_image_ms=F trash_ms=T rescan_ms=R reset_ms=Z scan_ratio=Q
 //
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
 // with --demo, once the scan is done, a row two levels down is selected and the second
 // kind is highlighted.
 #include "BenchTiming.h"
 #include "model/TallyfernDocument.h"
+#include "platform/gui/Workspace.h"
 #include "scan/Scanner.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
 #include "window/KeyTableView.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -78,12 +89,50 @@ FileNode* widestFolder(FileNode* root)
     return best;
 }
 
+// Reports every item moved without touching the disk.
+class PretendWorkspace : public Workspace {
+public:
+    void open(const std::string&) override { }
+    void openUrl(const QUrl&) override { }
+    void reveal(const std::vector<std::string>&) override { }
+    FileTrash::Outcome moveToTrash(const std::string& path) override { return { true, path, {} }; }
+};
+
+// The folder whose subtree holds the number of files closest to `files`.
+FileNode* folderOfAbout(FileNode* root, std::int64_t files)
+{
+    FileNode* best = root;
+    std::vector<FileNode*> pending { root };
+    while (!pending.empty()) {
+        FileNode* node = pending.back();
+        pending.pop_back();
+        if (std::llabs(node->fileCount - files) < std::llabs(best->fileCount - files))
+            best = node;
+        for (FileNode* child : node->children())
+            if (child->isDirectory() && child->hasChildren())
+                pending.push_back(child);
+    }
+    return best;
+}
+
+// Runs posted work and paints until nothing is left to do.
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 struct Run {
     double stallMs = 0;
     double handOverStallMs = 0;
     double firstImageMs = 0;
     double scanS = 0;
     std::size_t nodes = 0;
+    double trashMs = 0;
+    double rescanMs = 0;
+    double resetMs = 0;
+    std::int64_t rescanFiles = 0;
 };
 
 Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
@@ -151,6 +200,61 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
         QCoreApplication::processEvents(); // layout and paint
         expandTimes.push_back(double(clock.nsecsElapsed() - t0) / 1e6);
     }
+
+    // Trash of one file of the open folder.
+    window.setWorkspace(std::make_shared<PretendWorkspace>());
+    FileNode* victim = nullptr;
+    for (FileNode* child : widest->children())
+        if (!child->isDirectory())
+            victim = child;
+    if (victim) {
+        window.select(victim);
+        window.perform(Command::MoveToTrash);
+        auto* sheet = window.findChild<QMessageBox*>(QStringLiteral("trashConfirmation"));
+        QAbstractButton* confirm = nullptr;
+        for (QAbstractButton* button : sheet ? sheet->buttons() : QList<QAbstractButton*>())
+            if (sheet->buttonRole(button) == QMessageBox::AcceptRole)
+                confirm = button;
+        if (confirm) {
+            settle();
+            const qint64 t0 = clock.nsecsElapsed();
+            confirm->click();
+            settle();
+            run.trashMs = double(clock.nsecsElapsed() - t0) / 1e6;
+        }
+    }
+
+    // Rescan of a folder of about 10,000 files, from its hand-over to the main thread.
+    FileNode* folder = folderOfAbout(window.disk().root(), 10'000);
+    run.rescanFiles = folder->fileCount;
+    window.select(folder);
+    settle();
+    // The rescan's result is handed over in a block posted to the application: the one
+    // running when the rescan count drops to zero.
+    qint64 deliveredNs = -1;
+    qApp->installEventFilter(&handOver);
+    const auto watch = QObject::connect(&window, &DocumentWindowController::commandStateChanged, [&] {
+        if (deliveredNs < 0 && window.canPerform(Command::Rescan))
+            deliveredNs = handOver.lastNs;
+    });
+    window.perform(Command::Rescan);
+    while (deliveredNs < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    settle();
+    run.rescanMs = double(clock.nsecsElapsed() - deliveredNs) / 1e6;
+    QObject::disconnect(watch);
+    qApp->removeEventFilter(&handOver);
+
+    // A full reset that opens the widest folder again.
+    settle();
+    const qint64 t0 = clock.nsecsElapsed();
+    model->reload();
+    for (FileNode* up : widest->ancestors())
+        outline->expand(model->indexOf(up));
+    outline->expand(model->indexOf(widest));
+    settle();
+    run.resetMs = double(clock.nsecsElapsed() - t0) / 1e6;
+
     window.close();
     return run;
 }
@@ -163,13 +267,32 @@ double bareScanSeconds(const std::string& path)
     return timing::msSince(start) / 1000;
 }
 
-int bench(const std::string& path, int runs)
+// Seconds `tallyfern --scan` takes on the path, output discarded.
+double peerScanSeconds(const QString& peer, const std::string& path)
 {
-    std::vector<double> stalls, handOvers, images, scans, bare, expands;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    const auto start = timing::Clock::now();
+    process.start(peer, { QStringLiteral("--scan"), QString::fromStdString(path) });
+    process.waitForFinished(-1);
+    return timing::msSince(start) / 1000;
+}
+
+int bench(const std::string& path, int runs, const QString& peer)
+{
+    std::vector<double> stalls, handOvers, images, scans, bare, expands, trashes, rescans, resets, peers;
     std::size_t widest = 0;
+    std::int64_t rescanFiles = 0;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(bareScanSeconds(path));
+        if (!peer.isEmpty())
+            peers.push_back(peerScanSeconds(peer, path));
         const Run run = measureOnce(path, expands);
+        trashes.push_back(run.trashMs);
+        rescans.push_back(run.rescanMs);
+        resets.push_back(run.resetMs);
+        rescanFiles = run.rescanFiles;
         stalls.push_back(run.stallMs);
         handOvers.push_back(run.handOverStallMs);
         images.push_back(run.firstImageMs);
@@ -185,8 +308,16 @@ int bench(const std::string& path, int runs)
         median(expands), expands.size());
     std::printf("hand-over stall (event loop after the scan, incl. first layout) median %.1f ms\n",
         median(handOvers));
-    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f\n", median(stalls),
-        median(expands), median(images));
+    std::printf("edits with the widest folder open: trash of one file median %.1f ms, rescan of a folder of "
+                "%lld files %.1f ms, full reset reopening it %.1f ms\n",
+        median(trashes), static_cast<long long>(rescanFiles), median(rescans), median(resets));
+    const double peerScan = peers.empty() ? median(bare) : median(peers);
+    std::printf("tallyfern --scan median %.2f s; the window's scan over it %.2f\n", peerScan,
+        median(scans) / peerScan);
+    std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f trash_ms=%.1f rescan_ms=%.1f "
+                "reset_ms=%.1f scan_ratio=%.2f\n",
+        median(stalls), median(expands), median(images), median(trashes), median(rescans), median(resets),
+        median(scans) / peerScan);
     return 0;
 }
 
@@ -225,9 +356,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     if (argc >= 3 && std::strcmp(argv[1], "--bench") == 0)
-        return bench(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 3);
+        return bench(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 3,
+            argc >= 5 ? QString::fromLocal8Bit(argv[4]) : QString());
     if (argc >= 3 && std::strcmp(argv[1], "--show") == 0)
         return show(argv[2], argc >= 4 && std::strcmp(argv[3], "--demo") == 0);
-    std::fprintf(stderr, "usage: window --bench PATH [RUNS] | --show PATH [--demo]\n");
+    std::fprintf(stderr, "usage: window --bench PATH [RUNS [PEER]] | --show PATH [--demo]\n");
     return 2;
 }

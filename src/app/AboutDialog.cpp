@@ -2,7 +2,7 @@
 #include "app/AboutDialog.h"
 
 #include "app/Links.h"
-#include "window/CellPaint.h"
+#include "widgets/CellPaint.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -19,7 +19,7 @@ QIcon AboutDialog::applicationIcon()
 AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("About Tallyfern"));
+    setWindowTitle(tr("About Tallyfern"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(36, 24, 36, 16);
     layout->setSpacing(6);
@@ -33,7 +33,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     name->setAlignment(Qt::AlignCenter);
     name->setMinimumWidth(220);
 
-    m_version = new QLabel(QStringLiteral("Version ") + Links::appVersion(), this);
+    m_version = new QLabel(tr("Version %1").arg(Links::appVersion()), this);
     m_version->setFont(CellPaint::uiFont(11));
     m_version->setAlignment(Qt::AlignCenter);
     m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);

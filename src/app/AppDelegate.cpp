@@ -4,7 +4,9 @@
 #include "app/AboutDialog.h"
 #include "app/Links.h"
 #include "app/MainMenu.h"
+#include "window/CommandTable.h"
 #include "window/DocumentWindowController.h"
+#include "window/PreviewPanel.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -105,10 +107,13 @@ DocumentWindowController* AppDelegate::openDocument(const std::string& path)
     auto* controller = new DocumentWindowController(path, m_environment.documentFacts);
     controller->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
     controller->setCommandActions(&m_commandActions);
+    if (!m_previewPanel)
+        m_previewPanel = std::make_unique<PreviewPanel>();
+    controller->setPreviewPanel(m_previewPanel.get());
     m_commandActions.watch(controller);
     // Select All follows the same state changes as the document commands.
     connect(controller, &DocumentWindowController::commandStateChanged, &m_applicationActions,
-            &ApplicationActions::refresh);
+        &ApplicationActions::refresh);
 
     QPointer<AppDelegate> self(this);
     QPointer<DocumentWindowController> weak(controller);
@@ -173,11 +178,11 @@ void AppDelegate::quit()
 
 std::optional<std::vector<std::string>> AppDelegate::runOpenPanel()
 {
-    QFileDialog panel(nullptr, QStringLiteral("Choose a folder or volume to scan"));
+    QFileDialog panel(nullptr, tr("Choose a folder or volume to scan"));
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly, true);
     panel.setOption(QFileDialog::DontUseNativeDialog, true);
-    panel.setLabelText(QFileDialog::Accept, QStringLiteral("Scan"));
+    panel.setLabelText(QFileDialog::Accept, tr("Scan"));
     panel.setWindowModality(Qt::ApplicationModal);
     // The dialog allows one folder in directory mode; its views allow several.
     for (QAbstractItemView* view : panel.findChildren<QAbstractItemView*>(QStringLiteral("listView")))
@@ -215,24 +220,28 @@ void AppDelegate::showAbout()
 
 QString AppDelegate::shortcutsText()
 {
-    return QStringLiteral(
-        "Click a block in the treemap to find it in the list; double-click to drill into its folder. "
-        "Select a kind in the lower-left table to highlight every file of that kind.\n"
-        "\n"
-        "Space — Quick Look\n"
-        "Ctrl+= / Ctrl+- / Ctrl+0 — zoom in / out / to top\n"
-        "Ctrl+Alt+← — collapse all subfolders\n"
-        "Ctrl+Shift+R — reveal in File Manager\n"
-        "Ctrl+↓ — open\n"
-        "Ctrl+Backspace — move to Trash\n"
-        "Ctrl+R — rescan the selected folder");
+    QStringList lines {
+        tr("Click a block in the treemap to find it in the list; double-click to drill into its "
+           "folder. Select a kind in the lower-left table to highlight every file of that kind."),
+        QString(), tr("Space — Quick Look")
+    };
+    for (const CommandInfo& info : CommandTable::all()) {
+        const QList<QKeySequence> keys = info.shortcuts();
+        if (keys.isEmpty())
+            continue;
+        QStringList names;
+        for (const QKeySequence& key : keys)
+            names << key.toString(QKeySequence::NativeText);
+        lines << tr("%1 — %2").arg(names.join(QStringLiteral(" / ")), info.displayText());
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void AppDelegate::showShortcuts()
 {
     if (!m_shortcuts) {
         m_shortcuts = new QMessageBox(QMessageBox::Information, QStringLiteral("Tallyfern"),
-            QStringLiteral("Tallyfern Shortcuts"), QMessageBox::Ok);
+            tr("Tallyfern Shortcuts"), QMessageBox::Ok);
         m_shortcuts->setInformativeText(shortcutsText());
         // The message reads as the heading of the alert.
         if (auto* heading = m_shortcuts->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {

@@ -17,6 +17,7 @@
 
 #include "app/AboutDialog.h"
 class DocumentWindowController;
+class PreviewPanel;
 #include <QMessageBox>
 class QUrl;
 
@@ -90,6 +91,8 @@ private:
     std::unique_ptr<VolumesWindowController> m_volumesController;
     bool m_launchedWithFiles = false;
     bool m_quitting = false;
+    // One panel for every document window; it goes after them.
+    std::unique_ptr<PreviewPanel> m_previewPanel;
     QPointer<AboutDialog> m_about;
     QPointer<QMessageBox> m_shortcuts;
 };

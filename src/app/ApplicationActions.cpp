@@ -29,33 +29,42 @@ ApplicationActions::ApplicationActions(QObject* parent)
     using Id = ApplicationActions::Id;
     const auto ctrl = Qt::ControlModifier;
     const Entry entries[] = {
-        { Id::About, "About Tallyfern", {}, "Show the version of Tallyfern" },
-        { Id::CheckForUpdates, "Check for Updates…", {}, "Open the page of Tallyfern releases" },
-        { Id::Quit, "Quit Tallyfern", QKeySequence(ctrl | Qt::Key_Q), "Close every window and quit" },
-        { Id::NewScan, "New Scan…", QKeySequence(ctrl | Qt::Key_N), "Choose a volume to scan" },
-        { Id::OpenFolder, "Open Folder…", QKeySequence(ctrl | Qt::Key_O), "Choose folders to scan" },
-        { Id::Close, "Close", QKeySequence(ctrl | Qt::Key_W), "Close this window" },
-        { Id::Undo, "Undo", QKeySequence(ctrl | Qt::Key_Z), nullptr },
-        { Id::Redo, "Redo", QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr },
-        { Id::Cut, "Cut", QKeySequence(ctrl | Qt::Key_X), nullptr },
-        { Id::Paste, "Paste", QKeySequence(ctrl | Qt::Key_V), nullptr },
-        { Id::SelectAll, "Select All", QKeySequence(ctrl | Qt::Key_A), "Select every row of the outline" },
+        { Id::About, QT_TR_NOOP("About Tallyfern"), {}, QT_TR_NOOP("Show the version of Tallyfern") },
+        { Id::CheckForUpdates, QT_TR_NOOP("Check for Updates…"), {},
+            QT_TR_NOOP("Open the page of Tallyfern releases") },
+        { Id::Quit, QT_TR_NOOP("Quit Tallyfern"), QKeySequence(ctrl | Qt::Key_Q),
+            QT_TR_NOOP("Close every window and quit") },
+        { Id::NewScan, QT_TR_NOOP("New Scan…"), QKeySequence(ctrl | Qt::Key_N),
+            QT_TR_NOOP("Choose a volume to scan") },
+        { Id::OpenFolder, QT_TR_NOOP("Open Folder…"), QKeySequence(ctrl | Qt::Key_O),
+            QT_TR_NOOP("Choose folders to scan") },
+        { Id::Close, QT_TR_NOOP("Close"), QKeySequence(ctrl | Qt::Key_W), QT_TR_NOOP("Close this window") },
+        { Id::Undo, QT_TR_NOOP("Undo"), QKeySequence(ctrl | Qt::Key_Z), nullptr },
+        { Id::Redo, QT_TR_NOOP("Redo"), QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr },
+        { Id::Cut, QT_TR_NOOP("Cut"), QKeySequence(ctrl | Qt::Key_X), nullptr },
+        { Id::Paste, QT_TR_NOOP("Paste"), QKeySequence(ctrl | Qt::Key_V), nullptr },
+        { Id::SelectAll, QT_TR_NOOP("Select All"), QKeySequence(ctrl | Qt::Key_A),
+            QT_TR_NOOP("Select every row of the outline") },
         { Id::FullScreen, "Enter Full Screen", QKeySequence(Qt::Key_F11),
             "Fill the screen with this window" },
-        { Id::Minimize, "Minimize", QKeySequence(ctrl | Qt::Key_M), "Minimize this window" },
-        { Id::Zoom, "Zoom", {}, "Enlarge this window, or give it back its size" },
-        { Id::BringAllToFront, "Bring All to Front", {}, "Raise every Tallyfern window" },
-        { Id::Help, "Tallyfern Help", QKeySequence(Qt::Key_F1), "Open the support pages" },
-        { Id::Shortcuts, "Keyboard Shortcuts", {}, "Show the keyboard shortcuts" },
-        { Id::SendFeedback, "Send Feedback…", {}, "Write to the makers of Tallyfern" },
-        { Id::Website, "Tallyfern Website", {}, "Open the website of Tallyfern" },
-        { Id::Privacy, "Privacy Policy", {}, "Open the privacy policy" },
+        { Id::Minimize, QT_TR_NOOP("Minimize"), QKeySequence(ctrl | Qt::Key_M),
+            QT_TR_NOOP("Minimize this window") },
+        { Id::Zoom, QT_TR_NOOP("Zoom"), {}, QT_TR_NOOP("Enlarge this window, or give it back its size") },
+        { Id::BringAllToFront, QT_TR_NOOP("Bring All to Front"), {},
+            QT_TR_NOOP("Raise every Tallyfern window") },
+        { Id::Help, QT_TR_NOOP("Tallyfern Help"), QKeySequence(Qt::Key_F1),
+            QT_TR_NOOP("Open the support pages") },
+        { Id::Shortcuts, QT_TR_NOOP("Keyboard Shortcuts"), {}, QT_TR_NOOP("Show the keyboard shortcuts") },
+        { Id::SendFeedback, QT_TR_NOOP("Send Feedback…"), {},
+            QT_TR_NOOP("Write to the makers of Tallyfern") },
+        { Id::Website, QT_TR_NOOP("Tallyfern Website"), {}, QT_TR_NOOP("Open the website of Tallyfern") },
+        { Id::Privacy, QT_TR_NOOP("Privacy Policy"), {}, QT_TR_NOOP("Open the privacy policy") },
     };
     for (const Entry& entry : entries) {
-        auto* action = new QAction(QString::fromUtf8(entry.text), this);
+        auto* action = new QAction(tr(entry.text), this);
         action->setShortcut(entry.key);
         if (entry.tip)
-            action->setStatusTip(QString::fromUtf8(entry.tip));
+            action->setStatusTip(tr(entry.tip));
         m_actions[std::size_t(entry.id)] = action;
     }
     // Quit works from every window, even one without this menu bar (a dialog).
@@ -119,8 +128,7 @@ void ApplicationActions::refresh()
     for (const Id id : { Id::Minimize, Id::Zoom, Id::FullScreen })
         action(id)->setEnabled(window != nullptr);
     action(Id::FullScreen)
-        ->setText(window && window->isFullScreen() ? QStringLiteral("Exit Full Screen")
-                                                   : QStringLiteral("Enter Full Screen"));
+        ->setText(window && window->isFullScreen() ? tr("Exit Full Screen") : tr("Enter Full Screen"));
     auto* document = qobject_cast<DocumentWindowController*>(window);
     action(Id::SelectAll)
         ->setEnabled(document && document->canPerform(std::nullopt) && document->outlineView());

@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cerrno>
 #include <string>
@@ -36,6 +39,17 @@ extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(int argc,
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyfern.Tallyfern"));
     // The chooser and the document windows come and go; AppDelegate decides when to end.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Qt's own texts and ours in the system's language, where a translation exists;
+    // none of ours ships yet, so loading it fails quietly and English shows.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+    QTranslator translator;
+    if (translator.load(
+            QLocale(), QStringLiteral("tallyfern"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QApplication::installTranslator(&translator);
 
     AppDelegate delegate;
     QApplication::setWindowIcon(QIcon::fromTheme(

@@ -4,6 +4,7 @@
 #include "app/ApplicationActions.h"
 #include "window/CommandActions.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -14,7 +15,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     using App = ApplicationActions::Id;
     auto* bar = new QMenuBar;
     const auto menu = [&](const char* title) {
-        QMenu* m = bar->addMenu(QString::fromUtf8(title));
+        QMenu* m = bar->addMenu(QCoreApplication::translate("MainMenu", title));
         QObject::connect(m, &QMenu::aboutToShow, &commands, &CommandActions::refresh);
         QObject::connect(m, &QMenu::aboutToShow, &application, &ApplicationActions::refresh);
         return m;
@@ -22,13 +23,13 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     const auto app = [&](App id) { return application.action(id); };
     const auto doc = [&](Command command) { return commands.action(command); };
 
-    QMenu* tallyfern = menu("Tallyfern");
+    QMenu* tallyfern = menu(QT_TRANSLATE_NOOP("MainMenu", "Tallyfern"));
     tallyfern->addAction(app(App::About));
     tallyfern->addAction(app(App::CheckForUpdates));
     tallyfern->addSeparator();
     tallyfern->addAction(app(App::Quit));
 
-    QMenu* file = menu("File");
+    QMenu* file = menu(QT_TRANSLATE_NOOP("MainMenu", "File"));
     file->addAction(app(App::NewScan));
     file->addAction(app(App::OpenFolder));
     file->addSeparator();
@@ -37,7 +38,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     file->addSeparator();
     file->addAction(app(App::Close));
 
-    QMenu* edit = menu("Edit");
+    QMenu* edit = menu(QT_TRANSLATE_NOOP("MainMenu", "Edit"));
     edit->addAction(app(App::Undo));
     edit->addAction(app(App::Redo));
     edit->addSeparator();
@@ -48,14 +49,14 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     edit->addSeparator();
     edit->addAction(doc(Command::CopyPath));
 
-    QMenu* item = menu("Item");
+    QMenu* item = menu(QT_TRANSLATE_NOOP("MainMenu", "Item"));
     item->addAction(doc(Command::OpenItem));
     item->addAction(doc(Command::RevealInFileManager));
     item->addAction(doc(Command::QuickLook));
     item->addSeparator();
     item->addAction(doc(Command::MoveToTrash));
 
-    QMenu* view = menu("View");
+    QMenu* view = menu(QT_TRANSLATE_NOOP("MainMenu", "View"));
     view->addAction(doc(Command::ZoomIn));
     view->addAction(doc(Command::ZoomOut));
     view->addAction(doc(Command::ZoomToTop));
@@ -67,13 +68,13 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     view->addAction(doc(Command::CustomizeToolbar));
     view->addAction(app(App::FullScreen));
 
-    QMenu* window = menu("Window");
+    QMenu* window = menu(QT_TRANSLATE_NOOP("MainMenu", "Window"));
     window->addAction(app(App::Minimize));
     window->addAction(app(App::Zoom));
     window->addSeparator();
     window->addAction(app(App::BringAllToFront));
 
-    QMenu* help = menu("Help");
+    QMenu* help = menu(QT_TRANSLATE_NOOP("MainMenu", "Help"));
     help->addAction(app(App::Help));
     help->addAction(app(App::Shortcuts));
     help->addSeparator();

@@ -24,6 +24,7 @@ void TallyfernDocument::install(FileTree tree)
 {
     if (!tree.root)
         return;
+    m_installing = true;
     classify(tree.root);
     m_tree = std::move(tree);
     m_extraArena = NodeArena();
@@ -49,6 +50,7 @@ void TallyfernDocument::install(FileTree tree)
             attachPseudoNodes();
     }
     computeKindStats();
+    m_installing = false;
 }
 
 void TallyfernDocument::classify(FileNode* node)
@@ -99,9 +101,24 @@ void TallyfernDocument::appendToRoot(FileNode* node)
             std::memcpy(m_rootArray, array, count * sizeof(FileNode*));
         array = m_rootArray;
     }
+    TreeObserver* watcher = observer();
+    if (watcher)
+        watcher->aboutToInsert(root, count, count);
     array[count] = node;
     node->parent = root;
     root->setChildren(array, count + 1);
+    if (watcher)
+        watcher->inserted();
+}
+
+void TallyfernDocument::removeChildAt(FileNode* parent, std::size_t index)
+{
+    TreeObserver* watcher = observer();
+    if (watcher)
+        watcher->aboutToRemove(parent, index, index);
+    parent->removeChildAt(index);
+    if (watcher)
+        watcher->removed();
 }
 
 void TallyfernDocument::attachPseudoNodes()
@@ -109,13 +126,24 @@ void TallyfernDocument::attachPseudoNodes()
     FileNode* root = m_tree.root;
     if (!root)
         return;
+    bool added = false;
     for (FileNode* item : {m_freeNode, m_otherNode}) {
         if (item && item->size >= 1 && !item->parent) {
             appendToRoot(item);
             root->size += item->size;
+            added = true;
         }
     }
+    if (!added)
+        return;
+    TreeObserver* watcher = observer();
+    if (watcher) {
+        watcher->totalsChanged(root);
+        watcher->aboutToReorder(root);
+    }
     root->sortChildren();
+    if (watcher)
+        watcher->reordered(root);
 }
 
 void TallyfernDocument::detachPseudoNodes()
@@ -128,8 +156,10 @@ void TallyfernDocument::detachPseudoNodes()
             continue;
         const std::ptrdiff_t index = root->indexOfChild(item);
         if (index >= 0) {
-            root->removeChildAt(std::size_t(index));
+            removeChildAt(root, std::size_t(index));
             root->size -= item->size;
+            if (TreeObserver* watcher = observer())
+                watcher->totalsChanged(root);
         }
         item->parent = nullptr;
     }
@@ -142,18 +172,26 @@ void TallyfernDocument::reposition(FileNode* parent, FileNode* child)
         return;
     auto* array = const_cast<FileNode**>(parent->children().data());
     const std::size_t count = parent->childCount();
-    std::size_t i = std::size_t(found);
+    const auto from = std::size_t(found);
     // Only `child` changed, so moving it past the neighbours it now precedes (or that now
     // precede it) gives what a stable sort would, in linear rather than n log n time.
-    while (i > 0 && FileNode::precedes(*child, *array[i - 1])) {
-        array[i] = array[i - 1];
-        --i;
-    }
-    while (i + 1 < count && FileNode::precedes(*array[i + 1], *child)) {
-        array[i] = array[i + 1];
-        ++i;
-    }
-    array[i] = child;
+    std::size_t to = from;
+    while (to > 0 && FileNode::precedes(*child, *array[to - 1]))
+        --to;
+    if (to == from)
+        while (to + 1 < count && FileNode::precedes(*array[to + 1], *child))
+            ++to;
+    if (to == from)
+        return;
+    TreeObserver* watcher = observer();
+    if (watcher)
+        watcher->aboutToReorder(parent);
+    if (to < from)
+        std::rotate(array + to, array + from, array + from + 1);
+    else
+        std::rotate(array + from, array + from + 1, array + to + 1);
+    if (watcher)
+        watcher->reordered(parent);
 }
 
 void TallyfernDocument::propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count)
@@ -162,6 +200,8 @@ void TallyfernDocument::propagate(FileNode* from, std::int64_t size, std::int64_
         node->size += size;
         node->logicalSize += logical;
         node->fileCount += count;
+        if (TreeObserver* watcher = observer())
+            watcher->totalsChanged(node);
         if (node->parent)
             reposition(node->parent, node);
     }
@@ -185,16 +225,37 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     const std::int64_t oldLogical = node->logicalSize;
     const std::int64_t oldCount = node->fileCount;
 
-    for (FileNode* old : node->children())
-        old->parent = nullptr;
-    node->setChildren(const_cast<FileNode**>(fresh->children().data()), fresh->childCount());
-    for (FileNode* child : node->children())
-        child->parent = node;
+    // The kinds lose the old contents' leaves (or, inside a package shown as one item, the
+    // old size) and gain the new ones' once they are in.
+    countKinds(node, -1);
+    TreeObserver* watcher = observer();
+    // Views follow as the old rows go and the new ones come.
+    if (const std::size_t old = node->childCount()) {
+        if (watcher)
+            watcher->aboutToRemove(node, 0, old - 1);
+        for (FileNode* child : node->children())
+            child->parent = nullptr;
+        node->setChildren(nullptr, 0);
+        if (watcher)
+            watcher->removed();
+    }
     node->size = fresh->size;
     node->logicalSize = fresh->logicalSize;
     node->fileCount = fresh->fileCount;
     node->flags = (fresh->flags - NodeFlags::Package) | (node->flags & NodeFlags::Package);
+    if (const std::size_t count = node->canHoldChildren() ? fresh->childCount() : 0) {
+        if (watcher)
+            watcher->aboutToInsert(node, 0, count - 1);
+        node->setChildren(const_cast<FileNode**>(fresh->children().data()), count);
+        for (FileNode* child : node->children())
+            child->parent = node;
+        if (watcher)
+            watcher->inserted();
+    }
+    if (watcher)
+        watcher->totalsChanged(node);
     m_extraArena.absorb(std::move(rescanned.arena));
+    countKinds(node, 1);
 
     if (FileNode* parent = node->parent) {
         reposition(parent, node);
@@ -202,6 +263,8 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     }
     if (pseudoAttached)
         attachPseudoNodes();
+    if (m_kindScope)
+        rankKinds();
 }
 
 bool TallyfernDocument::removeNode(FileNode* node)
@@ -212,9 +275,12 @@ bool TallyfernDocument::removeNode(FileNode* node)
     const std::ptrdiff_t index = parent->indexOfChild(node);
     if (index < 0)
         return false;
-    parent->removeChildAt(std::size_t(index));
+    countKinds(node, -1);
+    removeChildAt(parent, std::size_t(index));
     node->parent = nullptr;
     propagate(parent, -node->size, -node->logicalSize, -node->fileCount);
+    if (m_kindScope)
+        rankKinds();
     return true;
 }
 
@@ -226,9 +292,55 @@ bool TallyfernDocument::isInTree(const FileNode* node) const
     return node == root || node->hasAncestor(root);
 }
 
+namespace {
+
+// What the kind totals count: files, and packages as one item while their contents are
+// hidden. Pseudo items never.
+bool countsAsLeaf(const FileNode* node, bool showPackageContents)
+{
+    return !node->flags.contains(NodeFlags::Directory)
+        || (!showPackageContents && node->flags.contains(NodeFlags::Package));
+}
+
+// Adds `sign` times every leaf of the subtree to `totals`, iteratively.
+void addLeaves(
+    std::vector<KindStat>& totals, const FileNode* top, bool showPackageContents, std::int64_t sign)
+{
+    const auto add = [&totals, sign](const FileNode* node) {
+        if (node->kind >= 0 && std::size_t(node->kind) < totals.size()) {
+            KindStat& stat = totals[std::size_t(node->kind)];
+            stat.size += sign * node->size;
+            stat.count += sign;
+        }
+    };
+    if (top->flags.contains(NodeFlags::Pseudo))
+        return;
+    if (countsAsLeaf(top, showPackageContents)) {
+        add(top);
+        return;
+    }
+    std::vector<const FileNode*> stack { top };
+    while (!stack.empty()) {
+        const FileNode* folder = stack.back();
+        stack.pop_back();
+        for (const FileNode* child : folder->children()) {
+            if (child->flags.contains(NodeFlags::Pseudo))
+                continue;
+            if (countsAsLeaf(child, showPackageContents))
+                add(child);
+            else if (child->hasChildren())
+                stack.push_back(child);
+        }
+    }
+}
+
+} // namespace
+
 void TallyfernDocument::computeKindStats()
 {
     const FileNode* root = m_tree.root;
+    m_kindScope = nullptr;
+    m_kindTotals.clear();
     if (!root) {
         kindStats.clear();
         colors.clear();
@@ -236,51 +348,62 @@ void TallyfernDocument::computeKindStats()
     }
     const FileNode* scope = focus && isInTree(focus) ? focus : root;
     const std::int32_t n = m_kinds.count();
-    std::vector<KindStat> totals(std::size_t(n), KindStat{});
+    m_kindTotals.assign(std::size_t(n), KindStat {});
     for (std::int32_t i = 0; i < n; ++i)
-        totals[std::size_t(i)].kind = i;
+        m_kindTotals[std::size_t(i)].kind = i;
+    addLeaves(m_kindTotals, scope, showPackageContents, 1);
+    m_kindScope = scope;
+    m_kindScopeShowsPackages = showPackageContents;
+    rankKinds();
+}
 
-    const bool collapsePackages = !showPackageContents;
-    auto isLeaf = [collapsePackages](const FileNode* node) {
-        return !node->flags.contains(NodeFlags::Directory)
-            || (collapsePackages && node->flags.contains(NodeFlags::Package));
-    };
-    auto addLeaf = [&totals, n](const FileNode* node) {
-        if (node->kind >= 0 && node->kind < n) {
-            KindStat& stat = totals[std::size_t(node->kind)];
-            stat.size += node->size;
-            stat.count += 1;
-        }
-    };
+bool TallyfernDocument::kindStatsCover(const FileNode* scope) const
+{
+    return m_kindScope && m_kindScope == scope && m_kindScopeShowsPackages == showPackageContents
+        && isInTree(scope);
+}
 
-    std::vector<const FileNode*> stack;
-    if (!scope->flags.contains(NodeFlags::Pseudo)) {
-        if (isLeaf(scope))
-            addLeaf(scope);
-        else
-            stack.push_back(scope);
+void TallyfernDocument::countKinds(const FileNode* node, std::int64_t sign)
+{
+    if (!m_kindScope || !node)
+        return;
+    if (node == m_kindScope || m_kindScopeShowsPackages != showPackageContents) {
+        m_kindScope = nullptr; // the scope itself changes: count afresh
+        return;
     }
-    while (!stack.empty()) {
-        const FileNode* folder = stack.back();
-        stack.pop_back();
-        for (const FileNode* child : folder->children()) {
-            if (child->flags.contains(NodeFlags::Pseudo))
-                continue;
-            if (isLeaf(child))
-                addLeaf(child);
-            else if (child->hasChildren())
-                stack.push_back(child);
+    if (!node->hasAncestor(m_kindScope))
+        return;
+    // Kinds a rescan registered since the totals were made.
+    for (auto i = std::int32_t(m_kindTotals.size()); i < m_kinds.count(); ++i)
+        m_kindTotals.push_back(KindStat { i, 0, 0 });
+    // Inside a package shown as one item, the package takes the change of size.
+    const FileNode* package = nullptr;
+    if (!showPackageContents)
+        for (const FileNode* up = node->parent; up; up = up->parent) {
+            if (up->flags.contains(NodeFlags::Package))
+                package = up;
+            if (up == m_kindScope)
+                break;
         }
+    if (package) {
+        if (package->kind >= 0 && std::size_t(package->kind) < m_kindTotals.size())
+            m_kindTotals[std::size_t(package->kind)].size += sign * node->size;
+        return;
     }
+    addLeaves(m_kindTotals, node, showPackageContents, sign);
+}
 
+void TallyfernDocument::rankKinds()
+{
+    const auto n = std::int32_t(m_kindTotals.size());
     kindStats.clear();
-    for (const KindStat& stat : totals)
+    for (const KindStat& stat : m_kindTotals)
         if (stat.size >= 1)
             kindStats.push_back(stat);
     std::stable_sort(kindStats.begin(), kindStats.end(),
                      [](const KindStat& a, const KindStat& b) { return a.size > b.size; });
 
-    colors.assign(std::size_t(n), Palette::kUnranked);
+    colors.assign(std::size_t(std::max(n, m_kinds.count())), Palette::kUnranked);
     const std::vector<RGB>& palette = Palette::colors();
     for (std::size_t rank = 0; rank < kindStats.size() && rank < palette.size(); ++rank)
         colors[std::size_t(kindStats[rank].kind)] = palette[rank];

@@ -4,6 +4,7 @@
 #include "model/KindRegistry.h"
 #include "model/KindStat.h"
 #include "model/RGB.h"
+#include "model/TreeObserver.h"
 #include "platform/SerialQueue.h"
 #include "platform/VolumeFacts.h"
 #include "scan/FileNode.h"
@@ -21,8 +22,9 @@
 // switches. Every change of an installed tree goes through the operations here.
 //
 // Threads: install() runs on the scan's background thread before the main thread hears
-// of the tree; afterwards the tree changes only on renderQueue() while the main thread
-// waits (the window's mutate). The document has no lock of its own.
+// of the tree; afterwards the tree changes only on the main thread while renderQueue()
+// is idle (the window's mutate), and the observer hears of each change. The document
+// has no lock of its own.
 class TallyfernDocument {
 public:
     // `path` is the scanned folder's absolute path (bytes). `volumeFacts` defaults to the
@@ -41,6 +43,9 @@ public:
     [[nodiscard]] SerialQueue& renderQueue() { return *m_renderQueue; }
     [[nodiscard]] FileNode* freeNode() const { return m_freeNode; }
     [[nodiscard]] FileNode* otherNode() const { return m_otherNode; }
+
+    // Told of every change of the installed tree (not of install itself); null for none.
+    void setObserver(TreeObserver* observer) { m_observer = observer; }
 
     // Installs a finished, not cancelled full scan: classify, pseudo items for a
     // whole-volume scan, kind totals. Replaces (and frees) any previous tree.
@@ -63,6 +68,9 @@ public:
     bool removeNode(FileNode* node);
     // Per-kind totals of the focus (or the root) and the colours by rank.
     void computeKindStats();
+    // True when the kind totals describe `scope` as the tree is now: removeNode and
+    // replaceContents keep them so by counting only what they change.
+    [[nodiscard]] bool kindStatsCover(const FileNode* scope) const;
     // Root size minus the pseudo items among its children: what the scan found.
     [[nodiscard]] std::int64_t scannedBytes() const;
 
@@ -80,7 +88,14 @@ public:
 
 private:
     // Moves `child` to its place in `parent`'s otherwise ordered children.
-    static void reposition(FileNode* parent, FileNode* child);
+    void reposition(FileNode* parent, FileNode* child);
+    [[nodiscard]] TreeObserver* observer() const { return m_installing ? nullptr : m_observer; }
+    void removeChildAt(FileNode* parent, std::size_t index);
+    // Adds (sign 1) or takes away (sign -1) what `node`'s subtree counts in the kind
+    // totals of their scope; the totals go stale when that cannot be done exactly.
+    void countKinds(const FileNode* node, std::int64_t sign);
+    // kindStats and colors from the totals.
+    void rankKinds();
     // Appends a pseudo item to the root, reusing the spare slots of the last array made
     // for that, so that toggling free space does not grow the arena each time.
     void appendToRoot(FileNode* node);
@@ -91,9 +106,14 @@ private:
     KindRegistry m_kinds;
     FileTree m_tree;
     NodeArena m_extraArena; // pseudo items and spliced-in rescans
+    std::vector<KindStat> m_kindTotals; // by kind identifier, of m_kindScope
+    const FileNode* m_kindScope = nullptr; // null: the totals are stale
+    bool m_kindScopeShowsPackages = false; // showPackageContents when they were counted
     FileNode* m_freeNode = nullptr;
     FileNode* m_otherNode = nullptr;
     FileNode** m_rootArray = nullptr; // last children array made by appendToRoot
     std::size_t m_rootArrayCapacity = 0;
+    TreeObserver* m_observer = nullptr;
+    bool m_installing = false; // install() tells no observer: the tree is new to everyone
     std::unique_ptr<SerialQueue> m_renderQueue;
 };

@@ -12,7 +12,8 @@
 // calls fail. Every call is thread-safe (the reader itself holds no state).
 class DirectoryReader {
 public:
-    enum class EntryType : std::uint8_t { Directory, Symlink, Other };
+    // Special: neither a regular file, a folder nor a symbolic link (FIFO, socket, device).
+    enum class EntryType : std::uint8_t { Directory, Symlink, Other, Special };
 
     // What the scanner needs to know of one entry.
     struct EntryFacts {

@@ -56,8 +56,29 @@ private:
     std::size_t m_reserved = 0;
 };
 
+// What a node does not hold but a saved scan must keep: the identity of a file with
+// more than one link, and entries that are neither regular files, folders nor symbolic
+// links. Few in any tree, so they live beside it rather than in every node.
+struct EntryNote {
+    // Why a saved scan left an entry out (as ncdu names it); the node is then empty.
+    enum class Exclusion : std::uint8_t { None, Pattern, OtherFs, KernFs, FirmLink, Unknown };
+
+    const FileNode* node = nullptr;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // A hard link's own sizes, which the node holds only for the link counted.
+    std::int64_t allocated = 0;
+    std::int64_t logical = 0;
+    std::uint32_t linkCount = 0; // 0 when the node is not a hard link
+    bool special = false;
+    Exclusion excluded = Exclusion::None;
+};
+
 // A scanned tree together with the arena that owns its nodes. Movable, not copyable.
 struct FileTree {
     NodeArena arena;
     FileNode* root = nullptr;
+    // Unordered; a note may outlive its node's place in the tree (the node itself stays
+    // valid as long as the arena).
+    std::vector<EntryNote> notes;
 };

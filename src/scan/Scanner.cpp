@@ -2,6 +2,7 @@
 #include "scan/Scanner.h"
 
 #include "platform/DirectoryReader.h"
+#include "platform/Thread.h"
 #include "scan/InodeKey.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <thread>
@@ -114,6 +114,7 @@ struct Shared {
 
     // One per worker; merged into the returned tree when the workers are done.
     std::vector<NodeArena> arenas;
+    std::vector<std::vector<EntryNote>> notes; // one list per worker, like the arenas
 
     // Set by the worker that completes the root: then every folder has its totals and
     // child order, and run() has nothing left to finalise.
@@ -123,8 +124,12 @@ struct Shared {
 // What one worker keeps between folders: its arena, listing buffer and scratch lists.
 class FolderLister {
 public:
-    FolderLister(Shared& state, NodeArena& arena)
-        : m_state(state), m_reader(state.reader), m_arena(arena), m_buffer(new char[kListingBufferBytes])
+    FolderLister(Shared& state, NodeArena& arena, std::vector<EntryNote>& notes)
+        : m_state(state)
+        , m_reader(state.reader)
+        , m_arena(arena)
+        , m_notes(notes)
+        , m_buffer(new char[kListingBufferBytes])
     {
     }
 
@@ -139,6 +144,7 @@ private:
     Shared& m_state;
     const DirectoryReader& m_reader;
     NodeArena& m_arena;
+    std::vector<EntryNote>& m_notes;
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
     std::vector<Pending> m_subfolders;
@@ -264,11 +270,15 @@ void FolderLister::list(const Pending& item, int fd)
             std::int64_t logical = facts.logicalSize;
             if (facts.linkCount >= 2 && !firstLink(facts))
                 allocated = logical = 0;
-            NodeFlags flags
-                = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
+            NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
             if (facts.executable)
                 flags.insert(NodeFlags::Executable);
-            m_children.push_back(m_arena.make(view, folder, allocated, logical, 1, 2, flags));
+            FileNode* child = m_arena.make(view, folder, allocated, logical, 1, 2, flags);
+            m_children.push_back(child);
+            const bool special = facts.type == DirectoryReader::EntryType::Special;
+            if (facts.linkCount >= 2 || special)
+                m_notes.push_back(EntryNote { child, facts.device, facts.inode, facts.allocatedSize,
+                    facts.logicalSize, facts.linkCount >= 2 ? facts.linkCount : 0, special });
             ++m_files;
             m_bytes += allocated;
         });
@@ -306,12 +316,6 @@ void FolderLister::complete(FileNode* folder)
     }
 }
 
-void* workerMain(void* arg)
-{
-    static_cast<FolderLister*>(arg)->runLoop();
-    return nullptr;
-}
-
 } // namespace
 
 struct Scanner::State : Shared {
@@ -346,23 +350,21 @@ FileTree Scanner::run()
 
     const int count = workerCount(availableProcessors());
     s.arenas.resize(std::size_t(count));
+    s.notes.resize(std::size_t(count));
     std::vector<std::unique_ptr<FolderLister>> listers;
-    std::vector<pthread_t> threads;
-    pthread_attr_t attr;
-    ::pthread_attr_init(&attr);
-    ::pthread_attr_setstacksize(&attr, kWorkerStackBytes);
+    std::vector<std::unique_ptr<Thread>> threads;
+    bool anyStarted = false;
     for (int i = 0; i < count; ++i) {
-        listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)]));
-        pthread_t thread;
-        if (::pthread_create(&thread, &attr, &workerMain, listers.back().get()) == 0)
-            threads.push_back(thread);
+        listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
+        FolderLister* lister = listers.back().get();
+        threads.push_back(std::make_unique<Thread>(
+            [lister] { lister->runLoop(); }, Thread::Options { .stackSize = kWorkerStackBytes }));
+        anyStarted = anyStarted || threads.back()->started();
     }
-    ::pthread_attr_destroy(&attr);
     // Without any thread (resource limits) the caller lists everything itself.
-    if (threads.empty())
+    if (!anyStarted)
         listers.front()->runLoop();
-    for (pthread_t thread : threads)
-        ::pthread_join(thread, nullptr);
+    threads.clear();
     listers.clear();
 
     // After a cancellation the folders never listed still hold their parents open.
@@ -375,6 +377,9 @@ FileTree Scanner::run()
     }
     for (NodeArena& arena : s.arenas)
         tree.arena.absorb(std::move(arena));
+    for (std::vector<EntryNote>& notes : s.notes)
+        tree.notes.insert(tree.notes.end(), notes.begin(), notes.end());
+    s.notes.clear();
 
     // A cancelled run leaves folders that were never listed, and so ancestors that were
     // never completed.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/TreeQueries.h"
 #include "scan/FileNode.h"
 #include "treemap/TMRect.h"
 
@@ -19,9 +20,7 @@ namespace Treemap {
 // True when `node` gets its children laid out inside `rect`; any other node is a leaf.
 [[nodiscard]] inline bool isSubdivided(const FileNode& node, const TMRect& rect, bool showPackageContents)
 {
-    return node.isDirectory() && node.hasChildren()
-        && (showPackageContents || !node.flags.contains(NodeFlags::Package)) && node.size >= 1
-        && !rect.isDegenerate();
+    return TreeQueries::opensAsFolder(node, showPackageContents) && node.size >= 1 && !rect.isDegenerate();
 }
 
 namespace detail {

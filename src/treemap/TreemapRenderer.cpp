@@ -42,14 +42,6 @@ bool mayReachPixelCentre(const TMRect& freeRect)
         && std::ceil(freeRect.y0 - ey - 0.5) < std::ceil(freeRect.y1 + ey - 0.5);
 }
 
-// A node whose children are painted instead of itself, before the size and rectangle
-// checks; such a node with size 0 or a degenerate rectangle paints nothing at all.
-bool opensAsFolder(const FileNode& node, bool showPackageContents)
-{
-    return node.isDirectory() && node.hasChildren()
-        && (showPackageContents || !node.flags.contains(NodeFlags::Package));
-}
-
 // 0 … 255 after the ceiling, fraction dropped. Negative or NaN values (only from colours
 // outside 0 … 1 or absurd ridges) become 0 rather than spilling into other channels.
 inline std::uint32_t channel(double v)
@@ -184,7 +176,9 @@ private:
         if (!job.isRoot)
             job.surface.addRidge(job.rect, job.h);
         const FileNode& node = *job.node;
-        if (!opensAsFolder(node, m_renderer.showPackageContents)) {
+        // A folder that opens paints its children instead of itself, before the size and
+        // rectangle checks; with size 0 or a degenerate rectangle it paints nothing at all.
+        if (!TreeQueries::opensAsFolder(node, m_renderer.showPackageContents)) {
             shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(node));
             return true;
         }
@@ -224,7 +218,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
         next.reserve(jobs.size() * 4);
         for (const Job& job : jobs) {
             const FileNode& node = *job.node;
-            if (!opensAsFolder(node, showPackageContents)) {
+            if (!TreeQueries::opensAsFolder(node, showPackageContents)) {
                 next.push_back(job);
                 continue;
             }

@@ -2,9 +2,11 @@
 #include "volumes/VolumeCellView.h"
 
 #include "platform/DisplayName.h"
-#include "window/BarCellView.h"
-#include "window/CellPaint.h"
-#include "window/Fmt.h"
+#include "widgets/BarCellView.h"
+#include "widgets/CellPaint.h"
+#include "widgets/Fmt.h"
+
+#include <QCoreApplication>
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -26,8 +28,8 @@ VolumeCellView::Row VolumeCellView::configure(const Volume& volume)
         const std::int64_t used = total - free;
         row.showsBar = true;
         row.fraction = double(used) / double(total);
-        row.detail = Fmt::bytes(used) + QStringLiteral(" used · ") + Fmt::bytes(free)
-            + QStringLiteral(" free of ") + Fmt::bytes(total);
+        row.detail = QCoreApplication::translate("VolumeCellView", "%1 used · %2 free of %3")
+                         .arg(Fmt::bytes(used), Fmt::bytes(free), Fmt::bytes(total));
     } else {
         row.detail = DisplayName::decode(volume.path);
     }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "volumes/Volume.h"
-#include "window/ItemRoles.h"
+#include "widgets/ItemRoles.h"
 
 #include <QStyledItemDelegate>
 

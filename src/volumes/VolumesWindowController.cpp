@@ -5,7 +5,7 @@
 #include "platform/gui/MountWatcher.h"
 #include "platform/gui/VolumeList.h"
 #include "volumes/VolumeCellView.h"
-#include "window/CellPaint.h"
+#include "widgets/CellPaint.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -122,7 +122,7 @@ void VolumesWindowController::buildContents()
     outer->setSpacing(0);
 
     // The title bar has no room for a subtitle, so it heads the contents.
-    m_subtitle = new QLabel(QStringLiteral("Choose a volume or folder to scan"), content);
+    m_subtitle = new QLabel(tr("Choose a volume or folder to scan"), content);
     QPalette subtitlePalette = m_subtitle->palette();
     subtitlePalette.setColor(
         QPalette::WindowText, CellPaint::secondaryColor(palette().color(QPalette::WindowText)));
@@ -148,7 +148,7 @@ void VolumesWindowController::buildContents()
     text->setWordWrap(true);
     text->setFont(CellPaint::uiFont(11.5));
     text->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    auto* settings = new QPushButton(QStringLiteral("Open Settings…"), m_accessBanner);
+    auto* settings = new QPushButton(tr("Open Settings…"), m_accessBanner);
     settings->setFont(CellPaint::uiFont(11));
     connect(settings, &QPushButton::clicked, this, &VolumesWindowController::openAccessSettings);
     banner->addWidget(lock, 0, Qt::AlignVCenter);
@@ -175,9 +175,9 @@ void VolumesWindowController::buildContents()
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(16, 12, 16, 0);
-    m_openFolderButton = new QPushButton(QStringLiteral("Open Folder…"), content);
+    m_openFolderButton = new QPushButton(tr("Open Folder…"), content);
     m_openFolderButton->setAutoDefault(false);
-    m_scanButton = new QPushButton(QStringLiteral("Scan"), content);
+    m_scanButton = new QPushButton(tr("Scan"), content);
     m_scanButton->setDefault(true);
     connect(m_openFolderButton, &QPushButton::clicked, this, &VolumesWindowController::openFolderRequested);
     connect(m_scanButton, &QPushButton::clicked, this, [this] { scanSelected(); });
@@ -212,7 +212,7 @@ std::vector<Volume> VolumesWindowController::loadVolumes() const
     }
     Volume home;
     home.path = m_sources.home;
-    home.name = QStringLiteral("Home Folder");
+    home.name = tr("Home Folder");
     home.icon = themed("user-home");
     volumes.push_back(std::move(home));
     return volumes;

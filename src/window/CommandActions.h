@@ -10,6 +10,7 @@
 
 class DocumentWindowController;
 class QAction;
+struct CommandInfo;
 
 // One QAction per document command, shared by the menu bar of every window, the
 // toolbars and the context menus. Triggering one performs the command on the active
@@ -23,6 +24,8 @@ public:
     ~CommandActions() override;
 
     [[nodiscard]] QAction* action(Command command) const;
+    // A new action showing `info` (texts, icon, shortcuts), not yet connected.
+    [[nodiscard]] static QAction* make(const CommandInfo& info, QObject* parent);
 
     // The document window the commands go to: the active window or the window that owns
     // it (a dialog of that window), else null. Tests may replace the lookup.

@@ -3,14 +3,15 @@
 // Look, the Trash, and folder and full rescans.
 #include "window/DocumentWindowController.h"
 
+#include "model/ScanJob.h"
 #include "model/TallyfernDocument.h"
+#include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
 #include "platform/gui/SystemWorkspace.h"
-#include "scan/Scanner.h"
+#include "widgets/Fmt.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-
 
 namespace {
 
@@ -32,46 +32,6 @@ QString nameOf(const FileNode* node)
     return DisplayName::decode(node->name());
 }
 
-// True when `node` is still reachable from `root` through children lists, not merely
-// through parent links (which a node taken out of the tree may keep).
-bool isAttached(const FileNode* node, const FileNode* root)
-{
-    if (!node || !root)
-        return false;
-    for (const FileNode* child = node; child != root; child = child->parent) {
-        if (!child->parent || child->parent->indexOfChild(child) < 0)
-            return false;
-    }
-    return true;
-}
-
-// Names from below `top` down to `node`.
-std::vector<std::string> namesBelow(const FileNode* top, const FileNode* node)
-{
-    std::vector<std::string> names;
-    for (const FileNode* n = node; n && n != top; n = n->parent)
-        names.emplace_back(n->name());
-    std::reverse(names.begin(), names.end());
-    return names;
-}
-
-FileNode* findBelow(FileNode* top, const std::vector<std::string>& names)
-{
-    FileNode* current = top;
-    for (const std::string& name : names) {
-        FileNode* next = nullptr;
-        for (FileNode* child : current->children())
-            if (child->name() == name) {
-                next = child;
-                break;
-            }
-        if (!next)
-            return nullptr;
-        current = next;
-    }
-    return current;
-}
-
 } // namespace
 
 // File actions
@@ -79,6 +39,18 @@ FileNode* findBelow(FileNode* top, const std::vector<std::string>& names)
 void DocumentWindowController::setWorkspace(std::shared_ptr<Workspace> workspace)
 {
     m_workspace = std::move(workspace);
+}
+
+void DocumentWindowController::setPreviewPanel(PreviewPanel* panel)
+{
+    m_previewPanel = panel;
+}
+
+PreviewPanel& DocumentWindowController::previewPanel()
+{
+    if (!m_previewPanel)
+        m_previewPanel = new PreviewPanel(this);
+    return *m_previewPanel;
 }
 
 Workspace& DocumentWindowController::workspace()
@@ -91,7 +63,7 @@ Workspace& DocumentWindowController::workspace()
 void DocumentWindowController::revealInFileManager()
 {
     std::vector<std::string> paths;
-    for (const FileNode* node : actionableNodes())
+    for (const FileNode* node : DocumentCommands::actionable(commandView()))
         paths.push_back(node->path());
     if (!paths.empty())
         workspace().reveal(paths);
@@ -99,14 +71,14 @@ void DocumentWindowController::revealInFileManager()
 
 void DocumentWindowController::openItem()
 {
-    for (const FileNode* node : actionableNodes())
+    for (const FileNode* node : DocumentCommands::actionable(commandView()))
         workspace().open(node->path());
 }
 
 void DocumentWindowController::copyPath()
 {
     QStringList paths;
-    for (const FileNode* node : actionableNodes())
+    for (const FileNode* node : DocumentCommands::actionable(commandView()))
         paths << DisplayName::decode(node->path());
     if (paths.isEmpty())
         return;
@@ -116,16 +88,16 @@ void DocumentWindowController::copyPath()
 std::vector<PreviewItem> DocumentWindowController::previewItems() const
 {
     std::vector<PreviewItem> items;
-    for (const FileNode* node : actionableNodes()) {
+    for (const FileNode* node : DocumentCommands::actionable(commandView())) {
         PreviewItem item;
         item.path = node->path();
         item.name = node->parent ? nameOf(node) : m_disk->displayName();
         item.isDirectory = node->isDirectory();
         item.sizeText = Fmt::bytes(node->size);
-        item.kindText = node->flags.contains(NodeFlags::Unreadable) ? QStringLiteral("Folder (no access)")
+        item.kindText = node->flags.contains(NodeFlags::Unreadable) ? tr("Folder (no access)")
                                                                     : m_disk->kinds().name(node->kind);
         if (item.isDirectory)
-            item.summary = Fmt::count(node->fileCount) + QStringLiteral(" files");
+            item.summary = tr("%1 files").arg(Fmt::count(node->fileCount));
         items.push_back(std::move(item));
     }
     return items;
@@ -150,13 +122,13 @@ void DocumentWindowController::bindPreviewPanel(PreviewPanel* panel)
 
 void DocumentWindowController::toggleQuickLook()
 {
-    PreviewPanel* panel = PreviewPanel::shared();
-    if (panel->isVisible()) {
-        panel->hide();
+    PreviewPanel& panel = previewPanel();
+    if (panel.isVisible()) {
+        panel.hide();
         return;
     }
-    bindPreviewPanel(panel);
-    panel->toggle();
+    bindPreviewPanel(&panel);
+    panel.toggle();
 }
 
 void DocumentWindowController::changeEvent(QEvent* event)
@@ -164,7 +136,7 @@ void DocumentWindowController::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isActiveWindow() || m_closeHandled)
         return;
-    PreviewPanel* panel = PreviewPanel::existing();
+    PreviewPanel* panel = m_previewPanel;
     if (panel && panel->isVisible() && panel->source() != this) {
         bindPreviewPanel(panel);
         panel->reloadData();
@@ -173,18 +145,14 @@ void DocumentWindowController::changeEvent(QEvent* event)
 
 void DocumentWindowController::refreshQuickLook()
 {
-    PreviewPanel* panel = PreviewPanel::existing();
+    PreviewPanel* panel = m_previewPanel;
     if (panel && panel->isVisible() && panel->source() == this)
         panel->reloadData();
 }
 
 void DocumentWindowController::moveToTrash()
 {
-    FileNode* root = m_disk->root();
-    if (!root)
-        return;
-    std::vector<FileNode*> nodes = actionableNodes();
-    std::erase(nodes, root); // the scanned folder itself is never trashed
+    const std::vector<FileNode*> nodes = m_commands.trashable(commandView());
     if (nodes.empty())
         return;
     std::int64_t total = 0;
@@ -193,13 +161,11 @@ void DocumentWindowController::moveToTrash()
 
     auto* alert = new QMessageBox(this);
     alert->setIcon(QMessageBox::Warning);
-    alert->setText(nodes.size() == 1
-            ? QStringLiteral("Move “") + nameOf(nodes.front()) + QStringLiteral("” to the Trash?")
-            : QStringLiteral("Move %1 items to the Trash?").arg(nodes.size()));
-    alert->setInformativeText(QStringLiteral("This frees up to ") + Fmt::bytes(total)
-        + QStringLiteral(" once the Trash is emptied."));
-    QPushButton* confirm = alert->addButton(QStringLiteral("Move to Trash"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert->setText(nodes.size() == 1 ? tr("Move “%1” to the Trash?").arg(nameOf(nodes.front()))
+                                     : tr("Move %1 items to the Trash?").arg(nodes.size()));
+    alert->setInformativeText(tr("This frees up to %1 once the Trash is emptied.").arg(Fmt::bytes(total)));
+    QPushButton* confirm = alert->addButton(tr("Move to Trash"), QMessageBox::AcceptRole);
+    alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
     alert->setDefaultButton(confirm);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
@@ -219,45 +185,23 @@ void DocumentWindowController::moveToTrash()
 
 void DocumentWindowController::performTrash(const std::vector<FileNode*>& nodes)
 {
-    std::vector<FileNode*> trashed;
-    QStringList failures;
-    for (FileNode* node : nodes) {
-        // A folder rescan may have replaced the node since the question was asked.
-        if (!isAttached(node, m_disk->root())) {
-            failures << nameOf(node) + QStringLiteral(": It is no longer part of the scan.");
-            continue;
-        }
-        const FileTrash::Outcome outcome = workspace().moveToTrash(node->path());
-        if (outcome.moved)
-            trashed.push_back(node);
-        else
-            failures << nameOf(node) + QStringLiteral(": ") + outcome.reason;
-    }
-
-    if (!trashed.empty()) {
-        if (FileNode* zoomRoot = m_treemapView->root()) {
-            for (FileNode* node : trashed) {
-                if (node == zoomRoot || zoomRoot->hasAncestor(node)) {
-                    m_treemapView->setRoot(node->parent ? node->parent : m_disk->root());
-                    break;
-                }
-            }
-        }
+    const DocumentCommands::TrashOutcome outcome = m_commands.moveToTrash(nodes, workspace());
+    const QStringList& failures = outcome.failures;
+    if (!outcome.moved.empty()) {
+        m_treemapView->setRoot(m_commands.zoomAfterRemoving(outcome.moved, m_treemapView->root()));
         m_outlineView->clearSelection();
         TallyfernDocument* disk = m_disk.get();
-        mutate([disk, &trashed] {
-            for (FileNode* node : trashed)
+        mutate([disk, &outcome] {
+            for (FileNode* node : outcome.moved)
                 disk->removeNode(node);
         });
-        reloadAfterMutation();
-        m_treemapView->setNeedsRender();
         updateTitle();
     }
 
     if (!failures.isEmpty()) {
         auto* report = new QMessageBox(this);
         report->setIcon(QMessageBox::Warning);
-        report->setText(QStringLiteral("Some items couldn’t be moved to the Trash."));
+        report->setText(tr("Some items couldn’t be moved to the Trash."));
         report->setInformativeText(failures.mid(0, kMaxReportedFailures).join(QLatin1Char('\n')));
         report->setStandardButtons(QMessageBox::Ok);
         report->setWindowModality(Qt::WindowModal);
@@ -270,66 +214,22 @@ void DocumentWindowController::performTrash(const std::vector<FileNode*>& nodes)
 // ---------------------------------------------------------------------------------
 // Rescans
 
-void DocumentWindowController::rescan()
+void DocumentWindowController::rescan(FileNode* folder)
 {
-    FileNode* root = m_disk->root();
-    if (!root)
-        return;
-    FileNode* folder = nullptr;
-    for (FileNode* node : actionableNodes()) {
-        const bool plainFolder = node->isDirectory() && !node->flags.contains(NodeFlags::Package);
-        folder = plainFolder ? node : (node->parent ? node->parent : root);
-        break; // only the first counts
-    }
-    if (!folder || folder == root) {
-        if (!isScanning())
-            startScan();
-        return;
-    }
-    rescanSubtree(folder);
-}
-
-void DocumentWindowController::rescanAll()
-{
-    if (!isScanning())
+    if (!folder || folder == m_disk->root()) {
         startScan();
-}
-
-void DocumentWindowController::rescanSubtree(FileNode* node)
-{
-    const std::string path = node->path();
-    ++m_subtreeScans;
-    m_statusLabel->setText(QStringLiteral("Rescanning ") + DisplayName::decode(path) + QStringLiteral("…"));
-    emit commandStateChanged();
-
-    std::shared_ptr<TallyfernDocument> disk = m_disk;
-    QPointer<DocumentWindowController> self(this);
-    const std::uint64_t generation = m_treeGeneration;
-    Dispatch::runInBackground([disk, self, node, path, generation] {
-        Scanner scanner(path);
-        auto tree = std::make_shared<FileTree>(scanner.run());
-        disk->classify(tree->root);
-        const std::int64_t unreadable = scanner.progress().unreadable;
-        Dispatch::postToMain([disk, self, node, tree, unreadable, generation] {
-            if (!self)
-                return; // the window closed meanwhile
-            self->deliverRescan(node, std::move(*tree), unreadable, generation);
-        });
-    });
+        return;
+    }
+    m_statusLabel->setText(tr("Rescanning %1…").arg(DisplayName::decode(folder->path())));
+    m_scanJob->rescan(folder);
 }
 
 void DocumentWindowController::deliverRescan(
-    FileNode* node, FileTree tree, std::int64_t unreadable, std::uint64_t generation)
+    FileNode* node, std::shared_ptr<FileTree> tree, std::int64_t unreadable)
 {
-    --m_subtreeScans;
-    emit commandStateChanged();
-    FileNode* root = m_disk->root();
-    // After a full rescan the node belongs to a tree that is gone; nothing of it may be
-    // read. Otherwise it must still hang in the tree (not trashed, not replaced).
-    if (!root || isScanning() || generation != m_treeGeneration || !isAttached(node, root))
-        return;
-    // The rows inside the folder get new nodes: remember which were open or selected by
-    // their names, to open and select their successors.
+    // The rows inside the folder get new nodes, whose rows come in closed and unselected:
+    // note which were open or selected by their names, to open and select their
+    // successors.
     std::vector<std::vector<std::string>> expandedInside;
     std::vector<std::vector<std::string>> selectedInside;
     if (const QModelIndex folder = m_outlineModel->indexOf(node); folder.isValid()) {
@@ -339,27 +239,28 @@ void DocumentWindowController::deliverRescan(
             if (!inside || !inside->hasAncestor(node))
                 break; // rows below the folder's own come in one run
             if (m_outlineView->isExpanded(row))
-                expandedInside.push_back(namesBelow(node, inside));
+                expandedInside.push_back(TreeQueries::namesBelow(node, inside));
         }
     }
     for (FileNode* selected : selectedNodes())
         if (selected->hasAncestor(node))
-            selectedInside.push_back(namesBelow(node, selected));
+            selectedInside.push_back(TreeQueries::namesBelow(node, selected));
     // A zoom root inside the folder would go on showing the replaced contents.
     FileNode* zoomRoot = m_treemapView->root();
     std::optional<std::vector<std::string>> zoomInside;
     if (zoomRoot && zoomRoot->hasAncestor(node))
-        zoomInside = namesBelow(node, zoomRoot);
+        zoomInside = TreeQueries::namesBelow(node, zoomRoot);
 
-    TallyfernDocument* disk = m_disk.get();
-    auto rescanned = std::make_shared<FileTree>(std::move(tree));
-    mutate([disk, node, rescanned] { disk->replaceContents(node, std::move(*rescanned)); });
     m_disk->unreadableCount += unreadable;
-    if (zoomInside) {
+    TallyfernDocument* disk = m_disk.get();
+    mutate([this, disk, node, tree, &zoomInside] {
+        disk->replaceContents(node, std::move(*tree));
+        if (!zoomInside)
+            return;
         // The same folder in the new contents, or the nearest one of its ancestors left.
         FileNode* successor = node;
         for (; !zoomInside->empty(); zoomInside->pop_back()) {
-            FileNode* found = findBelow(node, *zoomInside);
+            FileNode* found = TreeQueries::findBelow(node, *zoomInside);
             if (found && found->isDirectory()) {
                 successor = found;
                 break;
@@ -367,19 +268,17 @@ void DocumentWindowController::deliverRescan(
         }
         m_treemapView->setRoot(successor);
         updateTitle();
-    }
-    reloadAfterMutation();
+    });
 
     for (const auto& names : expandedInside)
-        if (FileNode* successor = findBelow(node, names))
+        if (FileNode* successor = TreeQueries::findBelow(node, names))
             m_outlineView->expand(m_outlineModel->indexOf(successor));
     QItemSelection reselect;
     for (const auto& names : selectedInside)
-        if (FileNode* successor = findBelow(node, names))
+        if (FileNode* successor = TreeQueries::findBelow(node, names))
             if (const QModelIndex index = m_outlineModel->indexOf(successor); index.isValid())
                 reselect.select(index, index);
     if (!reselect.isEmpty())
         m_outlineView->selectionModel()->select(
             reselect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    m_treemapView->setNeedsRender();
 }

@@ -4,21 +4,22 @@
 #include "window/DocumentWindowController.h"
 
 #include "model/TallyfernDocument.h"
+#include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
 #include "platform/gui/IconProvider.h"
-#include "window/BarCellView.h"
-#include "window/CellPaint.h"
-#include "window/ElidingLabel.h"
+#include "widgets/BarCellView.h"
+#include "widgets/CellPaint.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/Fmt.h"
+#include "widgets/NameCellView.h"
+#include "widgets/SwatchCellView.h"
+#include "widgets/TextCellView.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
-#include "window/NameCellView.h"
 #include "window/ProgressSpinner.h"
-#include "window/SwatchCellView.h"
-#include "window/TextCellView.h"
 #include "window/UnreadableFoldersWindow.h"
 
 #include <QFrame>
@@ -68,6 +69,7 @@ void DocumentWindowController::buildMainView()
 
     // Outline
     m_outlineModel = new FileOutlineModel(*m_disk, this);
+    m_disk->setObserver(m_outlineModel);
     m_outlineModel->iconProvider = [this](const FileNode* node) { return icon(node); };
     m_outlineView = new FileOutlineView;
     m_outlineView->setObjectName(QStringLiteral("outline"));
@@ -180,7 +182,7 @@ void DocumentWindowController::buildMainView()
     warning->setAutoRaise(true);
     warning->setIconSize(QSize(14, 14));
     warning->setFont(CellPaint::uiFont(11));
-    warning->setToolTip(QStringLiteral("Some folders could not be read. Click to see which."));
+    warning->setToolTip(tr("Some folders could not be read. Click to see which."));
     warning->hide();
     connect(warning, &QToolButton::clicked, this, &DocumentWindowController::showUnreadableFolders);
     m_warningButton = warning;
@@ -221,7 +223,7 @@ void DocumentWindowController::showProgressView()
     stack->setAlignment(Qt::AlignHCenter);
 
     auto* spinner = new ProgressSpinner;
-    auto* title = new QLabel(QStringLiteral("Scanning “") + m_disk->displayName() + QStringLiteral("”…"));
+    auto* title = new QLabel(tr("Scanning “%1”…").arg(m_disk->displayName()));
     title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
     title->setAlignment(Qt::AlignHCenter);
     auto* count = new QLabel(QStringLiteral(" "));
@@ -238,7 +240,7 @@ void DocumentWindowController::showProgressView()
     secondary.setColor(
         QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
     path->setPalette(secondary);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    auto* cancel = new QPushButton(tr("Cancel"));
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(cancel, &QPushButton::clicked, this, &DocumentWindowController::cancelScan);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), container);
@@ -294,12 +296,12 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    m_summaryLabel->setText(Fmt::count(root->fileCount) + QStringLiteral(" files · ")
-        + Fmt::bytes(m_disk->scannedBytes()) + QStringLiteral(" · scanned in ")
-        + QString::asprintf("%.1f", m_disk->scanDuration) + QStringLiteral(" s"));
+    m_summaryLabel->setText(tr("%1 files · %2 · scanned in %3 s")
+                                .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()),
+                                    QString::asprintf("%.1f", m_disk->scanDuration)));
     const std::int64_t unreadable = m_disk->unreadableCount;
     if (unreadable >= 1)
-        m_warningButton->setText(Fmt::count(unreadable) + QStringLiteral(" unreadable"));
+        m_warningButton->setText(tr("%1 unreadable").arg(Fmt::count(unreadable)));
     m_warningButton->setVisible(unreadable >= 1);
 }
 
@@ -321,11 +323,11 @@ QString DocumentWindowController::describe(const FileNode* node) const
         return DisplayName::decode(node->name()) + kDash + Fmt::bytes(node->size);
     QString text = DisplayName::decode(node->path()) + kDash + Fmt::bytes(node->size);
     if (node->isDirectory())
-        text += kDot + Fmt::count(node->fileCount) + QStringLiteral(" files");
+        text += kDot + tr("%1 files").arg(Fmt::count(node->fileCount));
     else if (node->logicalSize != node->size)
-        text += QStringLiteral(" (") + Fmt::bytes(node->logicalSize) + QStringLiteral(" logical)");
+        text += tr(" (%1 logical)").arg(Fmt::bytes(node->logicalSize));
     if (node->flags.contains(NodeFlags::Unreadable))
-        text += kDot + QStringLiteral("could not be read");
+        text += kDot + tr("could not be read");
     return text;
 }
 
@@ -379,25 +381,11 @@ void DocumentWindowController::showUnreadableFolders()
     // main thread free.
     QPointer<DocumentWindowController> self(this);
     m_disk->renderQueue().async([root, self] {
-        std::vector<std::string> paths;
-        std::size_t total = 0;
-        std::vector<const FileNode*> pending { root };
-        while (!pending.empty()) {
-            const FileNode* node = pending.back();
-            pending.pop_back();
-            if (node->flags.contains(NodeFlags::Unreadable) && !node->flags.contains(NodeFlags::Pseudo)) {
-                if (paths.size() < kUnreadableListLimit)
-                    paths.push_back(node->path());
-                ++total;
-            }
-            for (auto it = node->children().rbegin(); it != node->children().rend(); ++it)
-                if ((*it)->isDirectory())
-                    pending.push_back(*it);
-        }
-        Dispatch::postToMain([self, paths = std::move(paths), total] {
+        TreeQueries::UnreadableFolders found = TreeQueries::unreadableFolders(root, kUnreadableListLimit);
+        Dispatch::postToMain([self, found = std::move(found)] {
             if (!self || self->m_unreadableWindow || self->m_closeHandled)
                 return;
-            auto* window = new UnreadableFoldersWindow(paths, total, self);
+            auto* window = new UnreadableFoldersWindow(found.paths, found.total, self);
             window->setAttribute(Qt::WA_DeleteOnClose);
             self->m_unreadableWindow = window;
             window->show();

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "window/DocumentWindowController.h"
 
+#include "model/ScanJob.h"
 #include "model/TallyfernDocument.h"
+#include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
-#include "scan/Scanner.h"
+#include "widgets/Fmt.h"
 #include "window/DocumentToolbar.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
-#include "window/ScanThread.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -23,13 +23,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <unordered_set>
 
 DocumentWindowController::DocumentWindowController(
-    const std::string& path, VolumeFactsProvider volumeFacts, QWidget* parent)
-    : QMainWindow(parent)
-    , m_disk(std::make_shared<TallyfernDocument>(path, std::move(volumeFacts)))
+    const std::string& path, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
+    : m_disk(std::make_shared<TallyfernDocument>(path, std::move(volumeFacts)))
+    , m_scanJob(new ScanJob(m_disk, reader, this))
+    , m_commands(*m_disk)
 {
+    connect(m_scanJob, &ScanJob::finished, this, &DocumentWindowController::scanFinished);
+    connect(m_scanJob, &ScanJob::rescanReady, this, &DocumentWindowController::deliverRescan);
+    connect(m_scanJob, &ScanJob::stateChanged, this, &DocumentWindowController::commandStateChanged);
     resize(1280, 800);
     setMinimumSize(720, 420);
     setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + QString::fromStdString(path));
@@ -45,11 +48,9 @@ DocumentWindowController::DocumentWindowController(
 
 DocumentWindowController::~DocumentWindowController()
 {
-    if (m_scanner)
-        m_scanner->cancel();
-    // The scan thread installs into the document and reads the scanner: let it finish
-    // before either can go.
-    m_scanThread.reset();
+    // The scan thread installs into the document: it ends before anything else goes.
+    delete m_scanJob;
+    m_disk->setObserver(nullptr);
     delete m_progressTimer;
     m_treemapView->setDelegate(nullptr);
     m_treemapView->cancelRender();
@@ -69,7 +70,7 @@ TallyfernDocument& DocumentWindowController::disk()
 
 bool DocumentWindowController::isScanning() const
 {
-    return m_scanner != nullptr;
+    return m_scanJob->isScanning();
 }
 
 void DocumentWindowController::setCommandActions(CommandActions* actions)
@@ -115,7 +116,7 @@ QWidget* DocumentWindowController::progressView() const
 
 void DocumentWindowController::startScan()
 {
-    if (m_scanner || m_closeHandled)
+    if (isScanning() || m_closeHandled)
         return;
     m_treemapView->setRoot(nullptr);
     m_treemapView->setSelection({});
@@ -126,72 +127,47 @@ void DocumentWindowController::startScan()
     // The outline and the kinds table show nothing until the new tree is in.
     m_outlineModel->setBlocked(true);
     m_kindsModel->setBlocked(true);
-    m_scanThread.reset();
     showProgressView();
 
-    m_scanner = std::make_shared<Scanner>(m_disk->path());
-    std::shared_ptr<TallyfernDocument> disk = m_disk;
-    std::shared_ptr<Scanner> scanner = m_scanner;
-    QPointer<DocumentWindowController> self(this);
-    const auto start = std::chrono::steady_clock::now();
-    m_scanThread = std::make_unique<ScanThread>([disk, scanner, self, start] {
-        FileTree tree = scanner->run();
-        const bool cancelled = scanner->isCancelled();
-        if (!cancelled) {
-            disk->install(std::move(tree));
-            disk->scanDuration
-                = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            disk->unreadableCount = scanner->progress().unreadable;
-        }
-        Dispatch::postToMain([self, cancelled] {
-            if (self)
-                self->scanFinished(cancelled);
-        });
-    });
+    m_scanJob->start();
 
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(100);
     connect(m_progressTimer, &QTimer::timeout, this, &DocumentWindowController::progressTick);
     m_progressTimer->start();
-    emit commandStateChanged();
 }
 
 void DocumentWindowController::progressTick()
 {
-    if (!m_scanner)
+    if (!isScanning())
         return;
-    const Progress progress = m_scanner->progress();
+    const Progress progress = m_scanJob->progress();
     if (m_progressCountLabel)
-        m_progressCountLabel->setText(Fmt::count(progress.files) + QStringLiteral(" files in ")
-            + Fmt::count(progress.directories) + QStringLiteral(" folders · ") + Fmt::bytes(progress.bytes));
+        m_progressCountLabel->setText(tr("%1 files in %2 folders · %3")
+                                          .arg(Fmt::count(progress.files), Fmt::count(progress.directories),
+                                              Fmt::bytes(progress.bytes)));
     if (m_progressPathLabel)
         m_progressPathLabel->setText(DisplayName::decode(progress.currentPath));
 }
 
 void DocumentWindowController::cancelScan()
 {
-    if (m_scanner)
-        m_scanner->cancel();
+    m_scanJob->cancel();
 }
 
 void DocumentWindowController::scanFinished(bool cancelled)
 {
     delete m_progressTimer;
     m_progressTimer = nullptr;
-    m_scanner.reset();
-    m_scanThread.reset(); // the thread has posted its last word; joining is immediate
     if (m_closeHandled)
         return;
     if (cancelled && !m_disk->root()) {
         emit scanEnded(true);
-        emit commandStateChanged();
         close();
         return;
     }
     // A finished scan shows its new tree; a cancelled rescan returns to the tree the
     // document still holds, seen from its root.
-    if (!cancelled)
-        ++m_treeGeneration;
     showMainView();
     FileNode* root = m_disk->root();
     m_treemapView->setColors(m_disk->colors);
@@ -208,7 +184,6 @@ void DocumentWindowController::scanFinished(bool cancelled)
     updateSummary();
     updateStatus(nullptr);
     emit scanEnded(cancelled);
-    emit commandStateChanged();
 }
 
 // ---------------------------------------------------------------------------------
@@ -271,29 +246,6 @@ std::vector<FileNode*> DocumentWindowController::selectedNodes() const
     return nodes;
 }
 
-std::vector<FileNode*> DocumentWindowController::actionableNodes() const
-{
-    std::vector<FileNode*> candidates;
-    for (FileNode* node : selectedNodes())
-        if (!node->flags.contains(NodeFlags::Pseudo))
-            candidates.push_back(node);
-    const std::unordered_set<const FileNode*> chosen(candidates.begin(), candidates.end());
-    std::vector<FileNode*> result;
-    for (FileNode* node : candidates) {
-        bool covered = false;
-        for (const FileNode* up = node->parent; up && !covered; up = up->parent)
-            covered = chosen.contains(up);
-        if (!covered)
-            result.push_back(node);
-    }
-    return result;
-}
-
-bool DocumentWindowController::isExpandable(const FileNode* node) const
-{
-    return FileOutlineModel::isExpandable(node, m_disk->showPackageContents);
-}
-
 void DocumentWindowController::select(FileNode* node)
 {
     if (!node)
@@ -332,14 +284,18 @@ void DocumentWindowController::refreshKinds()
 {
     const std::optional<std::int32_t> highlighted = m_treemapView->highlightKind();
     FileNode* zoomRoot = m_treemapView->root();
-    m_treemapView->cancelRender();
-    // The totals walk the zoom root's subtree: on the render queue, where no tree change
-    // or render runs at the same time.
-    TallyfernDocument* disk = m_disk.get();
-    disk->renderQueue().sync([disk, zoomRoot] {
-        disk->focus = zoomRoot;
-        disk->computeKindStats();
-    });
+    // After an edit the document has kept the totals up to date; a new zoom root needs
+    // them counted afresh.
+    if (!m_disk->kindStatsCover(zoomRoot ? zoomRoot : m_disk->root())) {
+        m_treemapView->cancelRender();
+        // The totals walk the zoom root's subtree: on the render queue, where no tree
+        // change or render runs at the same time.
+        TallyfernDocument* disk = m_disk.get();
+        disk->renderQueue().sync([disk, zoomRoot] {
+            disk->focus = zoomRoot;
+            disk->computeKindStats();
+        });
+    }
     m_kindsModel->reload();
     const int row = highlighted ? m_kindsModel->rowOf(*highlighted) : -1;
     if (row >= 0) {
@@ -355,59 +311,17 @@ void DocumentWindowController::refreshKinds()
 // ---------------------------------------------------------------------------------
 // Changes of the tree
 
-DocumentWindowController::OutlineState DocumentWindowController::captureOutlineState() const
-{
-    OutlineState state;
-    for (QModelIndex index = m_outlineModel->index(0, 0); index.isValid();
-         index = m_outlineView->indexBelow(index)) {
-        if (m_outlineView->isExpanded(index))
-            if (FileNode* node = m_outlineModel->node(index))
-                state.expanded.push_back(node);
-    }
-    state.selected = selectedNodes();
-    state.scrollX = m_outlineView->horizontalScrollBar()->value();
-    state.scrollY = m_outlineView->verticalScrollBar()->value();
-    return state;
-}
-
 void DocumentWindowController::mutate(const std::function<void()>& body)
 {
-    // The outline's rows are positions in the tree: note what they show by node before
-    // the change, and drop them right after it, so that no row ever reads a position
-    // that has moved.
-    if (!m_stateBeforeMutation)
-        m_stateBeforeMutation = captureOutlineState();
+    // Renders read the tree on the render queue, and only this thread gives it work:
+    // once it is idle the tree can change here, where the outline hears of each step.
     m_treemapView->cancelRender();
-    m_disk->renderQueue().sync(body);
-    m_outlineModel->reload();
-}
-
-void DocumentWindowController::reloadAfterMutation()
-{
-    const OutlineState state = m_stateBeforeMutation ? *m_stateBeforeMutation : captureOutlineState();
-    m_stateBeforeMutation.reset();
-
-    m_outlineModel->reload();
-    for (FileNode* node : state.expanded) {
-        const QModelIndex index = m_outlineModel->indexOf(node);
-        if (index.isValid())
-            m_outlineView->expand(index);
-    }
-    QItemSelection selection;
-    for (FileNode* node : state.selected) {
-        const QModelIndex index = m_outlineModel->indexOf(node);
-        if (index.isValid())
-            selection.select(index, index);
-    }
-    m_outlineView->selectionModel()->select(
-        selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    // The scroll ranges follow the new rows only once they are laid out.
-    m_outlineView->doItemsLayout();
-    m_outlineView->horizontalScrollBar()->setValue(state.scrollX);
-    m_outlineView->verticalScrollBar()->setValue(state.scrollY);
+    m_disk->renderQueue().sync([] {});
+    body();
 
     refreshKinds();
     m_treemapView->setSelection(selectedNodes());
+    m_treemapView->setNeedsRender();
     updateSummary();
     updateStatus(nullptr);
     emit commandStateChanged();

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/DirectoryReader.h"
 #include "platform/VolumeFacts.h"
-#include "platform/gui/PreviewPanel.h"
 #include "scan/NodeArena.h"
-#include "treemap/TreemapView.h"
 #include "window/Command.h"
+#include "window/DocumentCommands.h"
+#include "window/PreviewPanel.h"
+#include "window/TreemapView.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -31,15 +33,15 @@ class QAbstractButton;
 class QLabel;
 class QSplitter;
 class QTimer;
-class ScanThread;
-class Scanner;
+class ScanJob;
 class TallyfernDocument;
 class Workspace;
 
 // One window per scanned folder or volume. Owns the document, runs the full scan on a
 // thread of its own behind a progress view, then shows the outline above the kinds table
 // on the left, the treemap on the right and the status bar below, and ties them
-// together. Every change of the tree goes through mutate() and reloadAfterMutation().
+// together. Every change of the tree goes through mutate(), which the outline follows
+// row by row.
 //
 // Threads: everything here runs on the main thread, except the scan thread's body
 // (scan, then install into the document), which touches no widget and reaches the
@@ -47,15 +49,16 @@ class Workspace;
 class DocumentWindowController : public QMainWindow, public TreemapViewDelegate {
     Q_OBJECT
 public:
-    // `path`: absolute path of the folder or volume to scan. Starts the scan at once.
-    explicit DocumentWindowController(
-        const std::string& path, VolumeFactsProvider volumeFacts = {}, QWidget* parent = nullptr);
+    // `path`: absolute path of the folder or volume to scan. Starts the scan at once,
+    // listing folders through `reader` (which outlives the window).
+    explicit DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts = {},
+        const DirectoryReader& reader = DirectoryReader::system());
     ~DocumentWindowController() override;
 
     std::function<void()> onClose; // called once when the window closes, after scan/timer/render stopped
 
     TallyfernDocument& disk();
-    bool isScanning() const; // a full scan is running (the scanner is present)
+    bool isScanning() const; // a full scan is running
 
     // Commands (enum in src/window/Command.h). canPerform(std::nullopt) answers "any command at all".
     bool canPerform(std::optional<Command> command) const;
@@ -67,15 +70,14 @@ public:
     void setCommandActions(CommandActions* actions);
     // Where file actions go (open, reveal, trash); the system's unless a test sets one.
     void setWorkspace(std::shared_ptr<Workspace> workspace);
+    // The application's preview panel (owned by the caller, outlives the window); a
+    // window without one makes its own on first use.
+    void setPreviewPanel(PreviewPanel* panel);
 
     // Selection and views
     std::vector<FileNode*> selectedNodes() const;
-    std::vector<FileNode*> actionableNodes() const;
-    bool isExpandable(const FileNode* node) const;
     void select(FileNode* node) override;
     void refreshKinds();
-    void mutate(const std::function<void()>& body);
-    void reloadAfterMutation();
     void startScan();
     void cancelScan();
     void updateSummary();
@@ -114,15 +116,9 @@ private:
     void showUnreadableFolders();
     QIcon icon(const FileNode* node);
 
-    // What the outline shows, by node: rows are positions in the tree, so they must be
-    // noted before the tree changes and found again afterwards.
-    struct OutlineState {
-        std::vector<FileNode*> expanded; // in row order, parents before children
-        std::vector<FileNode*> selected;
-        int scrollX = 0;
-        int scrollY = 0;
-    };
-    OutlineState captureOutlineState() const;
+    // Runs `body`, which changes the tree, while nothing else reads it; then brings the
+    // kinds, treemap selection, status and commands up to date.
+    void mutate(const std::function<void()>& body);
 
     // Commands (DocumentCommands.cpp)
     void didDoubleClick(FileNode* node) override;
@@ -130,9 +126,6 @@ private:
     void toggleQuickLook() override;
     void refreshQuickLook();
     void bindPreviewPanel(PreviewPanel* panel);
-    void zoomIn();
-    void zoomOut();
-    void zoomToTop();
     void collapseSubfolders();
     void toggleFreeSpace();
     void togglePackageContents();
@@ -142,31 +135,28 @@ private:
     void copyPath();
     void moveToTrash();
     void performTrash(const std::vector<FileNode*>& nodes);
-    void rescan();
-    void rescanAll();
-    void rescanSubtree(FileNode* node);
+    // A folder rescan, or a full scan for the root.
+    void rescan(FileNode* folder);
     void buildToolbar();
-    FileNode* collapseTarget() const;
+    DocumentCommands::View commandView() const;
     void applyZoom(FileNode* node);
     QAction* commandAction(Command command);
     std::vector<PreviewItem> previewItems() const;
     Workspace& workspace();
-    void deliverRescan(FileNode* node, FileTree tree, std::int64_t unreadable, std::uint64_t generation);
+    PreviewPanel& previewPanel();
+    void deliverRescan(FileNode* node, std::shared_ptr<FileTree> tree, std::int64_t unreadable);
 
     // Owned jointly with a running scan thread, which installs into it.
     std::shared_ptr<TallyfernDocument> m_disk;
-    std::shared_ptr<Scanner> m_scanner; // present exactly while a full scan runs
-    std::unique_ptr<ScanThread> m_scanThread;
+    ScanJob* m_scanJob = nullptr; // a child; deleted first of all, which ends its thread
+    DocumentCommands m_commands;
     QTimer* m_progressTimer = nullptr;
-    QElapsedTimer m_scanClock;
-    int m_subtreeScans = 0;
     bool m_closeHandled = false;
     CommandActions* m_commandActions = nullptr;
     std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones
     DocumentToolbar* m_toolbar = nullptr;
     std::shared_ptr<Workspace> m_workspace;
-    // Counts installed trees; a folder rescan started on an older tree is dropped.
-    std::uint64_t m_treeGeneration = 0;
+    QPointer<PreviewPanel> m_previewPanel;
 
     FileOutlineModel* m_outlineModel = nullptr;
     KindsTableModel* m_kindsModel = nullptr;
@@ -184,5 +174,4 @@ private:
     QPointer<QLabel> m_progressPathLabel;
     QPointer<QWidget> m_unreadableWindow;
     QHash<std::int32_t, QIcon> m_iconCache;
-    std::optional<OutlineState> m_stateBeforeMutation; // set by mutate, used by reloadAfterMutation
 };

@@ -2,10 +2,11 @@
 #include "window/FileOutlineModel.h"
 
 #include "model/TallyfernDocument.h"
+#include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "scan/FileNode.h"
-#include "window/Fmt.h"
-#include "window/ItemRoles.h"
+#include "widgets/Fmt.h"
+#include "widgets/ItemRoles.h"
 
 FileOutlineModel::FileOutlineModel(TallyfernDocument& document, QObject* parent)
     : QAbstractItemModel(parent)
@@ -28,6 +29,111 @@ void FileOutlineModel::reload()
     endResetModel();
 }
 
+void FileOutlineModel::relayout(const std::function<void()>& change)
+{
+    m_relayout = true;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    std::vector<const FileNode*> nodes;
+    nodes.reserve(std::size_t(before.size()));
+    for (const QModelIndex& index : before)
+        nodes.push_back(node(index));
+    change();
+    m_rowCache.clear();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after.append(indexOf(nodes[std::size_t(i)], before[i].column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+    m_relayout = false;
+}
+
+QModelIndex FileOutlineModel::rowsOf(const FileNode* parent) const
+{
+    if (m_relayout || !isExpandable(parent, m_document.showPackageContents))
+        return {};
+    return indexOf(parent);
+}
+
+void FileOutlineModel::aboutToRemove(FileNode* parent, std::size_t first, std::size_t last)
+{
+    const QModelIndex index = rowsOf(parent);
+    m_removing = index.isValid();
+    if (m_removing)
+        beginRemoveRows(index, int(first), int(last));
+}
+
+void FileOutlineModel::removed()
+{
+    if (m_removing)
+        endRemoveRows();
+    m_removing = false;
+}
+
+void FileOutlineModel::aboutToInsert(FileNode* parent, std::size_t first, std::size_t last)
+{
+    // The parent may have no rows yet: it shows them if it opens once they are in.
+    const bool opens = parent->isDirectory()
+        && (m_document.showPackageContents || !parent->flags.contains(NodeFlags::Package));
+    const QModelIndex index = m_relayout || !opens ? QModelIndex() : indexOf(parent);
+    m_inserting = index.isValid();
+    if (m_inserting)
+        beginInsertRows(index, int(first), int(last));
+}
+
+void FileOutlineModel::inserted()
+{
+    if (m_inserting)
+        endInsertRows();
+    m_inserting = false;
+}
+
+void FileOutlineModel::aboutToReorder(FileNode* parent)
+{
+    const QModelIndex index = rowsOf(parent);
+    if (!index.isValid())
+        return;
+    emit layoutAboutToBeChanged({ QPersistentModelIndex(index) }, QAbstractItemModel::VerticalSortHint);
+    for (const QModelIndex& persistent : persistentIndexList()) {
+        if (persistent.internalPointer() == parent) {
+            m_moving.append(persistent);
+            m_movingNodes.push_back(node(persistent));
+        }
+    }
+}
+
+void FileOutlineModel::reordered(FileNode* parent)
+{
+    const QModelIndex index = rowsOf(parent);
+    if (!index.isValid())
+        return;
+    QModelIndexList moved;
+    moved.reserve(m_moving.size());
+    for (qsizetype i = 0; i < m_moving.size(); ++i) {
+        const FileNode* child = m_movingNodes[std::size_t(i)];
+        const int row = child ? rowOf(child) : -1;
+        moved.append(row < 0 ? QModelIndex() : createIndex(row, m_moving[i].column(), parent));
+    }
+    changePersistentIndexList(m_moving, moved);
+    m_moving.clear();
+    m_movingNodes.clear();
+    emit layoutChanged({ QPersistentModelIndex(index) }, QAbstractItemModel::VerticalSortHint);
+}
+
+void FileOutlineModel::totalsChanged(FileNode* changed)
+{
+    if (m_relayout)
+        return;
+    const QModelIndex index = indexOf(changed);
+    if (!index.isValid())
+        return;
+    emit dataChanged(index.siblingAtColumn(Size), index.siblingAtColumn(Kind));
+    // The shares of its children are of its size.
+    if (const int rows = rowCount(index); rows > 0)
+        emit dataChanged(this->index(0, Percent, index), this->index(rows - 1, Percent, index));
+}
+
 FileNode* FileOutlineModel::root() const
 {
     return m_blocked ? nullptr : m_document.root();
@@ -35,8 +141,7 @@ FileNode* FileOutlineModel::root() const
 
 bool FileOutlineModel::isExpandable(const FileNode* node, bool showPackageContents)
 {
-    return node && node->isDirectory() && node->hasChildren()
-        && (!node->flags.contains(NodeFlags::Package) || showPackageContents);
+    return node && TreeQueries::opensAsFolder(*node, showPackageContents);
 }
 
 FileNode* FileOutlineModel::node(const QModelIndex& index) const
@@ -160,7 +265,7 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
         case Count:
             return n->isDirectory() ? Fmt::count(n->fileCount) : QString();
         case Kind:
-            return unreadable ? QStringLiteral("Folder (no access)") : m_document.kinds().name(n->kind);
+            return unreadable ? tr("Folder (no access)") : m_document.kinds().name(n->kind);
         default:
             return {};
         }
@@ -190,15 +295,15 @@ QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, 
     if (role == Qt::DisplayRole) {
         switch (section) {
         case Name:
-            return QStringLiteral("Name");
+            return tr("Name");
         case Size:
-            return QStringLiteral("Size");
+            return tr("Size");
         case Percent:
-            return QStringLiteral("% of Folder");
+            return tr("% of Folder");
         case Count:
-            return QStringLiteral("Files");
+            return tr("Files");
         case Kind:
-            return QStringLiteral("Kind");
+            return tr("Kind");
         default:
             return {};
         }

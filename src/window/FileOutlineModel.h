@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/TreeObserver.h"
+
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QPersistentModelIndex>
 
 #include <functional>
 #include <unordered_map>
+#include <vector>
 
 class FileNode;
 class TallyfernDocument;
@@ -16,8 +20,12 @@ class TallyfernDocument;
 // rows at all.
 //
 // An index's internal pointer is the parent node (null for the root row), so the node
-// of a row is one array access. Threads: main thread only.
-class FileOutlineModel : public QAbstractItemModel {
+// of a row is one array access.
+//
+// As the document's tree observer it follows each edit exactly (rows removed, inserted,
+// moved), so views keep their expansion, selection and scroll; a reset is for a new
+// tree only. Threads: main thread only.
+class FileOutlineModel : public QAbstractItemModel, public TreeObserver {
     Q_OBJECT
 public:
     enum Column { Name, Size, Percent, Count, Kind, ColumnCount };
@@ -32,6 +40,17 @@ public:
     [[nodiscard]] bool isBlocked() const { return m_blocked; }
     // Rebuilds every row from the tree as it is now.
     void reload();
+    // Runs `change`, which may change which folders open anywhere (showing package
+    // contents), as one layout change: each row keeps its node wherever it still shows.
+    void relayout(const std::function<void()>& change);
+
+    void aboutToRemove(FileNode* parent, std::size_t first, std::size_t last) override;
+    void removed() override;
+    void aboutToInsert(FileNode* parent, std::size_t first, std::size_t last) override;
+    void inserted() override;
+    void aboutToReorder(FileNode* parent) override;
+    void reordered(FileNode* parent) override;
+    void totalsChanged(FileNode* node) override;
 
     [[nodiscard]] static bool isExpandable(const FileNode* node, bool showPackageContents);
     [[nodiscard]] FileNode* node(const QModelIndex& index) const;
@@ -54,8 +73,18 @@ private:
     [[nodiscard]] FileNode* root() const;
     [[nodiscard]] int rowOf(const FileNode* node) const;
 
+    // The index of `parent` when its children show as rows, else invalid.
+    [[nodiscard]] QModelIndex rowsOf(const FileNode* parent) const;
+
     TallyfernDocument& m_document;
     bool m_blocked = false;
+    bool m_relayout = false; // inside relayout(): the edits within are not followed one by one
+    bool m_removing = false; // between a followed aboutToRemove and removed
+    bool m_inserting = false;
+    // Between a followed aboutToReorder and reordered: the persistent rows of the
+    // parent's children and their nodes.
+    QModelIndexList m_moving;
+    std::vector<FileNode*> m_movingNodes;
     // Rows of nodes asked for as parents: finding a node among its siblings is a linear
     // search, done once per parent between reloads.
     mutable std::unordered_map<const FileNode*, int> m_rowCache;

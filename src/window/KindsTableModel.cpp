@@ -3,8 +3,8 @@
 
 #include "model/Palette.h"
 #include "model/TallyfernDocument.h"
-#include "window/Fmt.h"
-#include "window/ItemRoles.h"
+#include "widgets/Fmt.h"
+#include "widgets/ItemRoles.h"
 
 KindsTableModel::KindsTableModel(TallyfernDocument& document, QObject* parent)
     : QAbstractTableModel(parent)
@@ -89,11 +89,11 @@ QVariant KindsTableModel::headerData(int section, Qt::Orientation orientation, i
     if (role == Qt::DisplayRole) {
         switch (section) {
         case Kind:
-            return QStringLiteral("Kind");
+            return tr("Kind");
         case Size:
-            return QStringLiteral("Size");
+            return tr("Size");
         case Count:
-            return QStringLiteral("Files");
+            return tr("Files");
         default:
             return QString();
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/ToolbarConfiguration.h"
 
-#include "window/CommandIcons.h"
+#include <QCoreApplication>
 
 #include <QSettings>
 
@@ -15,26 +15,18 @@ const QString ToolbarConfiguration::kIdentifier = QStringLiteral("TallyfernDocum
 const QString ToolbarConfiguration::kFlexibleSpace = QStringLiteral("flexibleSpace");
 const QString ToolbarConfiguration::kSpace = QStringLiteral("space");
 
-const std::vector<ToolbarConfiguration::Item>& ToolbarConfiguration::items()
+QStringList ToolbarConfiguration::commandItems()
 {
-    static const std::vector<Item> table = {
-        { QStringLiteral("zoomIn"), Command::ZoomIn, QStringLiteral("Zoom In") },
-        { QStringLiteral("zoomOut"), Command::ZoomOut, QStringLiteral("Zoom Out") },
-        { QStringLiteral("zoomTop"), Command::ZoomToTop, QStringLiteral("Zoom to Top") },
-        { QStringLiteral("reveal"), Command::RevealInFileManager, QStringLiteral("Reveal in File Manager") },
-        { QStringLiteral("quickLook"), Command::QuickLook, QStringLiteral("Quick Look") },
-        { QStringLiteral("trash"), Command::MoveToTrash, QStringLiteral("Move to Trash") },
-        { QStringLiteral("rescan"), Command::Rescan, QStringLiteral("Rescan") },
-    };
-    return table;
+    QStringList identifiers;
+    for (const CommandInfo& info : CommandTable::all())
+        if (info.identifier)
+            identifiers << QLatin1String(info.identifier);
+    return identifiers;
 }
 
-const ToolbarConfiguration::Item* ToolbarConfiguration::item(const QString& identifier)
+const CommandInfo* ToolbarConfiguration::item(const QString& identifier)
 {
-    for (const Item& candidate : items())
-        if (candidate.identifier == identifier)
-            return &candidate;
-    return nullptr;
+    return CommandTable::find(identifier);
 }
 
 QStringList ToolbarConfiguration::defaultItems()
@@ -87,15 +79,15 @@ void ToolbarConfiguration::forget()
 QString ToolbarConfiguration::label(const QString& identifier)
 {
     if (identifier == kFlexibleSpace)
-        return QStringLiteral("Flexible Space");
+        return QCoreApplication::translate("ToolbarConfiguration", "Flexible Space");
     if (identifier == kSpace)
-        return QStringLiteral("Space");
-    const Item* found = item(identifier);
-    return found ? found->label : QString();
+        return QCoreApplication::translate("ToolbarConfiguration", "Space");
+    const CommandInfo* found = item(identifier);
+    return found ? found->displayIconText() : QString();
 }
 
 QIcon ToolbarConfiguration::icon(const QString& identifier)
 {
-    const Item* found = item(identifier);
-    return found ? CommandIcons::forCommand(found->command) : QIcon();
+    const CommandInfo* found = item(identifier);
+    return found ? found->icon() : QIcon();
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "window/Command.h"
+#include "window/CommandTable.h"
 
 #include <QIcon>
 #include <QString>
@@ -14,19 +14,14 @@
 // Identifiers are strings: one per command item, plus the two kinds of space.
 class ToolbarConfiguration {
 public:
-    struct Item {
-        QString identifier;
-        Command command;
-        QString label; // label, tool tip and accessible name
-    };
-
     static const QString kIdentifier; // "TallyfernDocument"
     static const QString kFlexibleSpace; // takes the room that is left
     static const QString kSpace; // a fixed gap
 
-    // The seven command items, in their table order.
-    [[nodiscard]] static const std::vector<Item>& items();
-    [[nodiscard]] static const Item* item(const QString& identifier);
+    // The identifiers of the command items, in the command table's order.
+    [[nodiscard]] static QStringList commandItems();
+    // The command of a command item, or null.
+    [[nodiscard]] static const CommandInfo* item(const QString& identifier);
 
     [[nodiscard]] static QStringList defaultItems();
     // What the customization offers: the default items followed by the fixed space.
@@ -40,6 +35,7 @@ public:
     static void save(const QStringList& identifiers);
     static void forget();
 
+    // Label, tool tip and accessible name.
     [[nodiscard]] static QString label(const QString& identifier);
     [[nodiscard]] static QIcon icon(const QString& identifier);
 };

@@ -44,9 +44,7 @@ ToolbarCustomizationDialog::ToolbarCustomizationDialog(const QStringList& curren
     setWindowTitle(tr("Customize Toolbar"));
 
     m_available = new QListWidget(this);
-    QStringList offered;
-    for (const ToolbarConfiguration::Item& item : ToolbarConfiguration::items())
-        offered << item.identifier;
+    QStringList offered = ToolbarConfiguration::commandItems();
     offered << ToolbarConfiguration::kFlexibleSpace << ToolbarConfiguration::kSpace;
     for (const QString& identifier : offered)
         m_available->addItem(makeItem(identifier));

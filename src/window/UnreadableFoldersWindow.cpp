@@ -2,7 +2,7 @@
 #include "window/UnreadableFoldersWindow.h"
 
 #include "platform/DisplayName.h"
-#include "window/Fmt.h"
+#include "widgets/Fmt.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -14,9 +14,9 @@ UnreadableFoldersWindow::UnreadableFoldersWindow(
     : QDialog(parent)
     , m_list(new QListWidget(this))
 {
-    setWindowTitle(QStringLiteral("Unreadable Folders"));
+    setWindowTitle(tr("Unreadable Folders"));
     auto* layout = new QVBoxLayout(this);
-    QString intro = QStringLiteral("These folders could not be read, so their contents are not counted:");
+    QString intro = tr("These folders could not be read, so their contents are not counted:");
     if (paths.size() < total)
         intro
             = QStringLiteral("%1 folders could not be read, so their contents are not counted. The first %2:")

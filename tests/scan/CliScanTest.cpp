@@ -23,11 +23,14 @@ std::string withoutTime(const std::string& line)
 
 TEST(CliScan, OnlyExactlyScanAndOnePathMatch)
 {
-    const char* good[] = { "tallyfern", "--scan", "/tmp" };
-    EXPECT_TRUE(CliScan::matches(3, good));
+    const std::vector<std::vector<const char*>> good { { "tallyfern", "--scan", "/tmp" },
+        { "tallyfern", "--load", "f.json" }, { "tallyfern", "--export", "f.json", "/tmp" } };
+    for (const auto& argv : good)
+        EXPECT_TRUE(CliScan::matches(int(argv.size()), const_cast<const char**>(argv.data()))) << argv[1];
     const std::vector<std::vector<const char*>> bad { { "tallyfern" }, { "tallyfern", "--scan" },
         { "tallyfern", "--scan", "/a", "/b" }, { "tallyfern", "--SCAN", "/tmp" },
-        { "tallyfern", "--scanner", "/tmp" }, { "tallyfern", "/tmp", "--scan" } };
+        { "tallyfern", "--scanner", "/tmp" }, { "tallyfern", "/tmp", "--scan" }, { "tallyfern", "--load" },
+        { "tallyfern", "--export", "f.json" }, { "tallyfern", "--load", "a", "b" } };
     for (const auto& argv : bad)
         EXPECT_FALSE(CliScan::matches(int(argv.size()), const_cast<const char**>(argv.data())))
             << argv.size() << " arguments";

@@ -5,7 +5,7 @@
 #include "platform/gui/FullDiskAccessProbe.h"
 #include "volumes/VolumeCellView.h"
 #include "volumes/VolumesWindowController.h"
-#include "window/Fmt.h"
+#include "widgets/Fmt.h"
 
 #include <QDir>
 #include <QFile>

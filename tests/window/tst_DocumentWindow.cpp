@@ -4,19 +4,21 @@
 // Its models also over documents made in memory: odd names, pseudo items, deep trees.
 #include "model/TallyfernDocument.h"
 #include "platform/DisplayName.h"
-#include "window/BarCellView.h"
+#include "widgets/BarCellView.h"
+#include "widgets/Fmt.h"
+#include "widgets/ItemRoles.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
-#include "window/ItemRoles.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
+#include "window/support/CommandFixture.h"
 #include "window/support/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -66,6 +68,7 @@ private:
     QPoint centreOf(const FileNode* node) const { return ::centreOf(*m_window->treemapView(), node); }
 
 private slots:
+    void initTestCase() { CommandFixture::isolateHome(); }
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -247,37 +250,45 @@ private slots:
         QVERIFY(table->selectionModel()->selectedRows().isEmpty());
     }
 
-    void reloadAfterMutationKeepsExpansionSelectionAndScroll()
+    void trashKeepsExpansionAndScroll()
     {
         FileOutlineView* outline = m_window->outlineView();
         FileOutlineModel* model = outlineModel();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto workspace = std::make_shared<RecordingWorkspace>();
+        m_window->setWorkspace(workspace);
         FileNode* docs = node("docs");
         FileNode* many = node("many");
         FileNode* media = node("media");
-        FileNode* kept = node("many/f010.dat");
         for (FileNode* n : { docs, many, media })
             outline->expand(model->indexOf(n));
-        m_window->select(docs);
-        outline->selectionModel()->select(
-            model->indexOf(kept), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QScrollBar* bar = outline->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 200);
+        m_window->select(docs);
         bar->setValue(150);
+        // Below docs, so that it stays in the tree.
+        FileNode* seen = model->node(outline->indexAt(QPoint(1, 1)));
+        QVERIFY(seen && !seen->hasAncestor(docs) && seen != docs);
         const std::int64_t before = root()->size;
 
-        m_window->mutate([this, docs] { QVERIFY(m_window->disk().removeNode(docs)); });
-        m_window->reloadAfterMutation();
+        m_window->perform(Command::MoveToTrash);
+        QMessageBox* sheet = m_window->findChild<QMessageBox*>(QStringLiteral("trashConfirmation"));
+        QVERIFY(sheet);
+        for (QAbstractButton* button : sheet->buttons())
+            if (button->text() == QStringLiteral("Move to Trash"))
+                QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(workspace->trashed.size(), std::size_t(1));
 
         QCOMPARE(root()->size, before - docs->size);
         QVERIFY(!model->indexOf(docs).isValid());
         QVERIFY(outline->isExpanded(model->indexOf(many)));
         QVERIFY(outline->isExpanded(model->indexOf(media)));
         QVERIFY(outline->isExpanded(model->index(0, 0)));
-        QCOMPARE(m_window->selectedNodes(), std::vector<FileNode*> { kept });
-        QCOMPARE(m_window->treemapView()->selection(), std::vector<FileNode*> { kept });
-        QCOMPARE(bar->value(), 150);
+        // The view was not reset to the top: the row looked at is still on screen.
+        QVERIFY(bar->value() > 0);
+        QVERIFY(outline->viewport()->rect().intersects(outline->visualRect(model->indexOf(seen))));
         QCOMPARE(m_window->summaryLabel()->text().section(QLatin1Char(' '), 0, 0), Fmt::count(m_files - 3));
-        QCOMPARE(m_window->statusLabel()->text(), m_window->describe(kept));
+        QCOMPARE(treeFaults(root()), std::string());
     }
 
     void cancelledRescanReturnsToTheInstalledTree()

@@ -1,16 +1,46 @@
 // SPDX-License-Identifier: MIT
-// Cancelling and closing while a first scan runs. The scans walk the whole root file
-// system, which takes far longer than the few event-loop turns the tests need.
+// Cancelling and closing while a first scan runs. The scans list through a reader that
+// holds every listing until the test lets it go, so they run exactly as long as needed.
 #include "model/TallyfernDocument.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+
+namespace {
+
+// The system's reader, except that reading a folder waits until open() is called.
+class GateReader : public DirectoryReader {
+public:
+    ~GateReader() override { open(); }
+    long readBatch(int fd, char* buffer, std::size_t size) const override
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_open; });
+        return DirectoryReader::readBatch(fd, buffer, size);
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+} // namespace
 
 class ScanLifecycleTest : public QObject {
     Q_OBJECT
@@ -18,7 +48,8 @@ class ScanLifecycleTest : public QObject {
 private slots:
     void escapeCancelsAFirstScanAndClosesOnce()
     {
-        DocumentWindowController window("/");
+        GateReader reader;
+        DocumentWindowController window(QDir::tempPath().toStdString(), {}, reader);
         int closes = 0;
         window.onClose = [&] { ++closes; };
         QSignalSpy closed(&window, &DocumentWindowController::closed);
@@ -32,7 +63,9 @@ private slots:
         auto* count = window.progressView()->findChild<QLabel*>(QStringLiteral("progressCount"));
         QVERIFY(count);
         QTRY_VERIFY(count->text().contains(QStringLiteral(" files in ")));
+        QVERIFY(window.isScanning());
         QTest::keyClick(window.progressView(), Qt::Key_Escape);
+        reader.open();
         QVERIFY(ended.wait(20000));
         QCOMPARE(ended.first().first().toBool(), true);
         QTRY_VERIFY(!window.isVisible());
@@ -44,14 +77,18 @@ private slots:
 
     void closingDuringAScanStopsItAndInstallsNothing()
     {
-        auto window = std::make_unique<DocumentWindowController>("/");
+        GateReader reader;
+        auto window = std::make_unique<DocumentWindowController>(
+            QDir::tempPath().toStdString(), VolumeFactsProvider {}, reader);
         int closes = 0;
         window->onClose = [&] { ++closes; };
         QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(window->isScanning());
         window->close();
         QCOMPARE(closes, 1);
+        reader.open();
         // The scan thread stops and reports; the closed window shows and installs nothing.
         QTRY_VERIFY_WITH_TIMEOUT(!window->isScanning(), 20000);
         QCOMPARE(ended.count(), 0);
@@ -65,10 +102,15 @@ private slots:
     void destroyingDuringAScanWaitsForTheThread()
     {
         // No close at all: the destructor cancels and joins, so nothing outlives it.
-        auto window = std::make_unique<DocumentWindowController>("/");
+        GateReader reader;
+        auto window = std::make_unique<DocumentWindowController>(
+            QDir::tempPath().toStdString(), VolumeFactsProvider {}, reader);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QVERIFY(window->isScanning());
+        // Let go, the thread runs on while the destructor cancels and joins it, before
+        // the document and scanner it uses go.
+        reader.open();
         window.reset();
         QCoreApplication::processEvents(); // a stray hand-over finds no window
     }

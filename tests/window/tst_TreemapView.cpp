@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The treemap view on its own: requests made in one turn of the event loop coalesce.
-#include "treemap/TreemapView.h"
+#include "window/TreemapView.h"
 #include "window/support/WindowFixture.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Zoom and navigation commands of a document window on a real folder, when each command
-// is enabled, and the toolbar.
+// Commands of a document window on a real folder as the user drives them: during scans,
+// by double clicks, on the outline's rows and the toolbar. Which command applies to what
+// is tested on trees in memory (DocumentCommandsTest).
 #include "model/TallyfernDocument.h"
 #include "window/CommandActions.h"
 #include "window/DocumentToolbar.h"
@@ -14,9 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-const std::vector<Command> kFileActions = { Command::RevealInFileManager, Command::OpenItem,
-    Command::QuickLook, Command::CopyPath, Command::Copy };
 
 std::vector<std::pair<std::int32_t, std::int64_t>> kindTotals(const TallyfernDocument& disk)
 {
@@ -47,12 +45,8 @@ private slots:
     }
 
     void everythingIsDisabledDuringAScan();
-    void enablementFollowsTheSelectionAndTheZoom();
-    void rescansAreDisabledWhileAFolderRescanRuns();
-    void freeSpaceNeedsAFreeSpaceItem();
     void toolbarDefaultsAndACustomizationInANewWindow();
-    void zoomInUsesTheLowestSelectedRow();
-    void zoomTargetsOfFilesPseudoItemsEmptyFoldersAndPackages();
+    void hidingPackageContentsStepsOutOfAPackage();
     void doubleClickDescendsExactlyOneLevel();
     void collapseWithAFileSelected();
     void freeSpaceShownTwiceRestoresEveryTotal();
@@ -61,11 +55,6 @@ private:
     FileNode* node(const std::string& relative) const { return m_fixture->node(relative); }
     DocumentWindowController& window() const { return *m_fixture->window; }
     FileNode* zoomRoot() const { return m_fixture->window->treemapView()->root(); }
-    void expect(const std::vector<Command>& commands, bool enabled) const
-    {
-        for (Command command : commands)
-            QVERIFY2(window().canPerform(command) == enabled, qPrintable(QString::number(int(command))));
-    }
     static QStringList toolbarItems(const CommandFixture& fixture)
     {
         return fixture.window->findChild<DocumentToolbar*>()->items();
@@ -86,77 +75,13 @@ void TestCommandValidation::everythingIsDisabledDuringAScan()
     QVERIFY(m_fixture->open());
     QVERIFY(window().canPerform(std::nullopt));
     window().perform(Command::RescanAll); // a full rescan disables everything again
-    expect({ Command::TogglePackageContents, Command::ToggleFreeSpace, Command::ZoomIn }, false);
+    QVERIFY(!window().canPerform(Command::TogglePackageContents));
     // The free-space item belongs to the scan thread until the new tree is in.
     QVERIFY(!window().isChecked(Command::ToggleFreeSpace));
     QSignalSpy ended(&window(), &DocumentWindowController::scanEnded);
     QVERIFY(ended.wait(20000));
     QVERIFY(window().canPerform(Command::TogglePackageContents));
     QVERIFY(window().isChecked(Command::ToggleFreeSpace));
-}
-
-void TestCommandValidation::enablementFollowsTheSelectionAndTheZoom()
-{
-    QVERIFY(m_fixture->open());
-    // Nothing selected, at the top.
-    window().outlineView()->clearSelection();
-    expect(kFileActions, false);
-    expect({ Command::ZoomIn, Command::MoveToTrash, Command::CollapseSubfolders, Command::ZoomOut,
-               Command::ZoomToTop },
-        false);
-    expect({ Command::Rescan, Command::RescanAll, Command::TogglePackageContents }, true);
-
-    // Only the free-space item: Zoom In, but no file action.
-    m_fixture->click(window().disk().freeNode());
-    expect({ Command::ZoomIn }, true);
-    expect(kFileActions, false);
-    expect({ Command::MoveToTrash }, false);
-
-    // Only the root: everything but the Trash, by menu or by key.
-    m_fixture->click(node(""));
-    expect(kFileActions, true);
-    expect({ Command::MoveToTrash }, false);
-    expect({ Command::CollapseSubfolders }, true);
-    m_fixture->selectRows({ node(""), node("docs") });
-    expect({ Command::MoveToTrash }, false);
-    window().perform(Command::MoveToTrash); // disabled: no confirmation, nothing moves
-    QVERIFY(!m_fixture->confirmTrash());
-    QVERIFY(node("docs"));
-
-    // A file: all of them; zoomed in, Zoom Out and Zoom to Top too.
-    m_fixture->click(node("docs/notes.txt"));
-    expect(kFileActions, true);
-    expect({ Command::MoveToTrash, Command::ZoomIn, Command::CollapseSubfolders }, true);
-    window().perform(Command::ZoomIn);
-    expect({ Command::ZoomOut, Command::ZoomToTop }, true);
-    window().perform(Command::ZoomOut);
-    expect({ Command::ZoomOut, Command::ZoomToTop }, false);
-}
-
-void TestCommandValidation::rescansAreDisabledWhileAFolderRescanRuns()
-{
-    QVERIFY(m_fixture->open());
-    m_fixture->click(node("media"));
-    window().perform(Command::Rescan);
-    expect({ Command::Rescan, Command::RescanAll }, false);
-    expect(kFileActions, true);
-    expect({ Command::ZoomIn, Command::MoveToTrash, Command::ToggleFreeSpace }, true);
-    window().perform(Command::RescanAll); // disabled: no full scan starts
-    QVERIFY(!window().isScanning());
-    QTRY_VERIFY_WITH_TIMEOUT(window().canPerform(Command::Rescan), 20000);
-    expect({ Command::RescanAll }, true);
-}
-
-void TestCommandValidation::freeSpaceNeedsAFreeSpaceItem()
-{
-    QVERIFY(m_fixture->open(false)); // a folder, not a whole volume
-    QVERIFY(!window().disk().freeNode());
-    QVERIFY(window().disk().showFreeSpace);
-    expect({ Command::ToggleFreeSpace }, false);
-    QVERIFY(!window().isChecked(Command::ToggleFreeSpace));
-    QVERIFY(!window().isChecked(Command::TogglePackageContents));
-    window().perform(Command::TogglePackageContents);
-    QVERIFY(window().isChecked(Command::TogglePackageContents));
 }
 
 void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
@@ -193,63 +118,24 @@ void TestCommandValidation::toolbarDefaultsAndACustomizationInANewWindow()
     ToolbarConfiguration::forget();
 }
 
-void TestCommandValidation::zoomInUsesTheLowestSelectedRow()
+void TestCommandValidation::hidingPackageContentsStepsOutOfAPackage()
 {
     QVERIFY(m_fixture->open());
-    // Outline order puts docs above media above empty (sizes), whatever the click order.
-    m_fixture->selectRows({ node("empty"), node("docs"), node("media") });
-    QCOMPARE(window().selectedNodes().size(), std::size_t(3));
-    QVERIFY(window().canPerform(Command::ZoomIn));
-    window().perform(Command::ZoomIn);
-    // "empty" is the lowest row; it is not expandable, so its parent (the root) is shown.
-    QCOMPARE(zoomRoot(), node(""));
-
-    m_fixture->selectRows({ node("media"), node("docs") });
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node("media"));
-}
-
-void TestCommandValidation::zoomTargetsOfFilesPseudoItemsEmptyFoldersAndPackages()
-{
-    QVERIFY(m_fixture->open());
-    m_fixture->click(node("docs/deep/l2/l3/l4/big.bin"));
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node("docs/deep/l2/l3/l4"));
-
-    FileNode* free = window().disk().freeNode();
-    QVERIFY(free && free->parent == node(""));
-    m_fixture->click(free);
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node(""));
-
-    m_fixture->click(node("empty"));
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node(""));
-
-    // A package with hidden contents counts as one item: its folder is shown.
-    m_fixture->click(node("Tool.app"));
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node(""));
-
     window().perform(Command::TogglePackageContents);
-    QVERIFY(window().disk().showPackageContents);
-    m_fixture->click(node("Tool.app"));
-    window().perform(Command::ZoomIn);
-    QCOMPARE(zoomRoot(), node("Tool.app"));
-    // The title names the zoom root; the kinds describe it alone.
-    QVERIFY(window().windowTitle().endsWith(QString::fromStdString(node("Tool.app")->path())));
-    std::int64_t kinds = 0;
-    for (const auto& [kind, size] : kindTotals(window().disk()))
-        kinds += size;
-    QCOMPARE(kinds, node("Tool.app")->size);
-
-    // Hiding package contents again while zoomed inside one shows the package's folder.
     m_fixture->click(node("Tool.app/Contents/bin"));
     window().perform(Command::ZoomIn);
     QCOMPARE(zoomRoot(), node("Tool.app/Contents"));
+    // The title names the zoom root; the kinds describe it alone.
+    QVERIFY(window().windowTitle().endsWith(QString::fromStdString(node("Tool.app/Contents")->path())));
+    std::int64_t kinds = 0;
+    for (const auto& [kind, size] : kindTotals(window().disk()))
+        kinds += size;
+    QCOMPARE(kinds, node("Tool.app/Contents")->size);
+
     window().perform(Command::TogglePackageContents);
     QCOMPARE(zoomRoot(), node(""));
     QVERIFY(!m_fixture->indexOf(node("Tool.app/Contents")).isValid());
+    QVERIFY(m_fixture->indexOf(node("Tool.app")).isValid());
 }
 
 void TestCommandValidation::doubleClickDescendsExactlyOneLevel()
@@ -314,7 +200,7 @@ void TestCommandValidation::freeSpaceShownTwiceRestoresEveryTotal()
     QCOMPARE(root->size, size - pseudo);
     QCOMPARE(root->childCount(), children - 2);
     QVERIFY(disk.freeNode()->parent == nullptr);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
     for (const KindStat& stat : disk.kindStats)
         QVERIFY(stat.kind != KindRegistry::kFreeSpace && stat.kind != KindRegistry::kOtherSpace);
 
@@ -324,7 +210,7 @@ void TestCommandValidation::freeSpaceShownTwiceRestoresEveryTotal()
     QCOMPARE(root->fileCount, count);
     QCOMPARE(root->childCount(), children);
     QCOMPARE(kindTotals(disk), kinds);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
 }
 
 QTEST_MAIN(TestCommandValidation)

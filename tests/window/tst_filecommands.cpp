@@ -2,9 +2,9 @@
 // Moving to the Trash, copying and rescanning, on a real folder that changes on disk,
 // with the keys a user presses.
 #include "model/TallyfernDocument.h"
+#include "widgets/Fmt.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineView.h"
-#include "window/Fmt.h"
 #include "window/support/CommandFixture.h"
 
 #include <QAction>
@@ -122,7 +122,7 @@ void TestFileCommands::trashingOneFileMovesItAndUpdatesEveryTotal()
     QCOMPARE(docs->size, docsSize - size);
     QCOMPARE(root->size, rootSize - size);
     QCOMPARE(root->fileCount, rootCount - 1);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
     QVERIFY(window().selectedNodes().empty());
     QVERIFY(!sheet("trashFailures"));
 }
@@ -149,7 +149,7 @@ void TestFileCommands::aFolderWithFilesInsideIsOneItem()
     QVERIFY(fs::exists(CommandFixture::trashFiles() + "/docs/deep/l2/l3/l4/big.bin"));
     QVERIFY(fs::exists(CommandFixture::trashFiles() + "/docs/notes.txt"));
     QVERIFY(!node("docs"));
-    QCOMPARE(CommandFixture::checkTree(node("")), std::string());
+    QCOMPARE(treeFaults(node("")), std::string());
 }
 
 void TestFileCommands::failuresAreReportedOnceAndTheRestIsTrashed()
@@ -179,7 +179,7 @@ void TestFileCommands::failuresAreReportedOnceAndTheRestIsTrashed()
     QCOMPARE(root->size, rootSize - gone);
     QCOMPARE(many->size, manySize - log->size);
     QCOMPARE(media->size, mediaSize);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
     QVERIFY(fs::exists(CommandFixture::trashFiles() + "/top.bin"));
     QVERIFY(fs::exists(CommandFixture::trashFiles() + "/f01.log"));
 
@@ -198,7 +198,7 @@ void TestFileCommands::twelveFailuresListTheFirstTen()
     }
     m_fixture->click(logs.front());
     m_fixture->click(logs.back(), Qt::ShiftModifier);
-    QCOMPARE(window().actionableNodes().size(), std::size_t(12));
+    QCOMPARE(window().selectedNodes().size(), std::size_t(12));
     window().perform(Command::MoveToTrash);
     QCOMPARE(sheet("trashConfirmation")->text(), QStringLiteral("Move 12 items to the Trash?"));
     confirmTrash();
@@ -292,7 +292,7 @@ void TestFileCommands::folderRescanSplicesWhatChangedOnDisk()
     QCOMPARE(docs->size, docsSize - draft + added);
     QCOMPARE(root->size, rootSize - draft + added);
     QCOMPARE(root->fileCount, rootCount + 1);
-    QCOMPARE(CommandFixture::checkTree(root), std::string());
+    QCOMPARE(treeFaults(root), std::string());
 
     // Open folders and selected rows survive, inside the rescanned folder too.
     FileOutlineView* outline = window().outlineView();
@@ -323,7 +323,7 @@ void TestFileCommands::rescanOfAFolderTrashedMeanwhileIsDropped()
     QTRY_VERIFY_WITH_TIMEOUT(!rescanRunning(), 20000);
     QVERIFY(!node("media"));
     QCOMPARE(node("")->size, rootSize);
-    QCOMPARE(CommandFixture::checkTree(node("")), std::string());
+    QCOMPARE(treeFaults(node("")), std::string());
 }
 
 void TestFileCommands::closingTheWindowDuringARescan()

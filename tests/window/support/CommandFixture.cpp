@@ -155,33 +155,3 @@ bool CommandFixture::confirmTrash() const
     }
     return false;
 }
-
-std::string CommandFixture::checkTree(const FileNode* root)
-{
-    std::vector<const FileNode*> pending { root };
-    while (!pending.empty()) {
-        const FileNode* folder = pending.back();
-        pending.pop_back();
-        if (!folder->hasChildren())
-            continue;
-        std::int64_t size = 0;
-        std::int64_t logical = 0;
-        std::int64_t count = 0;
-        const FileNode* previous = nullptr;
-        for (const FileNode* child : folder->children()) {
-            const std::string where = folder->path() + " / " + std::string(child->name());
-            if (child->parent != folder)
-                return "wrong parent: " + where;
-            if (previous && FileNode::precedes(*child, *previous))
-                return "out of order: " + where;
-            size += child->size;
-            logical += child->logicalSize;
-            count += child->fileCount;
-            previous = child;
-            pending.push_back(child);
-        }
-        if (size != folder->size || logical != folder->logicalSize || count != folder->fileCount)
-            return "totals differ from the children's: " + folder->path();
-    }
-    return {};
-}

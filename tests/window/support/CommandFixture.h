@@ -65,10 +65,6 @@ public:
     [[nodiscard]] QPoint pointOf(const FileNode* node) const;
     // Clicks "Move to Trash" in the open confirmation sheet; false when there is none.
     bool confirmTrash() const;
-    // Every folder's totals equal the sums of its children, parents are right, children
-    // are in order. Returns an empty string or the first problem found.
-    [[nodiscard]] static std::string checkTree(const FileNode* root);
-
     FolderFixture folder;
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     std::unique_ptr<DocumentWindowController> window;

@@ -71,47 +71,6 @@ std::int64_t FolderFixture::allocated(const std::string& relative) const
     return std::int64_t(st.st_blocks) * 512;
 }
 
-TreeBuilder::TreeBuilder(const std::string& rootPath)
-{
-    m_tree.root = m_tree.arena.make(rootPath, nullptr, 0, 0, 0, 2, NodeFlags::Directory);
-}
-
-FileNode* TreeBuilder::folder(FileNode* parent, const std::string& name)
-{
-    FileNode* node = m_tree.arena.make(name, parent, 0, 0, 0, 2, NodeFlags::Directory);
-    m_tree.arena.appendChild(parent, node);
-    return node;
-}
-
-FileNode* TreeBuilder::file(
-    FileNode* parent, const std::string& name, std::int64_t size, std::int64_t logical)
-{
-    FileNode* node = m_tree.arena.make(name, parent, size, logical < 0 ? size : logical, 1, 2, NodeFlags());
-    m_tree.arena.appendChild(parent, node);
-    return node;
-}
-
-FileTree TreeBuilder::finish()
-{
-    Scanner::finalize(m_tree.root);
-    return std::move(m_tree);
-}
-
-FileNode* nodeAt(FileNode* root, std::string_view relative)
-{
-    FileNode* current = root;
-    while (current && !relative.empty()) {
-        const std::size_t slash = std::min(relative.find('/'), relative.size());
-        FileNode* next = nullptr;
-        for (FileNode* child : current->children())
-            if (child->name() == relative.substr(0, slash))
-                next = child;
-        current = next;
-        relative.remove_prefix(std::min(slash + 1, relative.size()));
-    }
-    return current;
-}
-
 QPoint centreOf(const TreemapView& view, const FileNode* node)
 {
     const std::optional<TMRect> r = Treemap::rect(node, view.root(), view.bounds(), false);

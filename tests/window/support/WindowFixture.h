@@ -3,6 +3,8 @@
 
 #include "platform/VolumeFacts.h"
 #include "scan/NodeArena.h"
+#include "support/TreeBuilder.h"
+#include "support/TreeChecks.h"
 
 #include <QPoint>
 
@@ -34,22 +36,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-// A tree made in memory, with totals and child order filled in by finish().
-class TreeBuilder {
-public:
-    explicit TreeBuilder(const std::string& rootPath);
-    FileNode* folder(FileNode* parent, const std::string& name);
-    FileNode* file(FileNode* parent, const std::string& name, std::int64_t size, std::int64_t logical = -1);
-    [[nodiscard]] FileNode* root() const { return m_tree.root; }
-    // Totals and order, then hands the tree over.
-    [[nodiscard]] FileTree finish();
-
-private:
-    FileTree m_tree;
-};
-
-// The node at `relative` ("a/b/c") below `root`, "" being the root itself; null if absent.
-[[nodiscard]] FileNode* nodeAt(FileNode* root, std::string_view relative);
 // The centre of the node's block in the view, or (-1, -1) when it has none.
 [[nodiscard]] QPoint centreOf(const TreemapView& view, const FileNode* node);
 // A document window on `root`, shown, once its first scan has ended; null if it did not.

@@ -25,7 +25,7 @@ struct PreviewItem {
     QString summary; // for folders, e.g. "1,234 files"
 };
 
-// The application's one preview window. It shows the items of whichever window
+// The application's preview window. It shows the items of whichever window
 // currently controls it: images scaled to fit, the start of text files, a summary for
 // folders, and icon, name, size and kind for anything else; several items are paged.
 // Space and Escape close it; every other key goes to the controlling window's key
@@ -38,10 +38,9 @@ public:
     using KeyHandler = std::function<bool(QKeyEvent*)>;
     enum class Page { Empty, Image, Text, Folder, Other };
 
-    // Created on first use and destroyed when the application quits.
-    [[nodiscard]] static PreviewPanel* shared();
-    // Null until shared() was first called.
-    [[nodiscard]] static PreviewPanel* existing();
+    // A top-level window even with a parent; the application owns one for all its
+    // document windows.
+    explicit PreviewPanel(QWidget* parent = nullptr);
 
     // Hands control to `owner`; its callbacks are dropped when it is destroyed.
     void setSource(QObject* owner, ItemsProvider items, KeyHandler keys);
@@ -70,7 +69,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit PreviewPanel(QWidget* parent = nullptr);
     void showPage(Page page);
     void showInfo(const PreviewItem& item, Page page);
     void scaleImage();

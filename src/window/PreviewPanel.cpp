@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/gui/PreviewPanel.h"
+#include "window/PreviewPanel.h"
 
 #include "platform/TypeDatabase.h"
 #include "platform/gui/IconProvider.h"
@@ -24,8 +24,6 @@
 
 namespace {
 
-QPointer<PreviewPanel> s_panel;
-
 // Largest side an image is decoded at: enough for any screen, bounded memory for a
 // photograph of hundreds of megapixels.
 constexpr int kMaxDecodedSide = 4096;
@@ -36,7 +34,7 @@ constexpr int kIconSide = 128;
 // its reader was meant to get.
 std::unique_ptr<QFile> openBytes(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -66,21 +64,6 @@ QIcon iconFor(const QMimeType& type, bool directory)
 }
 
 } // namespace
-
-PreviewPanel* PreviewPanel::shared()
-{
-    if (!s_panel) {
-        s_panel = new PreviewPanel;
-        if (qApp)
-            QObject::connect(qApp, &QCoreApplication::aboutToQuit, s_panel, &QObject::deleteLater);
-    }
-    return s_panel;
-}
-
-PreviewPanel* PreviewPanel::existing()
-{
-    return s_panel;
-}
 
 PreviewPanel::PreviewPanel(QWidget* parent)
     : QWidget(parent, Qt::Window)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "window/NameCellView.h"
+#include "widgets/NameCellView.h"
 
-#include "window/CellPaint.h"
+#include "widgets/CellPaint.h"
 
 #include <QPainter>
 

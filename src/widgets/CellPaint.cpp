@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "window/CellPaint.h"
+#include "widgets/CellPaint.h"
 
-#include "window/ItemRoles.h"
+#include "widgets/ItemRoles.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "treemap/TreemapView.h"
+#include "window/TreemapView.h"
 
 #include "platform/MainThread.h"
 #include "platform/SerialQueue.h"

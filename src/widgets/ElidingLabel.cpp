@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "window/ElidingLabel.h"
+#include "widgets/ElidingLabel.h"
 
 #include <QPainter>
 #include <QStyle>

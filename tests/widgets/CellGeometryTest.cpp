@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The "% of Folder" cell's bar and label, as pure functions of the cell's bounds.
-#include "window/BarCellView.h"
+#include "widgets/BarCellView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/gui/PreviewPanel.h"
+#include "window/PreviewPanel.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -84,14 +84,12 @@ void TestPreviewPanel::initTestCase()
     }
     fs::create_directories(m_root + "/folder/inner");
 
-    QVERIFY(PreviewPanel::existing() == nullptr);
-    m_panel = PreviewPanel::shared();
-    QCOMPARE(PreviewPanel::shared(), m_panel);
-    QCOMPARE(PreviewPanel::existing(), m_panel);
+    m_panel = new PreviewPanel;
 }
 
 void TestPreviewPanel::cleanupTestCase()
 {
+    delete m_panel;
     std::error_code ec;
     fs::remove_all(m_root, ec); // Qt cannot remove the Latin-1 name
 }
@@ -241,4 +239,4 @@ void TestPreviewPanel::severalItemsArePaged()
 }
 
 QTEST_MAIN(TestPreviewPanel)
-#include "tst_previewpanel.moc"
+#include "tst_PreviewPanel.moc"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "window/BarCellView.h"
+#include "widgets/BarCellView.h"
 
-#include "window/CellPaint.h"
-#include "window/ItemRoles.h"
+#include "widgets/CellPaint.h"
+#include "widgets/ItemRoles.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

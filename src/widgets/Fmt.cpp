@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "window/Fmt.h"
+#include "widgets/Fmt.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <array>
@@ -35,7 +36,9 @@ QString bytes(std::int64_t count)
     const double magnitude = std::fabs(static_cast<double>(count));
     if (magnitude < 1000) {
         const QString digits = locale.toString(static_cast<qlonglong>(count));
-        return digits + (magnitude == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+        return digits
+            + (magnitude == 1 ? QCoreApplication::translate("Fmt", " byte")
+                              : QCoreApplication::translate("Fmt", " bytes"));
     }
     static constexpr std::array<const char*, 5> kUnits { "KB", "MB", "GB", "TB", "PB" };
     static constexpr std::array<int, 5> kDigits { 0, 1, 2, 2, 2 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "window/Fmt.h"
+#include "widgets/Fmt.h"
 
 #include <gtest/gtest.h>
 

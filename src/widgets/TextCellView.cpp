@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "window/TextCellView.h"
+#include "widgets/TextCellView.h"
 
-#include "window/CellPaint.h"
+#include "widgets/CellPaint.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "window/SwatchCellView.h"
+#include "widgets/SwatchCellView.h"
 
-#include "window/CellPaint.h"
-#include "window/ItemRoles.h"
+#include "widgets/CellPaint.h"
+#include "widgets/ItemRoles.h"
 
 #include <QPainter>
 #include <QRadialGradient>

@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: MIT
+#include "scan/ScanWriter.h"
+
+#include "platform/VolumeFacts.h"
+#include "scan/ScanStream.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+#ifndef TALLYFERN_VERSION
+#define TALLYFERN_VERSION ""
+#endif
+
+namespace {
+
+void writeNumber(ScanSink& sink, std::uint64_t value)
+{
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    sink.write(text, std::size_t(end - text));
+}
+
+// JSON string of raw bytes: only '"', '\' and control characters are escaped, every
+// other byte goes out as it is, so that names that are not UTF-8 survive (as ncdu does).
+void writeString(ScanSink& sink, std::string_view bytes)
+{
+    sink.put('"');
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        sink.write(bytes.data() + plain, i - plain);
+        plain = i + 1;
+        char escape[7] = { '\\', char(c), 0 };
+        std::size_t length = 2;
+        switch (c) {
+        case '\n':
+            escape[1] = 'n';
+            break;
+        case '\t':
+            escape[1] = 't';
+            break;
+        case '\r':
+            escape[1] = 'r';
+            break;
+        case '\b':
+            escape[1] = 'b';
+            break;
+        case '\f':
+            escape[1] = 'f';
+            break;
+        case '"':
+        case '\\':
+            break;
+        default:
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            length = 6;
+        }
+        sink.write(escape, length);
+    }
+    sink.write(bytes.data() + plain, bytes.size() - plain);
+    sink.put('"');
+}
+
+void writeKey(ScanSink& sink, std::string_view key)
+{
+    sink.put(',');
+    sink.put('"');
+    sink.write(key.data(), key.size());
+    sink.put('"');
+    sink.put(':');
+}
+
+void writeField(ScanSink& sink, std::string_view key, std::uint64_t value)
+{
+    writeKey(sink, key);
+    writeNumber(sink, value);
+}
+
+const char* exclusionName(EntryNote::Exclusion reason)
+{
+    switch (reason) {
+    case EntryNote::Exclusion::OtherFs:
+        return "otherfs";
+    case EntryNote::Exclusion::KernFs:
+        return "kernfs";
+    case EntryNote::Exclusion::FirmLink:
+        return "frmlnk";
+    default:
+        return "pattern";
+    }
+}
+
+std::uint64_t nonNegative(std::int64_t value)
+{
+    return value > 0 ? std::uint64_t(value) : 0;
+}
+
+// One info object, without the closing brace.
+void writeInfo(
+    ScanSink& sink, const FileNode& node, const EntryNote* note, std::optional<std::uint64_t> device)
+{
+    sink.write("{\"name\":", 8);
+    writeString(sink, node.name());
+    if (note && note->excluded != EntryNote::Exclusion::None) {
+        writeKey(sink, "excluded");
+        writeString(sink, exclusionName(note->excluded));
+        return;
+    }
+    if (device)
+        writeField(sink, "dev", *device);
+    if (node.isDirectory()) {
+        // A folder's own entry is never counted, so it carries no sizes.
+        if (node.flags.contains(NodeFlags::Unreadable))
+            sink.write(",\"read_error\":true", 18);
+        return;
+    }
+    const bool hardLink = note && note->linkCount >= 2;
+    // Every link carries its sizes: readers count each (dev, ino) once themselves.
+    const std::uint64_t logical = nonNegative(hardLink ? note->logical : node.logicalSize);
+    const std::uint64_t allocated = nonNegative(hardLink ? note->allocated : node.size);
+    if (logical)
+        writeField(sink, "asize", logical);
+    if (allocated)
+        writeField(sink, "dsize", allocated);
+    if (hardLink) {
+        writeField(sink, "ino", note->inode);
+        sink.write(",\"hlnkc\":true", 13);
+        writeField(sink, "nlink", note->linkCount);
+    }
+    if (node.flags.contains(NodeFlags::Symlink) || (note && note->special))
+        sink.write(",\"notreg\":true", 14);
+}
+
+} // namespace
+
+namespace ScanWriter {
+
+ScanMetadata metadataFor(const std::string& rootPath)
+{
+    ScanMetadata m;
+    m.progname = "tallyfern";
+    m.progver = TALLYFERN_VERSION;
+    m.timestamp = std::int64_t(std::time(nullptr));
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0)
+        m.host = host;
+    if (const std::optional<VolumeFacts> facts = VolumeFacts::of(rootPath)) {
+        m.capacity = facts->total;
+        m.available = facts->available;
+    }
+    struct stat st { };
+    if (::stat(rootPath.c_str(), &st) == 0)
+        m.device = std::uint64_t(st.st_dev);
+    return m;
+}
+
+bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
+{
+    sink.write("[1,2,{\"progname\":", 17);
+    writeString(sink, metadata.progname);
+    sink.write(",\"progver\":", 11);
+    writeString(sink, metadata.progver);
+    if (metadata.timestamp)
+        writeField(sink, "timestamp", nonNegative(*metadata.timestamp));
+    if (!metadata.host.empty()) {
+        writeKey(sink, "host");
+        writeString(sink, metadata.host);
+    }
+    if (metadata.capacity)
+        writeField(sink, "volume_capacity", nonNegative(*metadata.capacity));
+    if (metadata.available)
+        writeField(sink, "volume_available", nonNegative(*metadata.available));
+    sink.write("},\n", 3);
+    if (!tree.root) {
+        sink.write("[{\"name\":\"\",\"read_error\":true}]]\n", 34);
+        return sink.ok();
+    }
+
+    std::unordered_map<const FileNode*, const EntryNote*> notes;
+    notes.reserve(tree.notes.size());
+    for (const EntryNote& note : tree.notes)
+        notes.emplace(note.node, &note);
+    auto noteOf = [&](const FileNode* node) -> const EntryNote* {
+        if (notes.empty())
+            return nullptr;
+        const auto it = notes.find(node);
+        return it == notes.end() ? nullptr : it->second;
+    };
+    const std::optional<std::uint64_t> rootDevice = metadata.device;
+    auto deviceOf = [&](const EntryNote* note) -> std::optional<std::uint64_t> {
+        if (note && note->linkCount && rootDevice && note->device != *rootDevice)
+            return note->device;
+        return std::nullopt;
+    };
+
+    // Depth first with an explicit stack: trees may be far deeper than any thread stack.
+    struct Frame {
+        const FileNode* folder;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    sink.put('[');
+    writeInfo(sink, *tree.root, nullptr, rootDevice);
+    sink.put('}');
+    stack.push_back(Frame { tree.root, 0 });
+    while (!stack.empty() && sink.ok()) {
+        Frame& top = stack.back();
+        if (top.next == top.folder->childCount()) {
+            sink.put(']');
+            stack.pop_back();
+            continue;
+        }
+        const FileNode* child = top.folder->child(top.next++);
+        if (child->flags.contains(NodeFlags::Pseudo))
+            continue;
+        const EntryNote* note = noteOf(child);
+        sink.write(",\n", 2);
+        const bool excluded = note && note->excluded != EntryNote::Exclusion::None;
+        if (child->isDirectory() && !excluded) {
+            sink.put('[');
+            writeInfo(sink, *child, note, std::nullopt);
+            sink.put('}');
+            stack.push_back(Frame { child, 0 });
+        } else {
+            writeInfo(sink, *child, note, deviceOf(note));
+            sink.put('}');
+        }
+    }
+    sink.write("]\n", 2);
+    return sink.ok();
+}
+
+} // namespace ScanWriter

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+// The command logic on trees made in memory: enablement, what each command acts on, and
+// the Trash's file moves through a workspace that refuses what it is told to.
+#include "window/DocumentCommands.h"
+#include "model/TallyfernDocument.h"
+#include "platform/gui/Workspace.h"
+#include "window/support/WindowFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+class RefusingWorkspace : public Workspace {
+public:
+    void open(const std::string&) override { }
+    void openUrl(const QUrl&) override { }
+    void reveal(const std::vector<std::string>&) override { }
+    FileTrash::Outcome moveToTrash(const std::string& path) override
+    {
+        asked.push_back(path);
+        if (refused.contains(path))
+            return { false, {}, QStringLiteral("refused") };
+        return { true, "/trash/" + path, {} };
+    }
+    std::set<std::string> refused;
+    std::vector<std::string> asked;
+};
+
+// /vol: docs/{a.txt 300, b.txt 100, sub/c.txt 50}, Tool.app/Contents/bin 70 (a package),
+// top.bin 500, empty/; a whole volume of 10,000 with 2,000 free.
+class DocumentCommandsTest : public ::testing::Test {
+protected:
+    DocumentCommandsTest()
+        : document(
+            "/vol",
+            [](const std::string&) {
+                return std::optional<VolumeFacts>(VolumeFacts { "/vol", 10'000, 2'000, 2'000 });
+            },
+            QStringLiteral("vol"))
+        , commands(document)
+    {
+        TreeBuilder builder("/vol");
+        FileNode* docs = builder.folder(builder.root(), "docs");
+        builder.file(docs, "a.txt", 300);
+        builder.file(docs, "b.txt", 100);
+        builder.file(builder.folder(docs, "sub"), "c.txt", 50);
+        FileNode* tool = builder.folder(builder.root(), "Tool.app");
+        builder.file(builder.folder(tool, "Contents"), "bin", 70);
+        builder.file(builder.root(), "top.bin", 500);
+        builder.folder(builder.root(), "empty");
+        document.install(builder.finish());
+    }
+
+    FileNode* node(std::string_view relative) { return nodeAt(document.root(), relative); }
+    // A view of the selection ("" is the root, "free" the free-space item) and zoom.
+    DocumentCommands::View view(std::initializer_list<std::string_view> selected, std::string_view zoom = "")
+    {
+        DocumentCommands::View v;
+        for (std::string_view name : selected)
+            v.selected.push_back(name == "free" ? document.freeNode() : node(name));
+        v.zoomRoot = node(zoom);
+        return v;
+    }
+
+    TallyfernDocument document;
+    DocumentCommands commands;
+};
+
+TEST_F(DocumentCommandsTest, EnablementFollowsSelectionZoomAndScans)
+{
+    // The package is recognised by its name, so the tree has one.
+    ASSERT_TRUE(node("Tool.app")->flags.contains(NodeFlags::Package));
+    ASSERT_NE(document.freeNode(), nullptr);
+    struct Case {
+        std::vector<std::string_view> selected;
+        std::string_view zoom;
+        Command command;
+        bool enabled;
+    };
+    const Case cases[] = {
+        { {}, "", Command::OpenItem, false },
+        { { "free" }, "", Command::OpenItem, false }, // a pseudo item is no file
+        { { "free" }, "", Command::ZoomIn, true },
+        { { "docs/a.txt" }, "", Command::CopyPath, true },
+        { { "" }, "", Command::MoveToTrash, false }, // never the scanned folder itself
+        { { "", "top.bin" }, "", Command::MoveToTrash, false }, // the root holds it
+        { { "free", "top.bin" }, "", Command::MoveToTrash, true },
+        { {}, "", Command::ZoomOut, false },
+        { {}, "docs/sub", Command::ZoomOut, true },
+        { {}, "docs", Command::ZoomToTop, true },
+        { {}, "", Command::CollapseSubfolders, false },
+        { { "top.bin" }, "", Command::CollapseSubfolders, true },
+        { {}, "", Command::ToggleFreeSpace, true },
+        { {}, "", Command::RescanAll, true },
+    };
+    for (const Case& c : cases) {
+        DocumentCommands::View v;
+        for (std::string_view name : c.selected)
+            v.selected.push_back(name == "free" ? document.freeNode() : node(name));
+        v.zoomRoot = node(c.zoom);
+        EXPECT_EQ(commands.canPerform(c.command, v), c.enabled) << int(c.command) << " zoom " << c.zoom;
+        // While a full scan runs the tree is the scan thread's: nothing is enabled.
+        v.scanning = true;
+        EXPECT_FALSE(commands.canPerform(c.command, v));
+    }
+    // A folder that is not a whole volume has no free-space item to show.
+    TallyfernDocument folder("/f", [](const std::string&) { return std::optional<VolumeFacts>(); });
+    folder.install(TreeBuilder("/f").finish());
+    const DocumentCommands folderCommands(folder);
+    EXPECT_FALSE(folderCommands.canPerform(Command::ToggleFreeSpace, {}));
+    EXPECT_FALSE(folderCommands.isChecked(Command::ToggleFreeSpace, {}));
+    EXPECT_TRUE(commands.isChecked(Command::ToggleFreeSpace, {}));
+
+    DocumentCommands::View rescanning = view({ "docs" });
+    rescanning.rescans = 1;
+    EXPECT_FALSE(commands.canPerform(Command::Rescan, rescanning));
+    EXPECT_FALSE(commands.canPerform(Command::RescanAll, rescanning));
+    EXPECT_TRUE(commands.canPerform(Command::ZoomIn, rescanning));
+}
+
+TEST_F(DocumentCommandsTest, EachCommandFindsItsTarget)
+{
+    struct Case {
+        std::vector<std::string_view> selected;
+        const char* zoomIn; // null: none
+        const char* collapse;
+        const char* rescan;
+    };
+    const Case cases[] = {
+        { {}, nullptr, nullptr, "" }, { { "docs/a.txt" }, "docs", "docs", "docs" },
+        { { "docs/sub" }, "docs/sub", "docs/sub", "docs/sub" },
+        { { "empty" }, "", "", "empty" }, // an empty folder does not open
+        { { "Tool.app" }, "", "", "" }, // nor does a package; its rescan is its folder's
+        { { "free" }, "", "", "" },
+        { { "docs/sub/c.txt", "top.bin" }, "", "", "docs/sub" }, // zoom: the last; rescan: the first
+    };
+    const auto name = [this](const FileNode* n) -> const char* {
+        if (!n)
+            return nullptr;
+        static std::string path;
+        path = n == document.root() ? "" : n->path().substr(document.root()->path().size() + 1);
+        return path.c_str();
+    };
+    for (const Case& c : cases) {
+        DocumentCommands::View v;
+        for (std::string_view n : c.selected)
+            v.selected.push_back(n == "free" ? document.freeNode() : node(n));
+        const auto same = [&](const FileNode* actual, const char* expected) {
+            return expected ? actual && std::string(name(actual)) == expected : actual == nullptr;
+        };
+        EXPECT_TRUE(same(commands.zoomInTarget(v), c.zoomIn)) << c.zoomIn;
+        EXPECT_TRUE(same(commands.collapseTarget(v), c.collapse)) << c.collapse;
+        EXPECT_TRUE(same(commands.rescanTarget(v), c.rescan)) << c.rescan;
+    }
+    document.showPackageContents = true;
+    EXPECT_EQ(commands.zoomInTarget(view({ "Tool.app" })), node("Tool.app"));
+
+    // A double click anywhere below the zoom root goes one level down, into a folder only.
+    EXPECT_EQ(commands.doubleClickTarget(node("docs/sub/c.txt"), view({}, "")), node("docs"));
+    EXPECT_EQ(commands.doubleClickTarget(node("docs/sub/c.txt"), view({}, "docs")), node("docs/sub"));
+    EXPECT_EQ(commands.doubleClickTarget(node("top.bin"), view({}, "")), nullptr);
+    EXPECT_EQ(commands.doubleClickTarget(node("top.bin"), view({}, "docs")), nullptr);
+}
+
+TEST_F(DocumentCommandsTest, TrashMovesOnlyWhatIsStillInTheTreeAndReportsEachFailure)
+{
+    RefusingWorkspace workspace;
+    FileNode* a = node("docs/a.txt");
+    FileNode* sub = node("docs/sub");
+    FileNode* top = node("top.bin");
+    workspace.refused.insert(top->path());
+    FileNode* gone = node("docs/b.txt");
+    ASSERT_TRUE(document.removeNode(gone)); // as a rescan or another trash would
+
+    const std::vector<FileNode*> nodes { a, gone, sub, top };
+    const DocumentCommands::TrashOutcome outcome = commands.moveToTrash(nodes, workspace);
+    EXPECT_EQ(outcome.moved, (std::vector<FileNode*> { a, sub }));
+    EXPECT_EQ(workspace.asked, (std::vector<std::string> { a->path(), sub->path(), top->path() }));
+    ASSERT_EQ(outcome.failures.size(), 2);
+    EXPECT_TRUE(outcome.failures[0].startsWith(QStringLiteral("b.txt: ")));
+    EXPECT_EQ(outcome.failures[1], QStringLiteral("top.bin: refused"));
+
+    // A zoom inside what leaves goes to the folder of the item that held it.
+    EXPECT_EQ(commands.zoomAfterRemoving(outcome.moved, sub), node("docs"));
+    EXPECT_EQ(commands.zoomAfterRemoving(outcome.moved, node("Tool.app")), node("Tool.app"));
+    EXPECT_EQ(commands.trashable(view({ "", "docs" })), std::vector<FileNode*> {});
+    EXPECT_EQ(
+        commands.trashable(view({ "docs", "docs/a.txt", "free" })), std::vector<FileNode*> { node("docs") });
+}
+
+} // namespace
