@@ -114,12 +114,12 @@ std::optional<QString> KindRegistry::pathExtension(std::string_view name)
     return QString::fromUtf8(buffer, qsizetype(n));
 }
 
-std::int32_t KindRegistry::kindForFile(std::string_view name)
+std::int32_t KindRegistry::kindForFile(std::string_view name, bool executable)
 {
     char buffer[kMaxExtensionBytes];
     const std::size_t n = extensionBytes(name, buffer);
     if (n == 0)
-        return kNoExtension;
+        return kindWithoutExtension(name, executable);
     const std::string_view extension(buffer, n);
 
     std::lock_guard lock(m_lock);
@@ -133,6 +133,34 @@ std::int32_t KindRegistry::kindForFile(std::string_view name)
                                                                     : e.toUpper() + QStringLiteral(" File");
     const std::int32_t id = registerKind(kindName, std::move(type));
     m_fileCache.emplace(extension, id);
+    return id;
+}
+
+std::int32_t KindRegistry::kindWithoutExtension(std::string_view name, bool executable)
+{
+    // Most such names match no pattern, and take no lock.
+    if (const std::string_view typeName = m_types.nameGlobType(name); !typeName.empty()) {
+        std::lock_guard lock(m_lock);
+        auto it = m_globCache.find(typeName);
+        if (it == m_globCache.end()) {
+            std::int32_t id = -1;
+            if (std::optional<ContentType> type = m_types.typeNamed(typeName); type && !type->isDynamic) {
+                const QString kindName = type->description.isEmpty() ? type->name : type->description;
+                id = registerKind(kindName, std::move(type));
+            }
+            it = m_globCache.emplace(std::string(typeName), id).first;
+        }
+        if (it->second >= 0)
+            return it->second;
+    }
+    if (!executable)
+        return kNoExtension;
+    if (const std::int32_t id = m_executableKind.load(std::memory_order_acquire); id >= 0)
+        return id;
+    std::lock_guard lock(m_lock);
+    const ContentType type = TypeDatabase::executableType();
+    const std::int32_t id = registerKind(type.description, type);
+    m_executableKind.store(id, std::memory_order_release);
     return id;
 }
 

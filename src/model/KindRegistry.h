@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -29,8 +30,10 @@ public:
 
     explicit KindRegistry(const TypeDatabase& types = TypeDatabase::system());
 
-    // Kind of a non-folder item by its name (bytes as the file system gave them).
-    [[nodiscard]] std::int32_t kindForFile(std::string_view name);
+    // Kind of a non-folder item by its name (bytes as the file system gave them). A name
+    // without a usable extension is matched whole against the type database's patterns;
+    // failing that, an executable file is of the executable kind.
+    [[nodiscard]] std::int32_t kindForFile(std::string_view name, bool executable = false);
     // Package kind of a folder, or absent for a plain folder.
     [[nodiscard]] std::optional<std::int32_t> packageForDirectory(std::string_view name);
 
@@ -51,6 +54,7 @@ public:
 
 private:
     std::int32_t registerKind(const QString& name, std::optional<ContentType> type); // lock held
+    std::int32_t kindWithoutExtension(std::string_view name, bool executable);
 
     // Extension caches keyed by the UTF-8 bytes, looked up without making a string.
     struct BytesHash {
@@ -69,4 +73,6 @@ private:
     std::unordered_map<QString, std::int32_t, QStringHash> m_byName;
     ExtensionMap m_fileCache;
     ExtensionMap m_packageCache; // -1: not a package
+    ExtensionMap m_globCache; // type name of a whole-name pattern → kind; -1: no such type
+    std::atomic<std::int32_t> m_executableKind { -1 }; // registered on first use
 };

@@ -87,7 +87,7 @@ void TallyfernDocument::classify(FileNode* node)
         } else if (child->flags.contains(NodeFlags::Symlink)) {
             child->kind = KindRegistry::kSymlink;
         } else {
-            child->kind = m_kinds.kindForFile(child->name());
+            child->kind = m_kinds.kindForFile(child->name(), child->flags.contains(NodeFlags::Executable));
         }
     }
 }

@@ -41,6 +41,7 @@ bool fill(const struct statx& sx, DirectoryReader::EntryFacts& facts)
         facts.type = DirectoryReader::EntryType::Other;
     else
         facts.type = DirectoryReader::EntryType::Special;
+    facts.executable = (sx.stx_mask & STATX_MODE) && S_ISREG(sx.stx_mode) && (sx.stx_mode & 0111) != 0;
     facts.mountRootKnown = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
     facts.mountRoot = facts.mountRootKnown && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     return true;

@@ -72,6 +72,7 @@ std::vector<MountEntry> MountTable::parse(std::string_view text)
         MountEntry e;
         if (!parseInt(f[0], e.id) || !parseInt(f[1], e.parentId))
             continue;
+        e.device = std::string(f[2]);
         e.root = unescape(f[3]);
         e.mountPoint = unescape(f[4]);
         if (e.mountPoint.empty() || e.mountPoint.front() != '/')

@@ -16,6 +16,7 @@ struct MountEntry {
     std::string fsType;       // ext4, tmpfs, …
     std::string source;       // /dev/sda1, a server path, or a pseudo name
     std::string superOptions; // per-file-system options
+    std::string device;       // "major:minor" of the file system; bind mounts share it
     friend bool operator==(const MountEntry&, const MountEntry&) = default;
 };
 

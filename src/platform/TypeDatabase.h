@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 
 // A system content type: what kinds are grouped by, and where their icons come from.
 struct ContentType {
@@ -25,10 +26,18 @@ public:
     [[nodiscard]] virtual std::optional<ContentType> dataType(const QString& extension) const = 0;
     [[nodiscard]] virtual std::optional<ContentType> packageType(const QString& extension) const = 0;
 
+    // Names without a usable extension (libc.so.6, Makefile) are matched whole against
+    // the glob patterns: the name of the matching type, empty when none matches (most
+    // names; the answer is quick and allocates nothing). `name` is the file system's bytes.
+    [[nodiscard]] virtual std::string_view nameGlobType(std::string_view name) const;
+    // The type of that name; absent when the database has none.
+    [[nodiscard]] virtual std::optional<ContentType> typeNamed(std::string_view typeName) const;
+
     // Fixed types for folders, symbolic links and plain data.
     [[nodiscard]] static ContentType folderType();
     [[nodiscard]] static ContentType symlinkType();
     [[nodiscard]] static ContentType genericDataType();
+    [[nodiscard]] static ContentType executableType();
 
     // The system's database; lives for the whole process.
     [[nodiscard]] static const TypeDatabase& system();

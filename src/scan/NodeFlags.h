@@ -13,6 +13,7 @@ public:
         Symlink = 0x04,
         Unreadable = 0x08,
         Pseudo = 0x10,
+        Executable = 0x20, // a regular file with an execute bit: its kind when its name tells none
         // Left out by an exclude pattern: an empty item, never listed into or counted.
         Excluded = 0x80,
     };

@@ -397,8 +397,9 @@ void FolderLister::list(const Pending& item, int fd)
             std::int64_t logical = facts.logicalSize;
             if (facts.linkCount >= 2 && !firstLink(facts))
                 allocated = logical = 0;
-            const NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink
-                                                                                       : NodeFlags();
+            NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
+            if (facts.executable)
+                flags.insert(NodeFlags::Executable);
             FileNode* child = m_arena.make(view, folder, allocated, logical, 1, 2, flags);
             m_children.push_back(child);
             const bool special = facts.type == DirectoryReader::EntryType::Special;

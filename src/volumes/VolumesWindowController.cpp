@@ -199,7 +199,7 @@ void VolumesWindowController::buildContents()
 
 std::vector<Volume> VolumesWindowController::loadVolumes() const
 {
-    const VolumeList list(m_sources.home, m_sources.user, m_sources.facts, m_sources.volumeName);
+    const VolumeList list(m_sources.user, m_sources.facts, m_sources.volumeName);
     std::vector<Volume> volumes;
     for (VolumeList::Entry& entry : list.volumes(m_sources.mounts())) {
         Volume volume;

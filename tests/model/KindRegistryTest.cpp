@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QMimeDatabase>
+
 #include <thread>
+#include <tuple>
 
 TEST(PathExtension, FollowsTheUsableExtensionRules)
 {
@@ -91,12 +94,40 @@ TEST(KindRegistry, ConcurrentClassificationAgreesOnIdentifiers)
         threads.emplace_back([&, t] {
             for (int round = 0; round < 200; ++round)
                 for (const char* name : names)
-                    (void)kinds.name(seen[t].emplace_back(kinds.kindForFile(name)));
+                    (void)kinds.name(seen[t].emplace_back(kinds.kindForFile(name, true)));
         });
     for (auto& thread : threads)
         thread.join();
     for (std::size_t t = 1; t < seen.size(); ++t)
         EXPECT_EQ(seen[t], seen[0]);
-    EXPECT_EQ(kinds.count(), 5 + 6);
+    EXPECT_EQ(kinds.count(), 5 + 6 + 1) << "and g, with an execute bit, an Executable";
     EXPECT_EQ(types.dataQueries, 7) << "each extension misses once";
+}
+
+TEST(KindRegistry, NamesWithoutExtensionFallBackToWholeNamePatternsThenTheExecuteBit)
+{
+    if (!QMimeDatabase().mimeTypeForName("application/x-sharedlib").isValid())
+        GTEST_SKIP() << "no shared-mime-info on this machine";
+    KindRegistry kinds;
+    // name, execute bit, type of its kind; each pattern shape: a class, a literal name,
+    // "*~", "*.c++".
+    const std::tuple<std::string_view, bool, std::string> cases[] = {
+        { "libc.so.6", false, "application/x-sharedlib" },
+        { "libc.so.6", true, "application/x-sharedlib" }, // the name wins over the bit
+        { "Makefile", false, "text/x-makefile" },
+        { "notes~", false, "application/x-trash" },
+        { "main.c++", false, "text/x-c++src" },
+        { "mytool", true, "application/x-executable" },
+        { "archive.tar.gz", false, "application/gzip" }, // the extension rule comes first
+        { "run.sh", true, "application/x-shellscript" },
+        { "data", false, "application/octet-stream" },
+        { "backup.001", false, "application/octet-stream" },
+    };
+    for (const auto& [name, executable, type] : cases) {
+        const std::int32_t kind = kinds.kindForFile(name, executable);
+        ASSERT_TRUE(kinds.type(kind)) << name;
+        EXPECT_EQ(kinds.type(kind)->name.toStdString(), type) << name;
+        EXPECT_EQ(kinds.kindForFile(name, executable), kind) << "again, from the caches: " << name;
+    }
+    EXPECT_EQ(kinds.kindForFile("data", false), KindRegistry::kNoExtension);
 }

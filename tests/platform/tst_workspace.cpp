@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Reveal and open through a private D-Bus session bus with a stand-in file manager.
+#include "platform/DefaultApplication.h"
 #include "platform/gui/SystemWorkspace.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,7 +53,8 @@ private slots:
     void init();
     void fileUrlsNameTheRealBytes();
     void revealSendsEveryItemInOneCall();
-    void revealWithoutAFileManagerOpensEachFolderOnce();
+    void revealWithoutAFileManagerOpensEachFolderOnceUnlessFoldersOpenWithUs_data();
+    void revealWithoutAFileManagerOpensEachFolderOnceUnlessFoldersOpenWithUs();
     void openHandsTheFileUrlToTheDesktop();
 
 private:
@@ -125,17 +131,68 @@ void TestWorkspace::revealSendsEveryItemInOneCall()
     QDBusConnection::disconnectFromBus(QStringLiteral("filemanager"));
 }
 
-void TestWorkspace::revealWithoutAFileManagerOpensEachFolderOnce()
+void TestWorkspace::revealWithoutAFileManagerOpensEachFolderOnceUnlessFoldersOpenWithUs_data()
 {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("opens");
+    const QString general = QStringLiteral("config/mimeapps.list");
+    const QByteArray us = "[Default Applications]\ninode/directory=org.tallyfern.Tallyfern.desktop\n";
+    QTest::newRow("no choice") << general << QByteArray() << true;
+    QTest::newRow("a file manager first")
+        << general
+        << QByteArray(
+               "[Default Applications]\ninode/directory=files.desktop;org.tallyfern.Tallyfern.desktop\n")
+        << true;
+    QTest::newRow("only associated")
+        << general << QByteArray("[Added Associations]\ninode/directory=org.tallyfern.Tallyfern.desktop\n")
+        << true;
+    QTest::newRow("us") << general << us << false;
+    QTest::newRow("us, for this desktop") << QStringLiteral("config/test-mimeapps.list") << us << false;
+    QTest::newRow("us, system-wide") << QStringLiteral("share/applications/mimeapps.list") << us << false;
+    QTest::newRow("an entry made for us, after one not installed")
+        << general
+        << QByteArray("[Default Applications]\ninode/directory=gone.desktop;userapp-tallyfern-QX81.desktop\n")
+        << false;
+}
+
+void TestWorkspace::revealWithoutAFileManagerOpensEachFolderOnceUnlessFoldersOpenWithUs()
+{
+    QFETCH(QString, list);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, opens);
+    QTemporaryDir root;
+    const auto put = [&](const QString& relative, const QByteArray& contents) {
+        const QString path = root.filePath(relative);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    };
+    for (const char* entry : { "files", "org.tallyfern.Tallyfern", "userapp-tallyfern-QX81" })
+        put(QStringLiteral("data/applications/%1.desktop").arg(QLatin1String(entry)), "[Desktop Entry]\n");
+    put(list, text);
+    for (const auto& [variable, folder] : { std::pair { "XDG_CONFIG_HOME", "config" },
+             { "XDG_CONFIG_DIRS", "etc" }, { "XDG_DATA_HOME", "data" }, { "XDG_DATA_DIRS", "share" } })
+        qputenv(variable, root.filePath(QLatin1String(folder)).toLocal8Bit());
+    qputenv("XDG_CURRENT_DESKTOP", "Test");
+
+    int asked = 0;
+    SystemWorkspace workspace(FileTrash(), [&] {
+        ++asked;
+        return DefaultApplication::forType(QStringLiteral("inode/directory"));
+    });
+    if (!opens)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("nothing revealed")));
     QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
         QStringLiteral("org.freedesktop.FileManager1")));
-    SystemWorkspace workspace;
     workspace.reveal({ "/data/x/a.txt", "/data/y/b.txt", "/data/x/c.txt", "/top" });
-
-    QTRY_COMPARE(m_opened.urls.size(), 3);
-    QCOMPARE(pathBytes(m_opened.urls[0]), std::string("/data/x"));
-    QCOMPARE(pathBytes(m_opened.urls[1]), std::string("/data/y"));
-    QCOMPARE(pathBytes(m_opened.urls[2]), std::string("/"));
+    QTRY_COMPARE(asked, 1);
+    std::vector<std::string> opened;
+    for (const QUrl& url : m_opened.urls)
+        opened.push_back(pathBytes(url));
+    const std::vector<std::string> parents = { "/data/x", "/data/y", "/" };
+    QCOMPARE(opened, opens ? parents : std::vector<std::string>());
 }
 
 void TestWorkspace::openHandsTheFileUrlToTheDesktop()

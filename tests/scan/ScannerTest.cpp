@@ -122,6 +122,9 @@ TEST(Scanner, SpecialEntriesCountByTheirOwnSizesWhateverTheRootPathLooksLike)
     makeSymlink(dir / "large", dir / "tree/to-large");
     makeSymlink("loop", dir / "tree/loop"); // points at itself
     makeFifo(dir / "tree/pipe");
+    for (const char* executable : { "tree/sparse", "tree/pipe" }) // only a regular file is one
+        std::filesystem::permissions(
+            dir / executable, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     const std::vector<std::string> odd { std::string("\xff\xfe-latin1-\xe9", 11), "line\nbreak", " lead",
         std::string(255, 'n'), "\xe2\x82\xac" };
     makeDir(dir / "tree" / odd[0]);
@@ -158,10 +161,11 @@ TEST(Scanner, SpecialEntriesCountByTheirOwnSizesWhateverTheRootPathLooksLike)
         EXPECT_EQ(find(root, "shared")->size, sizeOf(dir / "outside/shared").allocated);
         EXPECT_EQ(find(root, "sparse")->size, sparse.allocated);
         EXPECT_EQ(find(root, "sparse")->logicalSize, std::int64_t(200) << 20);
+        EXPECT_EQ(find(root, "sparse")->flags, NodeFlags(NodeFlags::Executable));
 
         const FileNode* link = find(root, "to-large");
         ASSERT_TRUE(link);
-        EXPECT_TRUE(link->flags.contains(NodeFlags::Symlink));
+        EXPECT_EQ(link->flags, NodeFlags(NodeFlags::Symlink));
         EXPECT_FALSE(link->hasChildren());
         EXPECT_EQ(link->logicalSize, std::int64_t((dir / "large").size()));
         EXPECT_TRUE(find(root, "loop")->flags.contains(NodeFlags::Symlink));

@@ -47,8 +47,7 @@ const char* mountInfo()
            "48 22 8:65 / /home/ann/.local/disk rw shared:48 - ext4 /dev/sdf1 rw\n"
            "49 44 8:34 / /mnt/backup rw shared:49 - ext4 /dev/sdc2 rw\n"
            "50 22 8:81 / /media/ann/EMPTY rw shared:50 - vfat /dev/sdg1 rw\n"
-           "51 22 0:70 / /mnt/tmpdisk rw shared:51 - tmpfs tmpfs rw\n"
-           "52 22 8:97 / /home/ann rw shared:52 - ext4 /dev/sdh1 rw\n";
+           "51 22 0:70 / /mnt/tmpdisk rw shared:51 - tmpfs tmpfs rw\n";
 }
 
 VolumeFactsProvider factsProvider()
@@ -120,7 +119,7 @@ private slots:
     {
         VolumesWindowController chooser(sources());
         // Pseudo and system mounts, boot partitions, snaps, another user's media, mounts in
-        // hidden folders, a tmpfs and the home folder's own mount are left out; of the two
+        // hidden folders and a tmpfs are left out; of the two
         // mounts on /mnt/backup only one row.
         QCOMPARE(names(chooser),
             QStringList({ "Computer", "USB STICK", "remote", "CAMERA", "backup", "EMPTY", "Home Folder" }));
@@ -235,8 +234,10 @@ private slots:
         s.mounts = [point = point.toStdString()] {
             std::vector<MountEntry> mounts = MountTable::current();
             for (MountEntry& mount : mounts)
-                if (mount.mountPoint == point)
+                if (mount.mountPoint == point) {
                     mount.fsType = "ext4";
+                    mount.source = "/dev/sdz1";
+                }
             return mounts;
         };
         VolumesWindowController chooser(s);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/gui/SystemWorkspace.h"
 
+#include "platform/DefaultApplication.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -19,11 +21,21 @@ std::string parentOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Whether a desktop entry is this application's: the installed one, or one a desktop
+// made for it ("userapp-tallyfern-….desktop").
+bool isOwnDesktopEntry(const QString& desktopId)
+{
+    return desktopId.contains(QLatin1String("tallyfern"), Qt::CaseInsensitive);
+}
+
 } // namespace
 
-SystemWorkspace::SystemWorkspace(FileTrash trash)
+SystemWorkspace::SystemWorkspace(FileTrash trash, FolderHandler folderHandler)
     : m_trash(std::move(trash))
+    , m_folderHandler(std::move(folderHandler))
 {
+    if (!m_folderHandler)
+        m_folderHandler = [] { return DefaultApplication::forType(QStringLiteral("inode/directory")); };
 }
 
 void SystemWorkspace::open(const std::string& path)
@@ -52,6 +64,11 @@ void SystemWorkspace::reveal(const std::vector<std::string>& paths)
     if (paths.empty())
         return;
     const auto fallback = [this, folders = parentFolders(paths)] {
+        if (const QString handler = m_folderHandler(); isOwnDesktopEntry(handler)) {
+            qWarning("No file manager answered, and folders open with %s: nothing revealed",
+                qUtf8Printable(handler));
+            return;
+        }
         for (const std::string& folder : folders)
             open(folder);
     };

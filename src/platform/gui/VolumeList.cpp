@@ -3,8 +3,9 @@
 
 #include "platform/DisplayName.h"
 
+#include <libmount/libmount.h>
+
 #include <algorithm>
-#include <array>
 #include <string_view>
 
 namespace {
@@ -14,16 +15,16 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
 }
 
-// True when some component of `relative` (a path below a shown root) is hidden.
-bool hasHiddenComponent(std::string_view relative)
+// True when some component of `path` is hidden.
+bool hasHiddenComponent(std::string_view path)
 {
     std::size_t i = 0;
-    while (i < relative.size()) {
-        while (i < relative.size() && relative[i] == '/')
+    while (i < path.size()) {
+        while (i < path.size() && path[i] == '/')
             ++i;
-        if (i < relative.size() && relative[i] == '.')
+        if (i < path.size() && path[i] == '.')
             return true;
-        while (i < relative.size() && relative[i] != '/')
+        while (i < path.size() && path[i] != '/')
             ++i;
     }
     return false;
@@ -31,10 +32,9 @@ bool hasHiddenComponent(std::string_view relative)
 
 } // namespace
 
-VolumeList::VolumeList(std::string home, std::string user, VolumeFactsProvider facts,
-    std::function<QString(const std::string&)> name)
-    : m_home(MountTable::standardize(home))
-    , m_user(std::move(user))
+VolumeList::VolumeList(
+    std::string user, VolumeFactsProvider facts, std::function<QString(const std::string&)> name)
+    : m_user(std::move(user))
     , m_facts(facts ? std::move(facts) : VolumeFactsProvider(&VolumeFacts::of))
     , m_name(name ? std::move(name) : std::function<QString(const std::string&)>(&DisplayName::of))
 {
@@ -42,52 +42,12 @@ VolumeList::VolumeList(std::string home, std::string user, VolumeFactsProvider f
 
 bool VolumeList::isPseudoFileSystem(const std::string& fsType)
 {
-    static constexpr std::array<std::string_view, 28> kPseudo = {
-        "proc",
-        "sysfs",
-        "cgroup",
-        "cgroup2",
-        "devpts",
-        "devtmpfs",
-        "tmpfs",
-        "overlay",
-        "squashfs",
-        "securityfs",
-        "debugfs",
-        "tracefs",
-        "fusectl",
-        "configfs",
-        "pstore",
-        "bpf",
-        "mqueue",
-        "hugetlbfs",
-        "autofs",
-        "binfmt_misc",
-        "efivarfs",
-        "ramfs",
-        "nsfs",
-        "rpc_pipefs",
-        "selinuxfs",
-        "fuse.gvfsd-fuse",
-        "fuse.portal",
-        "nfsd",
-    };
-    return std::find(kPseudo.begin(), kPseudo.end(), fsType) != kPseudo.end();
+    return ::mnt_fstype_is_pseudofs(fsType.c_str()) == 1;
 }
 
 bool VolumeList::isNetworkFileSystem(const std::string& fsType)
 {
-    static constexpr std::array<std::string_view, 8> kNetwork = {
-        "nfs",
-        "nfs4",
-        "cifs",
-        "smb3",
-        "smbfs",
-        "fuse.sshfs",
-        "9p",
-        "afs",
-    };
-    return std::find(kNetwork.begin(), kNetwork.end(), fsType) != kNetwork.end();
+    return ::mnt_fstype_is_netfs(fsType.c_str()) == 1;
 }
 
 bool VolumeList::isShown(const MountEntry& mount) const
@@ -96,32 +56,46 @@ bool VolumeList::isShown(const MountEntry& mount) const
     // The root file system is always there for the user, whatever carries it.
     if (point == "/")
         return true;
-    if (isPseudoFileSystem(mount.fsType))
+    if (isPseudoFileSystem(mount.fsType) || hasHiddenComponent(point) || point == "/boot"
+        || startsWith(point, "/boot/"))
         return false;
-
-    std::vector<std::string> roots = { "/media/", "/mnt/" };
-    if (!m_user.empty())
-        roots.push_back("/run/media/" + m_user + "/");
-    if (!m_home.empty() && m_home != "/")
-        roots.push_back(m_home + "/");
-    return std::any_of(roots.begin(), roots.end(), [&](const std::string& root) {
-        return startsWith(point, root) && point.size() > root.size()
-            && !hasHiddenComponent(std::string_view(point).substr(root.size()));
-    });
+    if (startsWith(point, "/run/media/") && !startsWith(point, "/run/media/" + m_user + "/"))
+        return false;
+    if (isNetworkFileSystem(mount.fsType))
+        return true;
+    // A local file system counts when a block device carries it; a loop device carries
+    // an image (a snap, a mounted ISO), not a disk.
+    return startsWith(mount.source, "/dev/") && !startsWith(mount.source, "/dev/loop");
 }
 
 std::vector<VolumeList::Entry> VolumeList::volumes(const std::vector<MountEntry>& mounts) const
 {
-    std::vector<Entry> entries;
+    // The mounts a user can see: shown, and not covered by a later mount on the same point.
+    std::vector<const MountEntry*> visible;
     for (std::size_t i = 0; i < mounts.size(); ++i) {
-        const MountEntry& mount = mounts[i];
-        if (!isShown(mount))
-            continue;
-        const std::string point = MountTable::standardize(mount.mountPoint);
+        const std::string point = MountTable::standardize(mounts[i].mountPoint);
         const bool covered = std::any_of(mounts.begin() + std::ptrdiff_t(i) + 1, mounts.end(),
             [&](const MountEntry& later) { return MountTable::standardize(later.mountPoint) == point; });
-        if (covered)
+        if (!covered && isShown(mounts[i]))
+            visible.push_back(&mounts[i]);
+    }
+
+    std::vector<Entry> entries;
+    for (std::size_t i = 0; i < visible.size(); ++i) {
+        const MountEntry& mount = *visible[i];
+        // A bind mount repeats a listed volume when another visible mount of the same file
+        // system shows a folder that holds this one's (or the same folder, listed first).
+        const bool repeats = !mount.device.empty()
+            && std::any_of(visible.begin(), visible.end(), [&](const MountEntry* other) {
+                   if (other == &mount || other->device != mount.device)
+                       return false;
+                   if (other->root == mount.root)
+                       return other < &mount;
+                   return other->root == "/" || startsWith(mount.root, other->root + "/");
+               });
+        if (repeats)
             continue;
+        const std::string point = MountTable::standardize(mount.mountPoint);
 
         Entry entry;
         entry.mountPoint = point;

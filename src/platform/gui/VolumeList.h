@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-// The volumes a desktop file manager shows, from a mount table: the root file system,
-// removable media, mounts under /mnt and mounts inside the home folder; never pseudo or
-// system file systems, boot partitions or mounts in hidden folders.
+// The volumes a user would name, from a mount table: the root file system, every file
+// system on a real block device wherever it is mounted (a separate /home, /var, media),
+// and network file systems. Never pseudo or system file systems (as libmount knows
+// them), loop-mounted images such as snaps, boot partitions, mounts in hidden folders,
+// another user's media, or a bind mount that repeats part of a listed volume.
 class VolumeList {
 public:
     enum class Kind { Fixed, Removable, Network };
@@ -27,13 +29,14 @@ public:
         std::optional<std::int64_t> free;
     };
 
-    // `home` is the user's home folder, `user` the login name (for /run/media/<user>/).
-    // `facts` and `name` default to the platform's.
-    VolumeList(std::string home, std::string user, VolumeFactsProvider facts = {},
+    // `user` is the login name (for /run/media/<user>/); `facts` and `name` default to
+    // the platform's.
+    explicit VolumeList(std::string user, VolumeFactsProvider facts = {},
         std::function<QString(const std::string&)> name = {});
 
     // Entries in the order of the table; of mounts stacked on one point, only the last
-    // (the visible one) is kept, at its own place.
+    // (the visible one) is kept, at its own place; of the same folder of one file system
+    // mounted twice, only the first.
     [[nodiscard]] std::vector<Entry> volumes(const std::vector<MountEntry>& mounts) const;
     [[nodiscard]] bool isShown(const MountEntry& mount) const;
 
@@ -41,7 +44,6 @@ public:
     [[nodiscard]] static bool isNetworkFileSystem(const std::string& fsType);
 
 private:
-    std::string m_home;
     std::string m_user;
     VolumeFactsProvider m_facts;
     std::function<QString(const std::string&)> m_name;
