@@ -158,6 +158,7 @@ private:
     int openBelowRoot(const FileNode* node);
     int openChild(const Pending& item);
     void list(const Pending& item, int fd);
+    void pathBelowRoot(const FileNode* node, std::string& path);
     void complete(FileNode* folder);
     [[nodiscard]] bool firstLink(const DirectoryReader::EntryFacts& facts);
     [[nodiscard]] bool mayEnterMount(int folderFd, const char* name) const;
@@ -169,7 +170,6 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::vector<FileNode*> m_children;
     std::string m_relativePath; // of the folder being listed, when patterns need paths
-    std::vector<std::string_view> m_names;
     std::vector<Pending> m_subfolders;
     std::vector<std::string_view> m_names;
     std::string m_relative;
@@ -282,19 +282,25 @@ int FolderLister::open(Pending& item)
     return fd;
 }
 
-// Follows no link on the way: a folder replaced by a link, or a link anywhere up its path,
-// fails the open.
-int FolderLister::openBelowRoot(const FileNode* node)
+// Names gathered upwards, joined once: linear in the depth. Empty for the root.
+void FolderLister::pathBelowRoot(const FileNode* node, std::string& path)
 {
     m_names.clear();
     for (; node->parent; node = node->parent)
         m_names.push_back(node->name());
-    m_relative.clear();
+    path.clear();
     for (auto name = m_names.rbegin(); name != m_names.rend(); ++name) {
-        if (!m_relative.empty())
-            m_relative.push_back('/');
-        m_relative.append(*name);
+        if (!path.empty())
+            path.push_back('/');
+        path.append(*name);
     }
+}
+
+// Follows no link on the way: a folder replaced by a link, or a link anywhere up its path,
+// fails the open.
+int FolderLister::openBelowRoot(const FileNode* node)
+{
+    pathBelowRoot(node, m_relative);
     return m_reader.openBeneath(m_state.rootFd, m_relative.empty() ? "." : m_relative.c_str());
 }
 
@@ -348,18 +354,8 @@ void FolderLister::list(const Pending& item, int fd)
     } closer { m_reader, fd };
     m_children.clear();
     const ExcludePatterns* const excludes = m_state.excludes;
-    if (excludes && excludes->needsPaths()) {
-        // Names gathered upwards, joined once: linear in the depth.
-        m_names.clear();
-        for (const FileNode* node = folder; node->parent; node = node->parent)
-            m_names.push_back(node->name());
-        m_relativePath.clear();
-        for (auto it = m_names.rbegin(); it != m_names.rend(); ++it) {
-            if (!m_relativePath.empty())
-                m_relativePath.push_back('/');
-            m_relativePath.append(*it);
-        }
-    }
+    if (excludes && excludes->needsPaths())
+        pathBelowRoot(folder, m_relativePath);
     DirectoryReader::EntryFacts facts;
     for (;;) {
         const long n = m_reader.readBatch(fd, m_buffer.get(), kListingBufferBytes);
