@@ -23,27 +23,45 @@ constexpr int kMaxDepth = 12;
 
 struct Extension {
     std::string_view name; // empty: no extension
-    double maxBytes;       // sizes are log-uniform below this
+    double maxBytes; // sizes are log-uniform below this
     double weight;
 };
 
 // Roughly what a home folder or a system volume holds.
-constexpr std::array<Extension, 26> kExtensions{{
-    {"txt", 2e5, 6}, {"md", 6e4, 3}, {"json", 5e5, 5}, {"h", 8e4, 7}, {"cpp", 2e5, 6},
-    {"py", 1e5, 6}, {"js", 4e5, 8}, {"css", 1e5, 2}, {"html", 3e5, 3}, {"svg", 2e5, 3},
-    {"png", 4e6, 6}, {"jpg", 1.2e7, 5}, {"pdf", 3e7, 2}, {"mp3", 1.5e7, 2}, {"mp4", 8e8, 0.6},
-    {"mov", 6e8, 0.3}, {"zip", 3e8, 0.8}, {"gz", 2e8, 1}, {"so", 5e7, 3}, {"o", 2e6, 3},
-    {"log", 5e7, 2}, {"db", 2e8, 0.5}, {"iso", 9e8, 0.05}, {"xml", 3e5, 2}, {"", 1e6, 8},
-    {"dat", 5e7, 1},
-}};
+constexpr std::array<Extension, 26> kExtensions { {
+    { "txt", 2e5, 6 },
+    { "md", 6e4, 3 },
+    { "json", 5e5, 5 },
+    { "h", 8e4, 7 },
+    { "cpp", 2e5, 6 },
+    { "py", 1e5, 6 },
+    { "js", 4e5, 8 },
+    { "css", 1e5, 2 },
+    { "html", 3e5, 3 },
+    { "svg", 2e5, 3 },
+    { "png", 4e6, 6 },
+    { "jpg", 1.2e7, 5 },
+    { "pdf", 3e7, 2 },
+    { "mp3", 1.5e7, 2 },
+    { "mp4", 8e8, 0.6 },
+    { "mov", 6e8, 0.3 },
+    { "zip", 3e8, 0.8 },
+    { "gz", 2e8, 1 },
+    { "so", 5e7, 3 },
+    { "o", 2e6, 3 },
+    { "log", 5e7, 2 },
+    { "db", 2e8, 0.5 },
+    { "iso", 9e8, 0.05 },
+    { "xml", 3e5, 2 },
+    { "", 1e6, 8 },
+    { "dat", 5e7, 1 },
+} };
 
-constexpr std::array<std::string_view, 16> kFolderWords{
-    "src", "lib", "cache", "photos", "docs", "build", "assets", "share", "include", "data",
-    "projects", "music", "tmp", "modules", "backup", "config"};
+constexpr std::array<std::string_view, 16> kFolderWords { "src", "lib", "cache", "photos", "docs", "build",
+    "assets", "share", "include", "data", "projects", "music", "tmp", "modules", "backup", "config" };
 
-constexpr std::array<std::string_view, 16> kFileWords{
-    "index", "main", "report", "image", "util", "notes", "test", "readme", "track", "config",
-    "module", "chunk", "photo", "draft", "core", "page"};
+constexpr std::array<std::string_view, 16> kFileWords { "index", "main", "report", "image", "util", "notes",
+    "test", "readme", "track", "config", "module", "chunk", "photo", "draft", "core", "page" };
 
 std::string base36(std::uint64_t n)
 {
@@ -57,7 +75,10 @@ std::string base36(std::uint64_t n)
 
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : m_engine(seed) {}
+    explicit Random(std::uint64_t seed)
+        : m_engine(seed)
+    {
+    }
     double unit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine); }
     std::size_t below(std::size_t n) { return n ? std::size_t(m_engine() % n) : 0; }
     bool chance(double p) { return unit() < p; }
@@ -98,16 +119,18 @@ void generate(const Options& options, const std::function<void(const Entry&)>& v
     };
     std::vector<Folder> folders;
     folders.reserve(folderTarget);
-    folders.push_back({"", 0});
+    folders.push_back({ "", 0 });
     std::uint64_t serial = 0;
     while (folders.size() < folderTarget) {
         const std::size_t n = folders.size();
-        std::size_t parent = random.chance(0.4) ? n - 1 - random.below(std::min<std::size_t>(n, 64)) : random.below(n);
+        std::size_t parent
+            = random.chance(0.4) ? n - 1 - random.below(std::min<std::size_t>(n, 64)) : random.below(n);
         if (folders[parent].depth >= kMaxDepth)
             parent = random.below(std::min<std::size_t>(n, 16));
-        std::string name = std::string(kFolderWords[random.below(kFolderWords.size())]) + "-" + base36(serial++);
+        std::string name
+            = std::string(kFolderWords[random.below(kFolderWords.size())]) + "-" + base36(serial++);
         const Folder& p = folders[parent];
-        folders.push_back({p.path.empty() ? name : p.path + "/" + name, p.depth + 1});
+        folders.push_back({ p.path.empty() ? name : p.path + "/" + name, p.depth + 1 });
     }
 
     // Files per folder: heavy-tailed weights, so most folders hold a few files and some
@@ -151,8 +174,9 @@ void generate(const Options& options, const std::function<void(const Entry&)>& v
                 entry.path = prefix + "link-" + base36(serial++);
             } else if (kind < 0.015) {
                 entry.type = EntryType::Symlink;
-                entry.target = random.chance(0.5) ? std::string("../") + std::string(kFolderWords[random.below(kFolderWords.size())])
-                                                  : std::string("/usr/lib");
+                entry.target = random.chance(0.5)
+                    ? std::string("../") + std::string(kFolderWords[random.below(kFolderWords.size())])
+                    : std::string("/usr/lib");
                 entry.path = prefix + "alias-" + base36(serial++);
             } else if (kind < 0.016) {
                 entry.type = EntryType::Fifo;
@@ -160,13 +184,16 @@ void generate(const Options& options, const std::function<void(const Entry&)>& v
             } else {
                 entry.type = EntryType::File;
                 const Extension& ext = kExtensions[pickExtension(random)];
-                entry.path = prefix + std::string(kFileWords[random.below(kFileWords.size())]) + "-" + base36(serial++);
+                entry.path = prefix + std::string(kFileWords[random.below(kFileWords.size())]) + "-"
+                    + base36(serial++);
                 if (!ext.name.empty()) {
                     entry.path += '.';
                     entry.path += ext.name;
                 }
                 // Log-uniform sizes below the extension's ceiling; some files are empty.
-                entry.size = random.chance(0.04) ? 0 : std::int64_t(std::exp(random.unit() * std::log(ext.maxBytes)));
+                entry.size = random.chance(0.04)
+                    ? 0
+                    : std::int64_t(std::exp(random.unit() * std::log(ext.maxBytes)));
                 if (recent.size() < kRecent)
                     recent.push_back(entry.path);
                 else
@@ -248,7 +275,8 @@ int writeToDisk(const std::string& root, const Options& options, std::size_t* cr
                 rc = -1;
                 break;
             }
-            const std::int64_t dense = std::min(e.size, e.size > kDenseLimit ? std::int64_t(4096) : kDenseLimit);
+            const std::int64_t dense
+                = std::min(e.size, e.size > kDenseLimit ? std::int64_t(4096) : kDenseLimit);
             if (dense > 0 && ::write(fd, data.data(), std::size_t(dense)) != dense)
                 rc = -1;
             if (rc == 0 && e.size > dense && ::ftruncate(fd, e.size) != 0)

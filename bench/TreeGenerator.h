@@ -18,9 +18,9 @@ enum class EntryType { Folder, File, HardLink, Symlink, Fifo };
 
 struct Entry {
     EntryType type = EntryType::File;
-    std::string path;      // relative to the root, "/"-separated
+    std::string path; // relative to the root, "/"-separated
     std::int64_t size = 0; // logical bytes of a file
-    std::string target;    // HardLink: relative path of an earlier file; Symlink: the link text
+    std::string target; // HardLink: relative path of an earlier file; Symlink: the link text
 };
 
 struct Options {

@@ -6,7 +6,7 @@ JOBS="${JOBS:-2}"
 
 PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins fonts-dejavu-core
           shared-mime-info libmount-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev xvfb imagemagick xdotool
-          ccache time gdu ncdu dbus hicolor-icon-theme python3 zlib1g-dev libzstd-dev dpkg-dev)
+          ccache time gdu ncdu dbus hicolor-icon-theme python3 zlib1g-dev libzstd-dev dpkg-dev clang-format)
 
 # Installs the Debian packages that are missing; costs one dpkg query when none is.
 ensure_packages() {

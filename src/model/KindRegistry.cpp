@@ -7,8 +7,14 @@
 
 namespace {
 
-bool isAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-bool isAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(unsigned char c)
+{
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+bool isAsciiDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 bool isMark(char32_t c)
 {
@@ -65,11 +71,11 @@ KindRegistry::KindRegistry(const TypeDatabase& types)
     : m_types(types)
 {
     const std::pair<const char*, std::optional<ContentType>> fixed[] = {
-        {"Free Space", std::nullopt},
-        {"Other Space", std::nullopt},
-        {"Folder", TypeDatabase::folderType()},
-        {"Symbolic Link", TypeDatabase::symlinkType()},
-        {"Document (no extension)", TypeDatabase::genericDataType()},
+        { "Free Space", std::nullopt },
+        { "Other Space", std::nullopt },
+        { "Folder", TypeDatabase::folderType() },
+        { "Symbolic Link", TypeDatabase::symlinkType() },
+        { "Document (no extension)", TypeDatabase::genericDataType() },
     };
     for (const auto& [name, type] : fixed) {
         m_byName.emplace(QString::fromLatin1(name), std::int32_t(m_names.size()));
@@ -129,8 +135,8 @@ std::int32_t KindRegistry::kindForFile(std::string_view name, bool executable)
     std::optional<ContentType> type = m_types.dataType(e);
     if (type && type->isDynamic)
         type.reset();
-    const QString kindName = type && !type->description.isEmpty() ? type->description
-                                                                    : e.toUpper() + QStringLiteral(" File");
+    const QString kindName
+        = type && !type->description.isEmpty() ? type->description : e.toUpper() + QStringLiteral(" File");
     const std::int32_t id = registerKind(kindName, std::move(type));
     m_fileCache.emplace(extension, id);
     return id;
@@ -180,8 +186,8 @@ std::optional<std::int32_t> KindRegistry::packageForDirectory(std::string_view n
         const QString e = QString::fromUtf8(buffer, qsizetype(n));
         std::optional<ContentType> type = m_types.packageType(e);
         if (type && !type->isDynamic) {
-            const QString kindName = !type->description.isEmpty() ? type->description
-                                                                   : e.toUpper() + QStringLiteral(" Package");
+            const QString kindName
+                = !type->description.isEmpty() ? type->description : e.toUpper() + QStringLiteral(" Package");
             id = registerKind(kindName, std::move(type));
         }
         m_packageCache.emplace(extension, id);

@@ -59,7 +59,10 @@ private:
     // Extension caches keyed by the UTF-8 bytes, looked up without making a string.
     struct BytesHash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const noexcept
+        {
+            return std::hash<std::string_view> {}(s);
+        }
     };
     struct QStringHash {
         std::size_t operator()(const QString& s) const noexcept { return qHash(s); }

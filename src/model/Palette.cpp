@@ -14,7 +14,7 @@ RGB normalized(RGB c, double mean)
     if (m <= 0)
         return c;
     const double k = mean / m;
-    return {std::min(c.r * k, 1.0), std::min(c.g * k, 1.0), std::min(c.b * k, 1.0)};
+    return { std::min(c.r * k, 1.0), std::min(c.g * k, 1.0), std::min(c.b * k, 1.0) };
 }
 
 // Hexcone conversion of hue, saturation and brightness (all 0…1).
@@ -28,28 +28,42 @@ RGB fromHsb(double h, double s, double v)
     const double t = v * (1 - s * (1 - f));
     switch (static_cast<int>(sector) % 6) {
     case 0:
-        return {v, t, p};
+        return { v, t, p };
     case 1:
-        return {q, v, p};
+        return { q, v, p };
     case 2:
-        return {p, v, t};
+        return { p, v, t };
     case 3:
-        return {p, q, v};
+        return { p, q, v };
     case 4:
-        return {t, p, v};
+        return { t, p, v };
     default:
-        return {v, p, q};
+        return { v, p, q };
     }
 }
 
 std::vector<RGB> build()
 {
-    constexpr std::array<RGB, 18> base{{
-        {0.2, 0.45, 0.95}, {0.92, 0.22, 0.22}, {0.2, 0.75, 0.25}, {0.95, 0.8, 0.1},  {0.6, 0.3, 0.9},
-        {0.1, 0.8, 0.85},  {0.98, 0.52, 0.1},  {0.95, 0.35, 0.7}, {0.62, 0.85, 0.15}, {0.05, 0.58, 0.52},
-        {0.62, 0.42, 0.22}, {0.35, 0.35, 0.85}, {0.98, 0.58, 0.5}, {0.55, 0.6, 0.12}, {0.45, 0.72, 0.98},
-        {0.8, 0.15, 0.62},  {0.5, 0.92, 0.68},  {0.8, 0.62, 0.05},
-    }};
+    constexpr std::array<RGB, 18> base { {
+        { 0.2, 0.45, 0.95 },
+        { 0.92, 0.22, 0.22 },
+        { 0.2, 0.75, 0.25 },
+        { 0.95, 0.8, 0.1 },
+        { 0.6, 0.3, 0.9 },
+        { 0.1, 0.8, 0.85 },
+        { 0.98, 0.52, 0.1 },
+        { 0.95, 0.35, 0.7 },
+        { 0.62, 0.85, 0.15 },
+        { 0.05, 0.58, 0.52 },
+        { 0.62, 0.42, 0.22 },
+        { 0.35, 0.35, 0.85 },
+        { 0.98, 0.58, 0.5 },
+        { 0.55, 0.6, 0.12 },
+        { 0.45, 0.72, 0.98 },
+        { 0.8, 0.15, 0.62 },
+        { 0.5, 0.92, 0.68 },
+        { 0.8, 0.62, 0.05 },
+    } };
     std::vector<RGB> colors;
     colors.reserve(48);
     for (const RGB& c : base)

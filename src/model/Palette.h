@@ -12,8 +12,8 @@ namespace Palette {
 [[nodiscard]] const std::vector<RGB>& colors();
 
 // Grey for kinds without a rank; also what the renderer uses for unknown kinds.
-inline constexpr RGB kUnranked{0.62, 0.62, 0.62};
-inline constexpr RGB kFreeSpace{0.88, 0.88, 0.88};
-inline constexpr RGB kOtherSpace{0.36, 0.36, 0.36};
+inline constexpr RGB kUnranked { 0.62, 0.62, 0.62 };
+inline constexpr RGB kFreeSpace { 0.88, 0.88, 0.88 };
+inline constexpr RGB kOtherSpace { 0.36, 0.36, 0.36 };
 
 } // namespace Palette

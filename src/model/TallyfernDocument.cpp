@@ -40,15 +40,16 @@ void TallyfernDocument::install(FileTree tree)
     const std::optional<VolumeFacts> facts = m_volumeFacts(m_path);
     if (facts && !facts->volumePath.empty() && facts->total
         && MountTable::standardize(facts->volumePath) == MountTable::standardize(m_path)) {
-        const std::int64_t free = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
+        const std::int64_t free
+            = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
         const std::int64_t total = *facts->total;
         const std::int64_t scanned = std::max<std::int64_t>(m_tree.root->size, 0);
         // Written so that no subtraction can overflow, whatever the figures.
         const std::int64_t unseen = total > scanned && total - scanned > free ? total - scanned - free : 0;
-        m_freeNode = m_extraArena.make("Free Space", nullptr, free, 0, 0, KindRegistry::kFreeSpace,
-                                       NodeFlags::Pseudo);
-        m_otherNode = m_extraArena.make("Other Space", nullptr, unseen, 0, 0, KindRegistry::kOtherSpace,
-                                        NodeFlags::Pseudo);
+        m_freeNode = m_extraArena.make(
+            "Free Space", nullptr, free, 0, 0, KindRegistry::kFreeSpace, NodeFlags::Pseudo);
+        m_otherNode = m_extraArena.make(
+            "Other Space", nullptr, unseen, 0, 0, KindRegistry::kOtherSpace, NodeFlags::Pseudo);
         if (showFreeSpace)
             attachPseudoNodes();
     }
@@ -66,7 +67,7 @@ void TallyfernDocument::classify(FileNode* node)
         FileNode* folder;
         std::size_t next;
     };
-    std::vector<Frame> stack{{node, 0}};
+    std::vector<Frame> stack { { node, 0 } };
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.folder->childCount()) {
@@ -83,7 +84,7 @@ void TallyfernDocument::classify(FileNode* node)
                 child->kind = KindRegistry::kFolder;
             }
             if (child->hasChildren())
-                stack.push_back({child, 0}); // `top` is not used after this
+                stack.push_back({ child, 0 }); // `top` is not used after this
         } else if (child->flags.contains(NodeFlags::Symlink)) {
             child->kind = KindRegistry::kSymlink;
         } else {
@@ -130,7 +131,7 @@ void TallyfernDocument::attachPseudoNodes()
     if (!root)
         return;
     bool added = false;
-    for (FileNode* item : {m_freeNode, m_otherNode}) {
+    for (FileNode* item : { m_freeNode, m_otherNode }) {
         if (item && item->size >= 1 && !item->parent) {
             appendToRoot(item);
             root->size += item->size;
@@ -154,7 +155,7 @@ void TallyfernDocument::detachPseudoNodes()
     FileNode* root = m_tree.root;
     if (!root)
         return;
-    for (FileNode* item : {m_freeNode, m_otherNode}) {
+    for (FileNode* item : { m_freeNode, m_otherNode }) {
         if (!item || item->parent != root)
             continue;
         const std::ptrdiff_t index = root->indexOfChild(item);
@@ -463,7 +464,7 @@ void TallyfernDocument::rankKinds()
         if (stat.size >= 1)
             kindStats.push_back(stat);
     std::stable_sort(kindStats.begin(), kindStats.end(),
-                     [](const KindStat& a, const KindStat& b) { return a.size > b.size; });
+        [](const KindStat& a, const KindStat& b) { return a.size > b.size; });
 
     colors.assign(std::size_t(std::max(n, m_kinds.count())), Palette::kUnranked);
     const std::vector<RGB>& palette = Palette::colors();

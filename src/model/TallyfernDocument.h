@@ -29,8 +29,8 @@ class TallyfernDocument {
 public:
     // `path` is the scanned folder's absolute path (bytes). `volumeFacts` defaults to the
     // platform's; `displayName` defaults to the platform's display name of the path.
-    explicit TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts = {},
-                               QString displayName = {});
+    explicit TallyfernDocument(
+        std::string path, VolumeFactsProvider volumeFacts = {}, QString displayName = {});
     ~TallyfernDocument();
     TallyfernDocument(const TallyfernDocument&) = delete;
     TallyfernDocument& operator=(const TallyfernDocument&) = delete;
@@ -85,12 +85,12 @@ public:
     [[nodiscard]] std::int64_t scannedBytes() const;
 
     std::vector<KindStat> kindStats; // largest first; equal sizes in kind order
-    std::vector<RGB> colors;         // indexed by kind identifier
+    std::vector<RGB> colors; // indexed by kind identifier
     bool showPackageContents = false;
     bool showFreeSpace = true;
-    double scanDuration = 0;          // seconds, set by the window
+    double scanDuration = 0; // seconds, set by the window
     std::int64_t unreadableCount = 0; // set by the window
-    FileNode* focus = nullptr;        // subtree the kind totals describe; null = root
+    FileNode* focus = nullptr; // subtree the kind totals describe; null = root
 
     // True when `node` is the root or its parent chain reaches the root. Nodes that the
     // document takes out of the tree get their parent link cleared, so this is exact.

@@ -23,7 +23,7 @@ public:
         std::int64_t allocatedSize = 0; // bytes actually occupied on disk
         std::uint32_t linkCount = 1;
         EntryType type = EntryType::Other;
-        bool executable = false;     // a regular file with any execute bit
+        bool executable = false; // a regular file with any execute bit
         bool mountRootKnown = false; // the file system answered the mount-root question
         bool mountRoot = false; // meaningful only when mountRootKnown
     };

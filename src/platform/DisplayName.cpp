@@ -20,7 +20,7 @@ QString of(const std::string& path)
     if (standard == "/") {
         const QString system = QSysInfo::prettyProductName();
         return system.isEmpty() || system.startsWith(QLatin1String("Unknown")) ? QStringLiteral("Computer")
-                                                                                 : system;
+                                                                               : system;
     }
     const QString decoded = decode(standard);
     if (QDir::cleanPath(QDir::homePath()) == decoded)

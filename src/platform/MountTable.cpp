@@ -31,7 +31,10 @@ bool parseInt(std::string_view text, int& out)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-bool isOctal(char c) { return c >= '0' && c <= '7'; }
+bool isOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
 
 } // namespace
 

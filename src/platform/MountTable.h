@@ -10,13 +10,13 @@
 struct MountEntry {
     int id = 0;
     int parentId = 0;
-    std::string root;         // the folder of the file system mounted here ("/" unless a bind mount)
-    std::string mountPoint;   // where it is mounted, as the kernel reports it
-    std::string options;      // per-mount options (rw, relatime, …)
-    std::string fsType;       // ext4, tmpfs, …
-    std::string source;       // /dev/sda1, a server path, or a pseudo name
+    std::string root; // the folder of the file system mounted here ("/" unless a bind mount)
+    std::string mountPoint; // where it is mounted, as the kernel reports it
+    std::string options; // per-mount options (rw, relatime, …)
+    std::string fsType; // ext4, tmpfs, …
+    std::string source; // /dev/sda1, a server path, or a pseudo name
     std::string superOptions; // per-file-system options
-    std::string device;       // "major:minor" of the file system; bind mounts share it
+    std::string device; // "major:minor" of the file system; bind mounts share it
     friend bool operator==(const MountEntry&, const MountEntry&) = default;
 };
 

@@ -18,8 +18,8 @@ namespace {
 struct Batch {
     std::size_t count = 0;
     const std::function<void(std::size_t)>* body = nullptr;
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> finished{0};
+    std::atomic<std::size_t> next { 0 };
+    std::atomic<std::size_t> finished { 0 };
     unsigned helpersLeft = 0; // guarded by the pool mutex
     std::mutex doneMutex;
     std::condition_variable doneSignal;
@@ -76,9 +76,8 @@ public:
         batch->work();
         {
             std::unique_lock lock(batch->doneMutex);
-            batch->doneSignal.wait(lock, [&] {
-                return batch->finished.load(std::memory_order_acquire) == batch->count;
-            });
+            batch->doneSignal.wait(
+                lock, [&] { return batch->finished.load(std::memory_order_acquire) == batch->count; });
         }
         if (helpers > 0) {
             std::lock_guard lock(m_mutex);
@@ -119,7 +118,10 @@ Pool& pool()
 
 } // namespace
 
-unsigned poolSize() { return pool().size(); }
+unsigned poolSize()
+{
+    return pool().size();
+}
 
 void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body, unsigned maxHelpers)
 {
@@ -132,7 +134,8 @@ void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body
     auto batch = std::make_shared<Batch>();
     batch->count = count;
     batch->body = &body;
-    const unsigned helpers = unsigned(std::min<std::size_t>({std::size_t(maxHelpers), std::size_t(pool().size()), count - 1}));
+    const unsigned helpers
+        = unsigned(std::min<std::size_t>({ std::size_t(maxHelpers), std::size_t(pool().size()), count - 1 }));
     pool().run(batch, helpers);
 }
 

@@ -11,8 +11,7 @@ namespace Dispatch {
 // too, and returns when every iteration has finished. Several callers may run at once.
 // `maxHelpers` caps the pool threads that join in (0: the caller alone); by default
 // all of them may.
-void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body,
-                 unsigned maxHelpers = ~0u);
+void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body, unsigned maxHelpers = ~0u);
 
 // Number of pool threads besides the caller.
 [[nodiscard]] unsigned poolSize();

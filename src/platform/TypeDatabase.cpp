@@ -20,21 +20,21 @@ struct PackageKind {
     const char* iconName;
 };
 
-constexpr std::array kPackages{
-    PackageKind{"app", "Application bundle", "application-x-executable"},
-    PackageKind{"appex", "Application extension", "application-x-executable"},
-    PackageKind{"bundle", "Bundle", "package-x-generic"},
-    PackageKind{"framework", "Framework", "package-x-generic"},
-    PackageKind{"plugin", "Plug-in", "application-x-addon"},
-    PackageKind{"kext", "Kernel extension", "application-x-addon"},
-    PackageKind{"prefpane", "Preference pane", "preferences-system"},
-    PackageKind{"qlgenerator", "Preview generator", "application-x-addon"},
-    PackageKind{"xcodeproj", "Xcode project", "text-x-script"},
-    PackageKind{"xcworkspace", "Xcode workspace", "text-x-script"},
-    PackageKind{"xcarchive", "Xcode archive", "package-x-generic"},
-    PackageKind{"dsym", "Debug symbols bundle", "package-x-generic"},
-    PackageKind{"photoslibrary", "Photos library", "image-x-generic"},
-    PackageKind{"rtfd", "Rich text document with attachments", "text-rtf"},
+constexpr std::array kPackages {
+    PackageKind { "app", "Application bundle", "application-x-executable" },
+    PackageKind { "appex", "Application extension", "application-x-executable" },
+    PackageKind { "bundle", "Bundle", "package-x-generic" },
+    PackageKind { "framework", "Framework", "package-x-generic" },
+    PackageKind { "plugin", "Plug-in", "application-x-addon" },
+    PackageKind { "kext", "Kernel extension", "application-x-addon" },
+    PackageKind { "prefpane", "Preference pane", "preferences-system" },
+    PackageKind { "qlgenerator", "Preview generator", "application-x-addon" },
+    PackageKind { "xcodeproj", "Xcode project", "text-x-script" },
+    PackageKind { "xcworkspace", "Xcode workspace", "text-x-script" },
+    PackageKind { "xcarchive", "Xcode archive", "package-x-generic" },
+    PackageKind { "dsym", "Debug symbols bundle", "package-x-generic" },
+    PackageKind { "photoslibrary", "Photos library", "image-x-generic" },
+    PackageKind { "rtfd", "Rich text document with attachments", "text-rtf" },
 };
 
 // ASCII lower case into `out` (at least `name.size()` bytes): glob patterns are ASCII,
@@ -122,7 +122,8 @@ public:
             }
         };
         // The first dot gives the longest suffix.
-        for (std::size_t dot = lower.find('.'); dot != std::string_view::npos && !best; dot = lower.find('.', dot + 1))
+        for (std::size_t dot = lower.find('.'); dot != std::string_view::npos && !best;
+             dot = lower.find('.', dot + 1))
             if (const auto it = m_suffixes.find(lower.substr(dot)); it != m_suffixes.end())
                 consider(it->first.size() + 1, it->second);
         for (const std::string& suffix : m_plainSuffixes)
@@ -139,7 +140,10 @@ private:
     static constexpr std::size_t kMaxName = 255;
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view> {}(s); }
+        std::size_t operator()(std::string_view s) const noexcept
+        {
+            return std::hash<std::string_view> {}(s);
+        }
     };
     using Map = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>; // pattern → type
     struct Other {
@@ -165,11 +169,11 @@ public:
         for (const QMimeType& t : matches) {
             if (!t.isValid() || t.isDefault())
                 continue;
-            return ContentType{t.name(), t.comment(), t.iconName(), t.genericIconName(), false};
+            return ContentType { t.name(), t.comment(), t.iconName(), t.genericIconName(), false };
         }
         // Unknown to the system: a made-up type, like an unregistered dynamic one.
-        return ContentType{QStringLiteral("application/x-extension-") + extension, QString(),
-                           QStringLiteral("application-octet-stream"), QStringLiteral("unknown"), true};
+        return ContentType { QStringLiteral("application/x-extension-") + extension, QString(),
+            QStringLiteral("application-octet-stream"), QStringLiteral("unknown"), true };
     }
 
     [[nodiscard]] std::string_view nameGlobType(std::string_view name) const override
@@ -180,7 +184,8 @@ public:
 
     [[nodiscard]] std::optional<ContentType> typeNamed(std::string_view typeName) const override
     {
-        const QMimeType t = QMimeDatabase().mimeTypeForName(QString::fromUtf8(typeName.data(), qsizetype(typeName.size())));
+        const QMimeType t
+            = QMimeDatabase().mimeTypeForName(QString::fromUtf8(typeName.data(), qsizetype(typeName.size())));
         if (!t.isValid())
             return std::nullopt;
         return ContentType { t.name(), t.comment(), t.iconName(), t.genericIconName(), false };
@@ -190,8 +195,9 @@ public:
     {
         for (const PackageKind& p : kPackages)
             if (extension == QLatin1String(p.extension))
-                return ContentType{QStringLiteral("inode/x-bundle-") + extension, QString::fromUtf8(p.description),
-                                   QString::fromUtf8(p.iconName), QStringLiteral("package-x-generic"), false};
+                return ContentType { QStringLiteral("inode/x-bundle-") + extension,
+                    QString::fromUtf8(p.description), QString::fromUtf8(p.iconName),
+                    QStringLiteral("package-x-generic"), false };
         return std::nullopt;
     }
 };
@@ -200,20 +206,20 @@ public:
 
 ContentType TypeDatabase::folderType()
 {
-    return ContentType{QStringLiteral("inode/directory"), QStringLiteral("Folder"), QStringLiteral("folder"),
-                       QStringLiteral("folder"), false};
+    return ContentType { QStringLiteral("inode/directory"), QStringLiteral("Folder"),
+        QStringLiteral("folder"), QStringLiteral("folder"), false };
 }
 
 ContentType TypeDatabase::symlinkType()
 {
-    return ContentType{QStringLiteral("inode/symlink"), QStringLiteral("Symbolic link"),
-                       QStringLiteral("inode-symlink"), QStringLiteral("emblem-symbolic-link"), false};
+    return ContentType { QStringLiteral("inode/symlink"), QStringLiteral("Symbolic link"),
+        QStringLiteral("inode-symlink"), QStringLiteral("emblem-symbolic-link"), false };
 }
 
 ContentType TypeDatabase::genericDataType()
 {
-    return ContentType{QStringLiteral("application/octet-stream"), QStringLiteral("Document"),
-                       QStringLiteral("application-octet-stream"), QStringLiteral("text-x-generic"), false};
+    return ContentType { QStringLiteral("application/octet-stream"), QStringLiteral("Document"),
+        QStringLiteral("application-octet-stream"), QStringLiteral("text-x-generic"), false };
 }
 
 ContentType TypeDatabase::executableType()

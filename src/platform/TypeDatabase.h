@@ -8,11 +8,11 @@
 
 // A system content type: what kinds are grouped by, and where their icons come from.
 struct ContentType {
-    QString name;            // e.g. "image/jpeg", or "inode/directory"
-    QString description;     // localised; may be empty
-    QString iconName;        // freedesktop icon name
+    QString name; // e.g. "image/jpeg", or "inode/directory"
+    QString description; // localised; may be empty
+    QString iconName; // freedesktop icon name
     QString genericIconName; // freedesktop generic icon name
-    bool isDynamic = false;  // made up for an extension the system does not know
+    bool isDynamic = false; // made up for an extension the system does not know
     friend bool operator==(const ContentType&, const ContentType&) = default;
 };
 

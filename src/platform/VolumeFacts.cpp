@@ -42,7 +42,7 @@ std::optional<VolumeFacts> VolumeFacts::of(const std::string& path)
 
     VolumeFacts facts;
     facts.volumePath = mount->mountPoint;
-    struct statvfs st {};
+    struct statvfs st { };
     if (::statvfs(path.c_str(), &st) == 0 && st.f_frsize > 0) {
         facts.total = bytes(st.f_blocks, st.f_frsize);
         facts.available = bytes(st.f_bavail, st.f_frsize);

@@ -19,8 +19,14 @@ public:
     };
 
     constexpr NodeFlags() = default;
-    constexpr explicit NodeFlags(std::uint8_t raw) : m_raw(raw) {}
-    constexpr NodeFlags(Member m) : m_raw(m) {} // NOLINT(google-explicit-constructor)
+    constexpr explicit NodeFlags(std::uint8_t raw)
+        : m_raw(raw)
+    {
+    }
+    constexpr NodeFlags(Member m)
+        : m_raw(m)
+    {
+    } // NOLINT(google-explicit-constructor)
     constexpr NodeFlags(std::initializer_list<Member> members)
     {
         for (Member m : members)
@@ -29,17 +35,32 @@ public:
 
     [[nodiscard]] constexpr std::uint8_t raw() const { return m_raw; }
     [[nodiscard]] constexpr bool isEmpty() const { return m_raw == 0; }
-    [[nodiscard]] constexpr bool contains(NodeFlags other) const { return (m_raw & other.m_raw) == other.m_raw; }
+    [[nodiscard]] constexpr bool contains(NodeFlags other) const
+    {
+        return (m_raw & other.m_raw) == other.m_raw;
+    }
     [[nodiscard]] constexpr bool isSubset(NodeFlags of) const { return (m_raw & of.m_raw) == m_raw; }
     [[nodiscard]] constexpr bool isDisjoint(NodeFlags other) const { return (m_raw & other.m_raw) == 0; }
 
     constexpr void insert(NodeFlags other) { m_raw |= other.m_raw; }
     constexpr void remove(NodeFlags other) { m_raw &= static_cast<std::uint8_t>(~other.m_raw); }
 
-    friend constexpr NodeFlags operator|(NodeFlags a, NodeFlags b) { return NodeFlags(std::uint8_t(a.m_raw | b.m_raw)); }
-    friend constexpr NodeFlags operator&(NodeFlags a, NodeFlags b) { return NodeFlags(std::uint8_t(a.m_raw & b.m_raw)); }
-    friend constexpr NodeFlags operator^(NodeFlags a, NodeFlags b) { return NodeFlags(std::uint8_t(a.m_raw ^ b.m_raw)); }
-    friend constexpr NodeFlags operator-(NodeFlags a, NodeFlags b) { return NodeFlags(std::uint8_t(a.m_raw & ~b.m_raw)); }
+    friend constexpr NodeFlags operator|(NodeFlags a, NodeFlags b)
+    {
+        return NodeFlags(std::uint8_t(a.m_raw | b.m_raw));
+    }
+    friend constexpr NodeFlags operator&(NodeFlags a, NodeFlags b)
+    {
+        return NodeFlags(std::uint8_t(a.m_raw & b.m_raw));
+    }
+    friend constexpr NodeFlags operator^(NodeFlags a, NodeFlags b)
+    {
+        return NodeFlags(std::uint8_t(a.m_raw ^ b.m_raw));
+    }
+    friend constexpr NodeFlags operator-(NodeFlags a, NodeFlags b)
+    {
+        return NodeFlags(std::uint8_t(a.m_raw & ~b.m_raw));
+    }
     friend constexpr bool operator==(NodeFlags a, NodeFlags b) = default;
 
 private:
@@ -47,4 +68,7 @@ private:
 };
 
 // Two members joined make a set, not an int.
-constexpr NodeFlags operator|(NodeFlags::Member a, NodeFlags::Member b) { return NodeFlags({a, b}); }
+constexpr NodeFlags operator|(NodeFlags::Member a, NodeFlags::Member b)
+{
+    return NodeFlags({ a, b });
+}

@@ -3,8 +3,8 @@
 
 #include "platform/DescriptorLimit.h"
 #include "platform/DirectoryReader.h"
-#include "platform/Thread.h"
 #include "platform/LocalFileSystem.h"
+#include "platform/Thread.h"
 #include "scan/ExcludePatterns.h"
 #include "scan/InodeKey.h"
 
@@ -37,7 +37,7 @@ struct OpenFolder {
 // descriptor limit is the process's). Past the cap a listed folder is closed at once and
 // its subfolders are opened by path, so a tree that branches at every level for
 // thousands of levels cannot run out of descriptors.
-std::atomic<int> s_heldFolders {0};
+std::atomic<int> s_heldFolders { 0 };
 
 void release(const DirectoryReader& reader, OpenFolder* folder)
 {
@@ -99,7 +99,11 @@ int availableProcessors()
 // Everything the workers share. The lister sees it through this type because
 // Scanner::State itself is private.
 struct Shared {
-    Shared(std::string path, const DirectoryReader& r) : rootPath(std::move(path)), reader(r) {}
+    Shared(std::string path, const DirectoryReader& r)
+        : rootPath(std::move(path))
+        , reader(r)
+    {
+    }
 
     const std::string rootPath;
     const DirectoryReader& reader;
@@ -136,7 +140,7 @@ struct Shared {
 
     // Set by the worker that completes the root: then every folder has its totals and
     // child order, and run() has nothing left to finalise.
-    std::atomic<bool> rootComplete {false};
+    std::atomic<bool> rootComplete { false };
 };
 
 // What one worker keeps between folders: its arena, listing buffer and scratch lists.
@@ -376,7 +380,8 @@ void FolderLister::list(const Pending& item, int fd)
             const std::string_view view(name, length);
             const bool isFolder = facts.type == DirectoryReader::EntryType::Directory;
             if (excludes && excludes->excludes(m_relativePath, view, isFolder)) {
-                const NodeFlags flags = isFolder ? NodeFlags::Directory | NodeFlags::Excluded : NodeFlags::Excluded;
+                const NodeFlags flags
+                    = isFolder ? NodeFlags::Directory | NodeFlags::Excluded : NodeFlags::Excluded;
                 m_children.push_back(m_arena.make(view, folder, 0, 0, 0, 2, flags));
                 return;
             }
@@ -393,7 +398,8 @@ void FolderLister::list(const Pending& item, int fd)
             std::int64_t logical = facts.logicalSize;
             if (facts.linkCount >= 2 && !firstLink(facts))
                 allocated = logical = 0;
-            NodeFlags flags = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
+            NodeFlags flags
+                = facts.type == DirectoryReader::EntryType::Symlink ? NodeFlags::Symlink : NodeFlags();
             if (facts.executable)
                 flags.insert(NodeFlags::Executable);
             FileNode* child = m_arena.make(view, folder, allocated, logical, 1, 2, flags);
@@ -444,7 +450,10 @@ struct Scanner::State : Shared {
     using Shared::Shared;
 };
 
-Scanner::Scanner(std::string rootPath) : Scanner(std::move(rootPath), DirectoryReader::system()) {}
+Scanner::Scanner(std::string rootPath)
+    : Scanner(std::move(rootPath), DirectoryReader::system())
+{
+}
 
 Scanner::Scanner(std::string rootPath, const DirectoryReader& reader)
     : m_state(std::make_unique<State>(std::move(rootPath), reader))
@@ -458,11 +467,20 @@ void Scanner::setExcludes(const ExcludePatterns* patterns)
     m_state->excludes = patterns && !patterns->empty() ? patterns : nullptr;
 }
 
-void Scanner::setCrossFileSystems(bool cross) { m_state->crossFileSystems = cross; }
+void Scanner::setCrossFileSystems(bool cross)
+{
+    m_state->crossFileSystems = cross;
+}
 
-const std::string& Scanner::rootPath() const { return m_state->rootPath; }
+const std::string& Scanner::rootPath() const
+{
+    return m_state->rootPath;
+}
 
-int Scanner::workerCount(int processors) { return std::clamp(2 * processors, 4, 16); }
+int Scanner::workerCount(int processors)
+{
+    return std::clamp(2 * processors, 4, 16);
+}
 
 FileTree Scanner::run()
 {
@@ -520,7 +538,8 @@ FileTree Scanner::run()
         threads.reserve(std::size_t(count));
         // As many workers as memory allows; one is enough to finish.
         for (int i = 0; i < count; ++i)
-            listers.push_back(std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
+            listers.push_back(
+                std::make_unique<FolderLister>(s, s.arenas[std::size_t(i)], s.notes[std::size_t(i)]));
     } catch (const std::bad_alloc&) {
         if (listers.empty()) {
             noteOutOfMemory();

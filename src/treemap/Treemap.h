@@ -14,13 +14,13 @@
 namespace Treemap {
 
 // The rectangle `of` gets when `root` is laid out into `in`; absent when it gets none.
-[[nodiscard]] std::optional<TMRect> rect(const FileNode* of, const FileNode* root, TMRect in,
-                                         bool showPackageContents);
+[[nodiscard]] std::optional<TMRect> rect(
+    const FileNode* of, const FileNode* root, TMRect in, bool showPackageContents);
 
 // The deepest node whose rectangle contains (x, y); null only when the point is outside
 // `in` or the root's size is below 1.
-[[nodiscard]] FileNode* hitTest(const FileNode* root, TMRect in, double x, double y,
-                                bool showPackageContents);
+[[nodiscard]] FileNode* hitTest(
+    const FileNode* root, TMRect in, double x, double y, bool showPackageContents);
 
 // hitTest() with the layouts of the widest folders on the way kept between calls, so
 // that a folder of a million files is searched (its rows, then the offsets within one

@@ -25,14 +25,14 @@ struct TreemapRenderer {
     // A width × height ARGB32-premultiplied image, or a null image when not rendered
     // (size below 1, cancelled).
     [[nodiscard]] QImage render(const FileNode* root, int width, int height, const CancelToken& token,
-                                unsigned maxHelpers = ~0u) const;
+        unsigned maxHelpers = ~0u) const;
 
     // Runs body(0) … body(count - 1) and returns when all have finished.
     using JobRunner = std::function<void(std::size_t count, const std::function<void(std::size_t)>& body)>;
     // render() with the parallel phase run by `runJobs` instead of the dispatch layer's
     // parallel-for: a seam for tests that must act while the jobs run.
     [[nodiscard]] QImage render(const FileNode* root, int width, int height, const CancelToken& token,
-                                const JobRunner& runJobs) const;
+        const JobRunner& runJobs) const;
 
     // Base colour of a leaf, dimmed when another kind is highlighted.
     [[nodiscard]] RGB color(const FileNode& node) const;

@@ -377,5 +377,3 @@ void DocumentWindowController::releaseDetachedNodes()
             ::malloc_trim(0);
     });
 }
-
-

@@ -26,7 +26,8 @@ TEST(MountTable, ParsesFieldsAndDecodesOnlyOctalEscapes)
 {
     const std::vector<MountEntry> mounts = MountTable::parse(kTable);
     ASSERT_EQ(mounts.size(), 8u) << "the four malformed lines are skipped";
-    EXPECT_EQ(mounts[1], (MountEntry { 27, 1, "/", "/", "rw,relatime", "ext4", "/dev/vda1", "rw,discard", "254:0" }));
+    EXPECT_EQ(mounts[1],
+        (MountEntry { 27, 1, "/", "/", "rw,relatime", "ext4", "/dev/vda1", "rw,discard", "254:0" }));
     EXPECT_EQ(mounts[2].mountPoint, "/media/anna/My Disk");
     EXPECT_EQ(mounts[2].fsType + " " + mounts[2].source, "vfat /dev/sdb1")
         << "two optional fields before the dash";

@@ -34,7 +34,8 @@ TEST(CliScan, OnlyExactlyScanAndOnePathMatch)
         { "tallyfern", "--scan", "/a", "/b" }, { "tallyfern", "--SCAN", "/tmp" },
         { "tallyfern", "--scanner", "/tmp" }, { "tallyfern", "/tmp", "--scan" }, { "tallyfern", "--load" },
         { "tallyfern", "--export", "f.json" }, { "tallyfern", "--load", "a", "b" },
-        { "tallyfern", "--load", "f.json", "--exclude", "x" }, { "tallyfern", "--scan", "/a", "--exclude", "x", "/b" } };
+        { "tallyfern", "--load", "f.json", "--exclude", "x" },
+        { "tallyfern", "--scan", "/a", "--exclude", "x", "/b" } };
     for (const auto& argv : bad)
         EXPECT_FALSE(CliScan::matches(int(argv.size()), const_cast<const char**>(argv.data())))
             << argv.size() << " arguments";
@@ -101,7 +102,8 @@ TEST(CliScan, FailuresAreOneLineOnStandardErrorAndAFailingStatus)
                  "too few file descriptors are left to scan (raise the limit with ulimit -n)" } }) {
         int status = -1;
         const std::string out = capture(
-            { "sh", "-c", "exec 2>&1 3>&-; if [ -n \"$0\" ]; then ulimit -n \"$0\"; fi; exec \"$1\" --scan \"$2\"",
+            { "sh", "-c",
+                "exec 2>&1 3>&-; if [ -n \"$0\" ]; then ulimit -n \"$0\"; fi; exec \"$1\" --scan \"$2\"",
                 limit, binary, path },
             &status);
         EXPECT_EQ(status, 1) << limit;

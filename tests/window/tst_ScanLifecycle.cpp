@@ -63,7 +63,8 @@ void* limitedChunk(std::size_t bytes)
 bool closeFailureAlert(const QString& reason = QStringLiteral("out of memory"))
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible() && box->text().contains(reason))
+        if (auto* box = qobject_cast<QMessageBox*>(widget);
+            box && box->isVisible() && box->text().contains(reason))
             return box->close();
     return false;
 }
