@@ -19,6 +19,9 @@
 #include <QMessageBox>
 #include <QTreeView>
 
+#include <climits>
+#include <cstdlib>
+
 static void initAppResources()
 {
     Q_INIT_RESOURCE(tallyfern);
@@ -192,8 +195,14 @@ std::optional<std::vector<std::string>> AppDelegate::runOpenPanel()
     if (panel.exec() != QDialog::Accepted)
         return std::nullopt;
     std::vector<std::string> paths;
-    for (const QString& file : panel.selectedFiles())
-        paths.push_back(QFile::encodeName(file).toStdString());
+    for (const QString& file : panel.selectedFiles()) {
+        const QByteArray encoded = QFile::encodeName(file);
+        // As on the command line, a folder reached through a symbolic link is scanned as
+        // the folder it leads to: the Trash acts only on paths without links.
+        char buffer[PATH_MAX];
+        paths.push_back(
+            ::realpath(encoded.constData(), buffer) ? std::string(buffer) : encoded.toStdString());
+    }
     return paths;
 }
 
