@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scan/ExcludePatterns.h"
 #include "scan/CliScan.h"
-#include "scan/ScanReader.h"
-#include "scan/ScanStream.h"
-#include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
 #include "scan/support/ScanFixture.h"
 
@@ -35,6 +32,20 @@ std::set<std::string> allPaths()
     return paths;
 }
 
+// The fixture below `root`; its folders.
+std::set<std::string> makeFixture(const std::string& root)
+{
+    std::set<std::string> folders;
+    for (const std::string& path : allPaths())
+        if (std::find(kFiles.begin(), kFiles.end(), path) == kFiles.end())
+            folders.insert(path);
+    for (const std::string& folder : folders)
+        makeDir(root / folder);
+    for (const std::string& file : kFiles)
+        writeFile(root / file, 5000);
+    return folders;
+}
+
 ExcludePatterns compile(const std::vector<std::string>& lines)
 {
     ExcludePatterns set;
@@ -61,56 +72,16 @@ bool leftOut(const ExcludePatterns& set, const std::string& path, const std::set
 
 TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
 {
-    const std::vector<std::vector<std::string>> table = {
-        { "*.log" },
-        { "doc" },
-        { "doc/" },
-        { "/doc" },
-        { "src/gen" },
-        { "build/" },
-        { "/build" },
-        { "**/build" },
-        { "src/**" },
-        { "x/**/w.c" },
-        { "**/gen/deep" },
-        { "x/*/q.txt" },
-        { "*.gz" },
-        { "*.tar.gz" },
-        { "?.txt" },
-        { "[ab].*" },
-        { "[!a]*" },
-        { "[^a-y]*" },
-        { "\\[x]" },
-        { "a\\?b" },
-        { "\\#hash" },
-        { "\\!bang" },
-        { "foo*" },
-        { "*bar" },
-        { "src/*.cpp" },
-        { "*/gen" },
-        { "[[:digit:]]*" },
-        { "[[:alpha:]].c" },
-        { "lib/z.*" },
-        { "b**" },
-        { "*" },
-        { "*", "!*/" },
-        { "*.log", "!a.log" },
-        { "doc", "!doc/old.log" },
-        { "lib/*", "!lib/build" },
-        { "*.gz", "!z.tar.gz", "*.tar.*" },
-        { "build", "!build/", "lib/" },
-        { "trail\\ " },
-    };
+    const std::vector<std::vector<std::string>> table
+        = { { "*.log" }, { "doc" }, { "doc/" }, { "/doc" }, { "src/gen" }, { "build/" }, { "/build" },
+              { "**/build" }, { "src/**" }, { "x/**/w.c" }, { "**/gen/deep" }, { "x/*/q.txt" }, { "*.gz" },
+              { "*.tar.gz" }, { "?.txt" }, { "[ab].*" }, { "[!a]*" }, { "[^a-y]*" }, { "\\[x]" }, { "a\\?b" },
+              { "\\#hash" }, { "\\!bang" }, { "foo*" }, { "*bar" }, { "src/*.cpp" }, { "*/gen" },
+              { "[[:digit:]]*" }, { "[[:alpha:]].c" }, { "lib/z.*" }, { "b**" }, { "*" }, { "*", "!*/" },
+              { "*.log", "!a.log" }, { "doc", "!doc/old.log" }, { "lib/*", "!lib/build" },
+              { "*.gz", "!z.tar.gz", "*.tar.*" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
     TempDir repo;
-    const std::set<std::string> paths = allPaths();
-    std::set<std::string> folders;
-    for (const std::string& path : paths)
-        if (std::find(kFiles.begin(), kFiles.end(), path) == kFiles.end())
-            folders.insert(path);
-    for (const std::string& folder : folders)
-        makeDir(repo / folder);
-    for (const std::string& file : kFiles)
-        writeFile(repo / file, 1);
+    const std::set<std::string> paths = allPaths(), folders = makeFixture(repo.path());
     ASSERT_EQ(capture({ "git", "init", "-q", repo.path() }), "");
     for (const std::vector<std::string>& patterns : table) {
         std::ofstream(repo / ".git/info/exclude") << [&] {
@@ -169,16 +140,12 @@ TEST(ExcludePatterns, ScanLeavesOutWhatFindPrunesAndSavedScansKeepTheFlag)
     TempDir dir;
     const std::string root = dir / "root";
     makeDir(root);
-    for (const std::string& path : allPaths())
-        if (std::find(kFiles.begin(), kFiles.end(), path) == kFiles.end())
-            makeDir(root / path);
-    for (const std::string& file : kFiles)
-        writeFile(root / file, 5000);
+    (void)makeFixture(root);
     const ExcludePatterns set = compile({ "*.log", "build/", "src/gen", "doc/readme.md" });
     Scanner scanner(root);
     scanner.setExcludes(&set);
     const FileTree tree = scanner.run();
-    EXPECT_TRUE(consistencyFaults(tree.root).empty());
+    EXPECT_EQ(treeFaults(tree.root), "");
 
     const std::vector<std::string> rule = { "(", "-name", "*.log", "-o", "-type", "d", "-name", "build", "-o",
         "-path", root / "src/gen", "-o", "-path", root / "doc/readme.md", ")" };
@@ -194,34 +161,21 @@ TEST(ExcludePatterns, ScanLeavesOutWhatFindPrunesAndSavedScansKeepTheFlag)
     ASSERT_GT(pruned, 3);
 
     auto flagged = [](const FileNode* top) {
-        std::int64_t n = 0;
-        std::vector<const FileNode*> stack = { top };
-        while (!stack.empty()) {
-            const FileNode* node = stack.back();
-            stack.pop_back();
-            n += node->flags.contains(NodeFlags::Excluded) && node->fileCount == 0 && node->size == 0;
-            for (const FileNode* child : node->children())
-                stack.push_back(child);
-        }
-        return n;
+        const std::vector<FileNode*> all = preOrder(top);
+        return std::count_if(all.begin(), all.end(), [](const FileNode* node) {
+            return node->flags.contains(NodeFlags::Excluded) && node->fileCount == 0 && node->size == 0;
+        });
     };
     EXPECT_EQ(tree.root->fileCount, keptFiles);
     EXPECT_EQ(flagged(tree.root), pruned);
-    ASSERT_TRUE(find(tree.root, "src/gen"));
-    EXPECT_FALSE(find(tree.root, "src/gen")->hasChildren());
-
-    const std::string file = dir / "saved.json";
-    {
-        ScanSink sink(file);
-        ASSERT_TRUE(ScanWriter::write(tree, ScanWriter::metadataFor(root), sink) && sink.commit());
-    }
-    std::ifstream in(file);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("{\"name\":\"gen\",\"excluded\":\"pattern\"}"), std::string::npos);
-    ScanSource source(file);
-    std::string error;
-    const std::optional<SavedScan> loaded = ScanReader::read(source, error);
-    ASSERT_TRUE(loaded) << error;
+    ASSERT_TRUE(nodeAt(tree.root, "src/gen"));
+    EXPECT_FALSE(nodeAt(tree.root, "src/gen")->hasChildren());
+    // Saved and loaded, what was left out stays out, with its reason.
+    save(tree, dir / "saved.json");
+    EXPECT_NE(
+        readText(dir / "saved.json").find("{\"name\":\"gen\",\"excluded\":\"pattern\"}"), std::string::npos);
+    const std::optional<SavedScan> loaded = load(dir / "saved.json");
+    ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->tree.root->fileCount, keptFiles);
     EXPECT_EQ(flagged(loaded->tree.root), pruned);
 }

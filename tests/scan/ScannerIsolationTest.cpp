@@ -56,7 +56,7 @@ std::string describe(const std::string& root, const std::string& probe)
     Scanner scanner(root);
     const FileTree tree = scanner.run();
     const Progress progress = scanner.progress();
-    const FileNode* node = find(tree.root, probe);
+    const FileNode* node = nodeAt(tree.root, probe);
     std::ostringstream line;
     line << "present=" << (node != nullptr);
     if (node)
@@ -64,7 +64,7 @@ std::string describe(const std::string& root, const std::string& probe)
              << " children=" << node->childCount();
     line << " files=" << tree.root->fileCount << " size=" << tree.root->size
          << " dirs=" << progress.directories << " unreadableCount=" << progress.unreadable
-         << " faults=" << consistencyFaults(tree.root).size();
+         << " faults=" << treeFaults(tree.root).size();
     return line.str();
 }
 

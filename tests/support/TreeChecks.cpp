@@ -26,8 +26,8 @@ std::string treeFaults(const FileNode* root)
                 fault("wrong parent: " + child->path());
             if (previous && FileNode::precedes(*child, *previous))
                 fault("out of order: " + node->path() + " at " + std::string(child->name()));
-            size += child->size;
-            logical += child->logicalSize;
+            size = FileNode::addSizes(size, child->size);
+            logical = FileNode::addSizes(logical, child->logicalSize);
             count += child->fileCount;
             previous = child;
         }
@@ -75,9 +75,9 @@ std::vector<std::pair<std::string, std::int64_t>> listing(const FileNode* folder
     return out;
 }
 
-FileNode* nodeAt(FileNode* root, std::string_view relative)
+FileNode* nodeAt(const FileNode* root, std::string_view relative)
 {
-    FileNode* current = root;
+    FileNode* current = const_cast<FileNode*>(root);
     while (current && !relative.empty()) {
         const std::size_t slash = std::min(relative.find('/'), relative.size());
         FileNode* next = nullptr;

@@ -12,6 +12,7 @@
 // The rules every finished or edited tree keeps, one line per broken one (at most 20),
 // empty when it keeps them all: each folder's totals are the sums of its children, every
 // child's parent is its folder, children are in child order, only folders have children.
+// Sums stop at the largest size, as the scanner's do.
 // Iterative, so trees of any depth are fine.
 [[nodiscard]] std::string treeFaults(const FileNode* root);
 
@@ -25,4 +26,4 @@
 [[nodiscard]] std::vector<std::pair<std::string, std::int64_t>> listing(const FileNode* folder);
 
 // The node at `relative` ("a/b/c") below `root`, "" being the root itself; null if absent.
-[[nodiscard]] FileNode* nodeAt(FileNode* root, std::string_view relative);
+[[nodiscard]] FileNode* nodeAt(const FileNode* root, std::string_view relative);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "scan/support/ScanFixture.h"
 
+#include "scan/ScanStream.h"
+#include "scan/ScanWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -122,49 +127,6 @@ DiskSize sizeOf(const std::string& path)
         st.st_ino };
 }
 
-FileNode* find(const FileNode* root, std::string_view relative)
-{
-    const FileNode* node = root;
-    while (node && !relative.empty()) {
-        const auto slash = relative.find('/');
-        const std::string_view name = relative.substr(0, slash);
-        relative = slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
-        const auto children = node->children();
-        const auto match = std::find_if(
-            children.begin(), children.end(), [&](const FileNode* c) { return c->name() == name; });
-        node = match == children.end() ? nullptr : *match;
-    }
-    return const_cast<FileNode*>(node);
-}
-
-std::vector<std::string> consistencyFaults(const FileNode* root)
-{
-    std::vector<std::string> faults;
-    std::vector<const FileNode*> stack { root };
-    while (!stack.empty() && faults.size() < 20) {
-        const FileNode* node = stack.back();
-        stack.pop_back();
-        if (!node->isDirectory())
-            continue;
-        std::int64_t size = 0, logical = 0, files = 0;
-        const auto children = node->children();
-        for (std::size_t i = 0; i < children.size(); ++i) {
-            const FileNode* child = children[i];
-            if (child->parent != node)
-                faults.push_back("wrong parent: " + child->path());
-            if (i > 0 && FileNode::precedes(*child, *children[i - 1]))
-                faults.push_back("out of order: " + child->path());
-            size = FileNode::addSizes(size, child->size);
-            logical = FileNode::addSizes(logical, child->logicalSize);
-            files += child->fileCount;
-            stack.push_back(child);
-        }
-        if (size != node->size || logical != node->logicalSize || files != node->fileCount)
-            faults.push_back("totals differ from the sums: " + node->path());
-    }
-    return faults;
-}
-
 Census census(const std::string& root)
 {
     Census c;
@@ -183,6 +145,12 @@ Census census(const std::string& root)
     const std::string dirs = capture({ "find", root, "-xdev", "-type", "d", "-printf", "x" });
     c.dirs = std::int64_t(dirs.size());
     return c;
+}
+
+void PrintTo(const Census& c, std::ostream* out)
+{
+    *out << "files=" << c.files << " dirs=" << c.dirs << " allocated=" << c.allocated
+         << " logical=" << c.logical;
 }
 
 namespace {
@@ -272,6 +240,40 @@ std::string tallyfernBinary()
             return dir + "/tallyfern";
     }
     return {};
+}
+
+void save(const FileTree& tree, const std::string& file)
+{
+    ScanSink sink(file);
+    const bool saved = ScanWriter::write(tree, ScanWriter::metadataFor(std::string(tree.root->name())), sink)
+        && sink.commit();
+    EXPECT_TRUE(saved) << sink.error();
+}
+
+std::optional<SavedScan> load(const std::string& file, std::string* error)
+{
+    ScanSource source(file);
+    std::string message;
+    std::optional<SavedScan> scan = ScanReader::read(source, message);
+    if (error)
+        *error = message;
+    else if (!scan)
+        ADD_FAILURE() << message;
+    return scan;
+}
+
+std::string readText(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+std::string withoutTime(const std::string& line)
+{
+    static const std::regex form(
+        "^(files=\\d+ dirs=\\d+ unreadable=\\d+ allocated=\\d+ logical=\\d+) time=\\d+\\.\\d\\ds\n?$");
+    std::smatch match;
+    return std::regex_match(line, match, form) ? std::string(match[1]) : "malformed: " + line;
 }
 
 } // namespace scantest

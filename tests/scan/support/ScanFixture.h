@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "scan/FileNode.h"
+#include "scan/ScanReader.h"
+#include "support/TreeChecks.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,13 +56,6 @@ struct DiskSize {
 // bottom folder gets a file "leaf" of that size, whose sizes are returned.
 DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes = 0);
 
-// Follows a "/"-separated relative path of names from `root`; nullptr where one is missing.
-[[nodiscard]] FileNode* find(const FileNode* root, std::string_view relative);
-
-// Every broken rule of a finished tree, one line each: totals that are not the sums of
-// the children, wrong parent links, children out of order. Empty when consistent.
-[[nodiscard]] std::vector<std::string> consistencyFaults(const FileNode* root);
-
 // About 20,000 entries of every sort (sparse files, hard links inside and to a file
 // outside, symbolic links, FIFOs, empty folders, names that are not UTF-8), built once
 // per test program on first use and never changed: scan it only.
@@ -72,12 +67,27 @@ struct Census {
     std::int64_t dirs = 0;
     std::int64_t allocated = 0;
     std::int64_t logical = 0;
+    bool operator==(const Census&) const = default;
 };
 [[nodiscard]] Census census(const std::string& root);
+// The same figures of a scanned tree.
+[[nodiscard]] inline Census census(const FileNode* root, std::int64_t directories)
+{
+    return { root->fileCount, directories, root->size, root->logicalSize };
+}
+void PrintTo(const Census& c, std::ostream* out);
 
 // Runs argv (no shell) and returns its standard output; `status` gets the exit status.
 [[nodiscard]] std::string capture(const std::vector<std::string>& argv, int* status = nullptr);
 // The application binary of the same build as this test program.
 [[nodiscard]] std::string tallyfernBinary();
+// Saved in the export format (failing the running test when that fails); read back,
+// `error` getting the message, else a failure of the running test.
+void save(const FileTree& tree, const std::string& file);
+[[nodiscard]] std::optional<SavedScan> load(const std::string& file, std::string* error = nullptr);
+[[nodiscard]] std::string readText(const std::string& file);
+// A line of totals as `tallyfern --scan` prints it, without its time field once that
+// field's form is checked.
+[[nodiscard]] std::string withoutTime(const std::string& line);
 
 } // namespace scantest
