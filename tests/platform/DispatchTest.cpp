@@ -13,36 +13,28 @@
 #include <thread>
 #include <vector>
 
-TEST(SerialQueue, RunsTasksOneAtATimeInOrderAndSyncFromItsOwnQueueInline)
+// One task at a time, in order; sync from the queue's own task runs inline (queued, it
+// would deadlock), from other threads after what was queued before; destruction drains.
+TEST(SerialQueue, RunsTasksOneAtATimeInOrderSyncsFromAnyThreadAndDrainsOnDestruction)
 {
-    SerialQueue queue("Tallyfern.test");
     std::vector<int> order; // touched only by the queue until sync returns
-    std::atomic<int> running { 0 };
-    std::atomic<bool> overlapped { false };
-    for (int i = 0; i < 1000; ++i)
-        queue.async([&, i] {
-            overlapped = overlapped || running.fetch_add(1) != 0;
-            order.push_back(i);
-            running.fetch_sub(1);
-        });
     std::vector<std::string> steps;
-    queue.sync([&] {
-        steps.push_back(queue.isCurrent() ? "outer" : "elsewhere");
-        queue.sync([&] { steps.push_back("inner"); }); // would deadlock if it queued
-    });
-    ASSERT_EQ(order.size(), 1000u) << "sync waits for what was queued before it";
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_EQ(order[std::size_t(i)], i);
-    EXPECT_FALSE(overlapped);
-    EXPECT_EQ(steps, (std::vector<std::string> { "outer", "inner" }));
-    EXPECT_FALSE(queue.isCurrent());
-}
-
-TEST(SerialQueue, SyncFromManyThreadsAndDestructionDrainsTheQueue)
-{
-    std::atomic<int> count { 0 };
+    std::atomic<int> running { 0 }, count { 0 };
+    std::atomic<bool> overlapped { false };
     {
         SerialQueue queue("Tallyfern.test");
+        for (int i = 0; i < 1000; ++i)
+            queue.async([&, i] {
+                overlapped = overlapped || running.fetch_add(1) != 0;
+                order.push_back(i);
+                running.fetch_sub(1);
+            });
+        queue.sync([&] {
+            steps.push_back(queue.isCurrent() ? "outer" : "elsewhere");
+            queue.sync([&] { steps.push_back("inner"); });
+        });
+        ASSERT_EQ(order.size(), 1000u) << "sync waits for what was queued before it";
+        EXPECT_FALSE(queue.isCurrent());
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
             threads.emplace_back([&] {
@@ -56,6 +48,10 @@ TEST(SerialQueue, SyncFromManyThreadsAndDestructionDrainsTheQueue)
             queue.async([&] { ++count; });
     }
     EXPECT_EQ(count.load(), 500) << "queued tasks finish before the queue goes";
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(order[std::size_t(i)], i);
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(steps, (std::vector<std::string> { "outer", "inner" }));
 }
 
 TEST(ParallelFor, RunsEveryIndexOnceWithSeveralCallersAtOnce)

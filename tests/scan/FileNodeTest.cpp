@@ -118,7 +118,8 @@ TEST(NodeArena, MovedFromArenaNoLongerWritesIntoTheChunksItGaveAway)
     FileNode* sibling = file(moved.arena, "sibling", 4, moved.root);
     EXPECT_EQ(std::tuple(fresh->name(), fresh->size, sibling->name(), sibling->size, moved.root->name()),
         std::tuple("fresh", 9, "sibling", 4, "/t"));
-    EXPECT_EQ(std::pair(tree.arena.chunkCount(), moved.arena.chunkCount()), std::pair(std::size_t(1), std::size_t(1)));
+    EXPECT_EQ(std::pair(tree.arena.chunkCount(), moved.arena.chunkCount()),
+        std::pair(std::size_t(1), std::size_t(1)));
 }
 
 } // namespace

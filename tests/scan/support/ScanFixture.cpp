@@ -68,21 +68,16 @@ void makeFifo(const std::string& path)
 {
     check(::mkfifo(path.c_str(), 0644) == 0, "mkfifo", path);
 }
-
-void writeFile(const std::string& path, std::size_t bytes)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    check(fd >= 0, "create", path);
-    const std::string data(bytes, 'x');
-    if (fd >= 0)
-        check(::write(fd, data.data(), bytes) == static_cast<ssize_t>(bytes), "write", path);
-    ::close(fd);
-}
-
 void writeSparse(const std::string& path, std::int64_t logical)
 {
     writeFile(path, 4096);
     check(::truncate(path.c_str(), logical) == 0, "truncate", path);
+}
+
+void writeFile(const std::string& path, std::size_t bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    check(bool(out << std::string(bytes, 'x')) && bool(out.flush()), "write", path);
 }
 
 DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes)
