@@ -66,7 +66,8 @@ TEST(Renderer, SmallImagesEmptyTreesAndColoursOutsideTheRange)
 }
 
 // Also the same picture at twice the resolution: both sizes follow the formulas over a
-// layout that scales exactly. A highlighted kind that no node has dims every leaf.
+// layout that scales exactly, by all cores or one. A highlighted kind that no node has
+// dims every leaf.
 TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
 {
     std::mt19937_64 rng(5);
@@ -86,6 +87,8 @@ TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
         const QImage image = render(renderer, root, 41 + round, 29);
         expectMatchesReference(image, root, ref);
         expectMatchesReference(render(renderer, root, 2 * (41 + round), 58), root, ref);
+        // The caller alone paints what all cores paint.
+        EXPECT_TRUE(render(renderer, root, 300, 200) == renderer.render(root, 300, 200, CancelToken {}, 0));
         if (highlight != 42)
             continue;
         int leafPixels = 0;
@@ -133,20 +136,6 @@ TEST(Renderer, AHundredThousandLevelChainNeedsNoDeepStack)
     const QImage image = render({ .colors = kColors }, root, 400, 300);
     const int col = int(std::ceil(cr.x0 - 0.5)) + 1, row = int(std::ceil(cr.y0 - 0.5)) + 1;
     EXPECT_EQ(word(image, col, row), chainPixel(cr, kDepth + 1, col, row));
-}
-
-TEST(Renderer, AllCoresAndOneCorePaintTheSameImage)
-{
-    std::mt19937_64 rng(17);
-    TreeBuilder t;
-    std::vector<FileNode*> parts(8, nullptr);
-    for (FileNode*& part : parts)
-        part = t.random(rng, 4, 14);
-    FileNode* root = t.folder("r", parts);
-    const TreemapRenderer renderer { .colors = kColors };
-    const QImage all = renderer.render(root, 300, 200, CancelToken {});
-    ASSERT_FALSE(all.isNull());
-    EXPECT_TRUE(all == renderer.render(root, 300, 200, CancelToken {}, 0));
 }
 
 TEST(Renderer, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
