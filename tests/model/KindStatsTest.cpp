@@ -13,7 +13,8 @@ namespace {
 
 using Named = std::vector<std::pair<std::string, std::int64_t>>;
 
-// Made-up extensions, so that kind names do not depend on the machine's type database.
+// Made-up extensions, so that kind names do not depend on the machine's type database;
+// packages and unknown extensions come from the system's table as the application sees it.
 Named named(const TallyfernDocument& doc)
 {
     Named out;
