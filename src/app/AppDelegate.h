@@ -66,15 +66,11 @@ public:
 
     [[nodiscard]] std::vector<DocumentWindowController*> documents() const;
     [[nodiscard]] VolumesWindowController* volumesController() const { return m_volumesController.get(); }
-    [[nodiscard]] bool launchedWithFiles() const { return m_launchedWithFiles; }
     [[nodiscard]] CommandActions& commandActions() { return m_commandActions; }
     [[nodiscard]] ApplicationActions& applicationActions() { return m_applicationActions; }
-    [[nodiscard]] AboutDialog* aboutDialog() const { return m_about; }
-    [[nodiscard]] QMessageBox* shortcutsBox() const { return m_shortcuts; }
-
-    [[nodiscard]] static QString shortcutsText();
 
 private:
+    [[nodiscard]] static QString shortcutsText();
     void documentClosed(DocumentWindowController* controller);
     void volumesClosed();
     void openUrl(const QUrl& url);

@@ -105,22 +105,6 @@ TreemapView* DocumentWindowController::treemapView() const
 {
     return m_treemapView;
 }
-QLabel* DocumentWindowController::statusLabel() const
-{
-    return m_statusLabel;
-}
-QLabel* DocumentWindowController::summaryLabel() const
-{
-    return m_summaryLabel;
-}
-QAbstractButton* DocumentWindowController::warningButton() const
-{
-    return m_warningButton;
-}
-QWidget* DocumentWindowController::progressView() const
-{
-    return m_progressView;
-}
 
 // ---------------------------------------------------------------------------------
 // Scan lifecycle

@@ -80,21 +80,11 @@ public:
     // Selection and views
     std::vector<FileNode*> selectedNodes() const;
     void select(FileNode* node) override;
-    void refreshKinds();
-    void startScan();
-    void cancelScan();
-    void updateSummary();
     void updateStatus(FileNode* node) override;
-    void updateTitle();
-    QString describe(const FileNode* node) const;
 
     FileOutlineView* outlineView() const;
     KeyTableView* kindsTable() const;
     TreemapView* treemapView() const;
-    QLabel* statusLabel() const;
-    QLabel* summaryLabel() const;
-    QAbstractButton* warningButton() const;
-    QWidget* progressView() const; // null while the main view shows
 
 signals:
     void scanEnded(bool cancelled); // after scanFinished has updated the views
@@ -112,6 +102,12 @@ private:
     void showProgressView();
     void showMainView();
     void progressTick();
+    void startScan();
+    void cancelScan();
+    void refreshKinds();
+    void updateSummary();
+    void updateTitle();
+    QString describe(const FileNode* node) const;
     // `failure`: why the scan stopped short (the document keeps its previous tree, if any);
     // `treeLost`: memory ran out while the new tree was installed, so none is usable.
     void scanFinished(bool cancelled, const QString& failure, bool treeLost);

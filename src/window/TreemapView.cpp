@@ -101,7 +101,6 @@ void TreemapView::startRender()
     const int pixelHeight = static_cast<int>(std::lround(ratio * height()));
     auto token = std::make_shared<CancelToken>();
     m_currentToken = token;
-    ++m_renderCount;
 
     TreemapRenderer renderer;
     renderer.colors = m_colors;

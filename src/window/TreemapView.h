@@ -77,8 +77,6 @@ public:
     // Cancels the render in progress, if any (before a change of the tree).
     void cancelRender();
 
-    // Renders started so far (each start captures one request batch).
-    [[nodiscard]] int renderCount() const { return m_renderCount; }
     // The view's bounds as a layout rectangle, in points.
     [[nodiscard]] TMRect bounds() const;
     // The node under a point of the view, or null.
@@ -118,7 +116,6 @@ private:
     std::shared_ptr<CancelToken> m_currentToken;
     bool m_renderScheduled = false;
     FileNode* m_hovered = nullptr;
-    int m_renderCount = 0;
     // Every change of the tree asks for a render, which forgets the kept layouts.
     mutable Treemap::HitTester m_hitTester;
 };

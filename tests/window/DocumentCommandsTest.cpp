@@ -4,7 +4,9 @@
 #include "window/DocumentCommands.h"
 #include "model/TallyfernDocument.h"
 #include "platform/gui/Workspace.h"
-#include "window/support/WindowFixture.h"
+#include "support/TreeBuilder.h"
+#include "support/TreeChecks.h"
+#include "window/ToolbarConfiguration.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +57,7 @@ protected:
 
     FileNode* node(std::string_view relative) { return nodeAt(document.root(), relative); }
     // A view of the selection ("" is the root, "free" the free-space item) and zoom.
-    DocumentCommands::View view(std::initializer_list<std::string_view> selected, std::string_view zoom = "")
+    DocumentCommands::View view(const std::vector<std::string_view>& selected, std::string_view zoom = "")
     {
         DocumentCommands::View v;
         for (std::string_view name : selected)
@@ -96,10 +98,7 @@ TEST_F(DocumentCommandsTest, EnablementFollowsSelectionZoomAndScans)
         { {}, "", Command::RescanAll, true },
     };
     for (const Case& c : cases) {
-        DocumentCommands::View v;
-        for (std::string_view name : c.selected)
-            v.selected.push_back(name == "free" ? document.freeNode() : node(name));
-        v.zoomRoot = node(c.zoom);
+        DocumentCommands::View v = view(c.selected, c.zoom);
         EXPECT_EQ(commands.canPerform(c.command, v), c.enabled) << int(c.command) << " zoom " << c.zoom;
         // While a full scan runs the tree is the scan thread's: nothing is enabled.
         v.scanning = true;
@@ -112,6 +111,8 @@ TEST_F(DocumentCommandsTest, EnablementFollowsSelectionZoomAndScans)
     EXPECT_FALSE(folderCommands.canPerform(Command::ToggleFreeSpace, {}));
     EXPECT_FALSE(folderCommands.isChecked(Command::ToggleFreeSpace, {}));
     EXPECT_TRUE(commands.isChecked(Command::ToggleFreeSpace, {}));
+    // The free-space item belongs to the scan thread until the new tree is in.
+    EXPECT_FALSE(commands.isChecked(Command::ToggleFreeSpace, { .scanning = true }));
 
     DocumentCommands::View rescanning = view({ "docs" });
     rescanning.rescans = 1;
@@ -124,35 +125,22 @@ TEST_F(DocumentCommandsTest, EachCommandFindsItsTarget)
 {
     struct Case {
         std::vector<std::string_view> selected;
-        const char* zoomIn; // null: none
-        const char* collapse;
-        const char* rescan;
+        std::string_view zoomIn, collapse, rescan; // "-": none
     };
     const Case cases[] = {
-        { {}, nullptr, nullptr, "" }, { { "docs/a.txt" }, "docs", "docs", "docs" },
+        { {}, "-", "-", "" }, { { "docs/a.txt" }, "docs", "docs", "docs" },
         { { "docs/sub" }, "docs/sub", "docs/sub", "docs/sub" },
         { { "empty" }, "", "", "empty" }, // an empty folder does not open
         { { "Tool.app" }, "", "", "" }, // nor does a package; its rescan is its folder's
         { { "free" }, "", "", "" },
         { { "docs/sub/c.txt", "top.bin" }, "", "", "docs/sub" }, // zoom: the last; rescan: the first
     };
-    const auto name = [this](const FileNode* n) -> const char* {
-        if (!n)
-            return nullptr;
-        static std::string path;
-        path = n == document.root() ? "" : n->path().substr(document.root()->path().size() + 1);
-        return path.c_str();
-    };
     for (const Case& c : cases) {
-        DocumentCommands::View v;
-        for (std::string_view n : c.selected)
-            v.selected.push_back(n == "free" ? document.freeNode() : node(n));
-        const auto same = [&](const FileNode* actual, const char* expected) {
-            return expected ? actual && std::string(name(actual)) == expected : actual == nullptr;
-        };
-        EXPECT_TRUE(same(commands.zoomInTarget(v), c.zoomIn)) << c.zoomIn;
-        EXPECT_TRUE(same(commands.collapseTarget(v), c.collapse)) << c.collapse;
-        EXPECT_TRUE(same(commands.rescanTarget(v), c.rescan)) << c.rescan;
+        const DocumentCommands::View v = view(c.selected);
+        const auto target = [&](std::string_view path) { return path == "-" ? nullptr : node(path); };
+        EXPECT_EQ(commands.zoomInTarget(v), target(c.zoomIn)) << c.zoomIn;
+        EXPECT_EQ(commands.collapseTarget(v), target(c.collapse)) << c.collapse;
+        EXPECT_EQ(commands.rescanTarget(v), target(c.rescan)) << c.rescan;
     }
     document.showPackageContents = true;
     EXPECT_EQ(commands.zoomInTarget(view({ "Tool.app" })), node("Tool.app"));
@@ -188,6 +176,13 @@ TEST_F(DocumentCommandsTest, TrashMovesOnlyWhatIsStillInTheTreeAndReportsEachFai
     EXPECT_EQ(commands.trashable(view({ "", "docs" })), std::vector<FileNode*> {});
     EXPECT_EQ(
         commands.trashable(view({ "docs", "docs/a.txt", "free" })), std::vector<FileNode*> { node("docs") });
+}
+
+TEST(ToolbarConfiguration, ASavedListKeepsKnownItemsOnceAndSpacesAsOften)
+{
+    EXPECT_EQ(ToolbarConfiguration::sanitized(
+                  { "zoomIn", "bogus", "space", "zoomIn", "space", "flexibleSpace", "trash", "" }),
+        (QStringList { "zoomIn", "space", "space", "flexibleSpace", "trash" }));
 }
 
 } // namespace

@@ -1,39 +1,31 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/VolumeFacts.h"
-#include "scan/NodeArena.h"
+#include "platform/gui/Workspace.h"
 #include "support/TreeBuilder.h"
 #include "support/TreeChecks.h"
+#include "window/DocumentWindowController.h"
 
-#include <QPoint>
-
+#include <QModelIndex>
 #include <QTemporaryDir>
 
-#include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
-#include <string_view>
+#include <vector>
 
-class DocumentWindowController;
-class TreemapView;
+class FileOutlineModel;
+class QLabel;
 
-// A folder built on disk for one test, removed afterwards.
-class FolderFixture {
+// A workspace that opens and reveals nothing, and moves to the real trash (under the
+// test's XDG data home) except for the paths it is told to refuse.
+class RecordingWorkspace : public Workspace {
 public:
-    FolderFixture();
-    [[nodiscard]] std::string root() const;
-    [[nodiscard]] std::string path(const std::string& relative) const;
-    void mkdir(const std::string& relative) const;
-    // A file of `bytes` bytes of data (all of it allocated).
-    void write(const std::string& relative, std::int64_t bytes) const;
-    // A file of logical size `bytes` with no data written (almost nothing allocated).
-    void sparse(const std::string& relative, std::int64_t bytes) const;
-    // What the file system allocated for the item (st_blocks × 512).
-    [[nodiscard]] std::int64_t allocated(const std::string& relative) const;
-
-private:
-    QTemporaryDir m_dir;
+    void open(const std::string&) override { }
+    void openUrl(const QUrl&) override { }
+    void reveal(const std::vector<std::string>&) override { }
+    [[nodiscard]] FileTrash::Outcome moveToTrash(const std::string& path) override;
+    std::set<std::string> refused;
 };
 
 // The centre of the node's block in the view, or (-1, -1) when it has none.
@@ -41,3 +33,46 @@ private:
 // A document window on `root`, shown, once its first scan has ended; null if it did not.
 [[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
     const std::string& root, VolumeFactsProvider facts = {});
+
+// A document window with a recording workspace over a folder built on disk:
+//   docs/report.pdf 400 KB, docs/notes.txt 40 KB, docs/draft.md 20 KB,
+//   docs/deep/l2/l3/l4/big.bin 600 KB, media/photo.jpg 300 KB, media/clip.mov 250 KB,
+//   empty/, Tool.app/Contents/bin 120 KB, Tool.app/Contents/res.dat 30 KB (a package),
+//   top.bin 200 KB, many/f01.log … many/f12.log 8 KB each;
+// scanned as a whole volume of 100 MB with 40 MB free, so it has free and other space.
+class DocumentFixture {
+public:
+    DocumentFixture();
+    ~DocumentFixture() { close(); }
+
+    // Keeps the user's trash and settings out of reach; call once, before any window.
+    static void isolateHome();
+    [[nodiscard]] static std::string trashFiles();
+
+    [[nodiscard]] std::string path(const std::string& relative) const; // "" is the root
+    void write(const std::string& relative, std::int64_t bytes) const; // all of it allocated
+    bool open(); // shows the window once its first scan has ended
+    void close()
+    {
+        if (window)
+            window->close();
+        window.reset();
+    }
+
+    [[nodiscard]] DocumentWindowController& operator*() const { return *window; }
+    [[nodiscard]] FileNode* node(const std::string& relative) const; // "" is the root
+    [[nodiscard]] QModelIndex indexOf(const FileNode* node) const;
+    [[nodiscard]] QLabel* label(const char* name) const; // "status", "summary"
+    // Expands the node's ancestors and scrolls its row into view.
+    void reveal(const FileNode* node) const;
+    // Clicks the first node's row, then Ctrl-clicks the others', as a user does.
+    void selectRows(const std::vector<FileNode*>& nodes) const;
+    // A click on the node's block in the treemap; `twice` makes it a double click.
+    void clickBlock(const FileNode* node, bool twice = false) const;
+    // Clicks that button of the open trash question; false when there is none.
+    bool answerTrash(const QString& button = QStringLiteral("Move to Trash")) const;
+
+    QTemporaryDir folder;
+    std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
+    std::unique_ptr<DocumentWindowController> window;
+};

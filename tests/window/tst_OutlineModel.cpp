@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The outline follows every edit of the tree in place: random trashes, folder rescans,
-// pseudo items and package toggles on random trees, each checked by Qt's model tester,
-// against the tree, and for what the view keeps (expanded folders, selected rows). The
-// kind totals the edits keep up to date equal a count afresh.
+// The outline and kinds models over trees made in memory: odd names, pseudo items,
+// packages, 20,000 levels; and random edits followed in place, checked by Qt's model
+// tester, against the tree, for what the view keeps, and for kind totals counted afresh.
 #include "model/TallyfernDocument.h"
+#include "widgets/ItemRoles.h"
 #include "window/FileOutlineModel.h"
-#include "window/support/CommandFixture.h"
+#include "window/KindsTableModel.h"
 #include "window/support/WindowFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -32,30 +32,109 @@ void grow(TreeBuilder& builder, FileNode* folder, std::mt19937_64& rng, int dept
     }
 }
 
-std::vector<FileNode*> everyNode(FileNode* root)
+std::optional<VolumeFacts> volume(const std::string& path)
 {
-    std::vector<FileNode*> nodes { root };
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-        for (FileNode* child : nodes[i]->children())
-            nodes.push_back(child);
-    return nodes;
+    return VolumeFacts { path, 10'000'000, 4'000'000, 4'000'000 };
 }
 
 } // namespace
 
-class OutlineEditsTest : public QObject {
+class OutlineModelTest : public QObject {
     Q_OBJECT
 private slots:
+    void modelsOverAVolumeInMemory()
+    {
+        TallyfernDocument doc("/vol", volume, QStringLiteral("Volume"));
+        TreeBuilder b("/vol");
+        FileNode* docs = b.folder(b.root(), "docs");
+        b.file(docs, "a.txt", 4096);
+        b.file(docs, "b.txt", 8192);
+        b.file(b.folder(b.folder(b.root(), "Tool.app"), "Contents"), "binary", 100'000);
+        b.folder(b.root(), "locked")->flags.insert(NodeFlags::Unreadable);
+        b.file(b.folder(b.root(), "zero"), "empty.txt", 0);
+        b.file(b.root(), "bad\xff\xfename\n.bin", 2048);
+        doc.install(b.finish());
+        FileOutlineModel model(doc);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Every index the model offers leads back to itself; only folders have counts.
+        std::vector<QModelIndex> pending { model.index(0, 0) };
+        int rows = 0;
+        for (; !pending.empty(); ++rows) {
+            const QModelIndex index = pending.back();
+            pending.pop_back();
+            const FileNode* n = model.node(index);
+            QCOMPARE(model.indexOf(n), index);
+            QCOMPARE(index.siblingAtColumn(FileOutlineModel::Count).data().toString().isEmpty(),
+                !n->isDirectory());
+            for (int r = 0; r < model.rowCount(index); ++r)
+                pending.push_back(model.index(r, 0, index));
+        }
+        QCOMPARE(rows, 1 + 7 + 2 + 1); // root, its 7 rows, docs' files, zero's file
+        QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Volume"));
+        // The share of a folder of size 0 is no division by zero.
+        const auto share = [&](const char* path) {
+            return model.indexOf(nodeAt(doc.root(), path), FileOutlineModel::Percent)
+                .data(ItemRoles::Fraction);
+        };
+        QCOMPARE(share("zero/empty.txt").toDouble(), 0.0);
+        QCOMPARE(share("docs/b.txt").toDouble() + share("docs/a.txt").toDouble(), 1.0);
+        // Pseudo and unreadable items are grey.
+        for (const FileNode* grey : { doc.freeNode(), nodeAt(doc.root(), "locked") })
+            QVERIFY(model.indexOf(grey).data(ItemRoles::Secondary).toBool());
+        QVERIFY(!model.indexOf(docs).data(ItemRoles::Secondary).toBool());
+        // A package shows no triangle while its contents are hidden.
+        FileNode* app = nodeAt(doc.root(), "Tool.app");
+        QVERIFY(!model.hasChildren(model.indexOf(app)));
+        QVERIFY(!model.indexOf(nodeAt(doc.root(), "Tool.app/Contents")).isValid());
+        // A name that is not UTF-8 and holds a newline is shown, replaced where invalid.
+        const QString name = model.indexOf(nodeAt(doc.root(), "bad\xff\xfename\n.bin")).data().toString();
+        QVERIFY(name.startsWith(QStringLiteral("bad")) && name.contains(QChar(0xFFFD)));
+        QVERIFY(name.endsWith(QStringLiteral("name\n.bin")));
+        model.relayout([&doc] { doc.showPackageContents = true; });
+        QCOMPARE(model.rowCount(model.indexOf(app)), 1);
+
+        // The kinds table: each row's swatch is its own kind's colour.
+        KindsTableModel kinds(doc);
+        QAbstractItemModelTester kindsTester(&kinds, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(kinds.rowCount(), int(doc.kindStats.size()));
+        for (int row = 0; row < kinds.rowCount(); ++row) {
+            const RGB rgb = doc.colors.at(std::size_t(doc.kindStats[std::size_t(row)].kind));
+            const QColor swatch
+                = kinds.index(row, KindsTableModel::Swatch).data(ItemRoles::Swatch).value<QColor>();
+            QVERIFY(std::abs(swatch.redF() - rgb.r) < 1e-3 && std::abs(swatch.greenF() - rgb.g) < 1e-3
+                && std::abs(swatch.blueF() - rgb.b) < 1e-3);
+        }
+        // While a scan may rewrite the tree, neither model has rows.
+        model.setBlocked(true);
+        kinds.setBlocked(true);
+        QCOMPARE(model.rowCount() + kinds.rowCount(), 0);
+        QVERIFY(!model.indexOf(app).isValid());
+    }
+
+    void deepTreesAreLooseOnTheStack()
+    {
+        // 20,000 levels: indexOf walks up, never recurses.
+        TreeBuilder b("/deep");
+        FileNode* node = b.root();
+        for (int i = 0; i < 20'000; ++i)
+            node = b.folder(node, "d");
+        FileNode* leaf = b.file(node, "leaf", 4096);
+        TallyfernDocument doc("/deep", [](const std::string&) { return std::nullopt; });
+        doc.install(b.finish());
+        FileOutlineModel model(doc);
+        const QModelIndex index = model.indexOf(leaf);
+        QCOMPARE(model.node(index), leaf);
+        int depth = 0;
+        for (QModelIndex up = index; up.isValid(); up = up.parent())
+            ++depth;
+        QCOMPARE(depth, 20'002);
+    }
+
     void randomEditsKeepRowsExpansionAndSelection()
     {
         for (std::uint64_t seed = 1; seed <= 40; ++seed) {
             std::mt19937_64 rng(seed);
-            TallyfernDocument document(
-                "/vol",
-                [](const std::string&) {
-                    return std::optional<VolumeFacts>(VolumeFacts { "/vol", 1'000'000, 50'000, 50'000 });
-                },
-                QStringLiteral("vol"));
+            TallyfernDocument document("/vol", volume, QStringLiteral("vol"));
             {
                 TreeBuilder builder("/vol");
                 grow(builder, builder.root(), rng, 4);
@@ -71,7 +150,7 @@ private slots:
 
             for (int step = 0; step < 25; ++step) {
                 // Open and select a few rows, as a user would.
-                const std::vector<FileNode*> nodes = everyNode(document.root());
+                const std::vector<FileNode*> nodes = preOrder(document.root());
                 if (nodes.size() < 2)
                     break; // everything was trashed
                 for (int k = 0; k < 3; ++k) {
@@ -86,7 +165,7 @@ private slots:
                             index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
                 }
                 std::set<FileNode*> expanded, selected;
-                for (FileNode* n : everyNode(document.root()))
+                for (FileNode* n : preOrder(document.root()))
                     if (const QModelIndex index = model.indexOf(n); index.isValid() && view.isExpanded(index))
                         expanded.insert(n);
                 for (const QModelIndex& index : view.selectionModel()->selectedRows())
@@ -130,7 +209,7 @@ private slots:
 
                 // Every row shows the node the tree has there; what was open or selected and
                 // still shows is open or selected still.
-                for (FileNode* n : everyNode(document.root())) {
+                for (FileNode* n : preOrder(document.root())) {
                     const QModelIndex index = model.indexOf(n);
                     if (!index.isValid())
                         continue;
@@ -149,5 +228,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(OutlineEditsTest)
-#include "tst_OutlineEdits.moc"
+QTEST_MAIN(OutlineModelTest)
+#include "tst_OutlineModel.moc"
