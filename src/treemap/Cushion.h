@@ -37,6 +37,10 @@ struct Job {
     Surface surface; // the ancestors' ridges, not yet this node's own
     double h = 0; // this node's ridge height
     bool isRoot = false;
+    // Read from the node when the job is made, while the layout that made it has the node
+    // in cache: a leaf is painted without touching its node again.
+    bool opens = false; // its children are laid out inside it
+    std::int32_t kind = 0;
 };
 
 // (−1, −1, 10) normalised: light from the upper left, mostly from the viewer's side.

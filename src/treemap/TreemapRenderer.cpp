@@ -117,6 +117,13 @@ struct LeafShader {
 #endif
 };
 
+Job childJob(
+    const FileNode* child, const TMRect& rect, const Surface& surface, double h, bool showPackageContents)
+{
+    return Job { child, rect, surface, h, false, TreeQueries::opensAsFolder(*child, showPackageContents),
+        child->kind };
+}
+
 void shadeLeaf(std::uint32_t* pixels, int width, const PixelSpan& span, const Surface& s, RGB color)
 {
     const LeafShader shader(s, color);
@@ -183,13 +190,13 @@ private:
             return true;
         if (!job.isRoot)
             job.surface.addRidge(job.rect, job.h);
-        const FileNode& node = *job.node;
         // A folder that opens paints its children instead of itself, before the size and
         // rectangle checks; with size 0 or a degenerate rectangle it paints nothing at all.
-        if (!TreeQueries::opensAsFolder(node, m_renderer.showPackageContents)) {
-            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(node));
+        if (!job.opens) {
+            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(job.kind));
             return true;
         }
+        const FileNode& node = *job.node;
         if (m_token.isCancelled())
             return false;
         if (node.size < 1 || job.rect.isDegenerate())
@@ -200,7 +207,7 @@ private:
             node, job.rect,
             [&](FileNode* child, const TMRect& r) {
                 if (!PixelSpan::of(r, m_width, m_height).isEmpty())
-                    stack.push_back(Job { child, r, job.surface, childH, false });
+                    stack.push_back(childJob(child, r, job.surface, childH, m_renderer.showPackageContents));
             },
             mayReachPixelCentre, rowReachesPixelCentre);
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
@@ -226,7 +233,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
         next.reserve(jobs.size() * 4);
         for (const Job& job : jobs) {
             const FileNode& node = *job.node;
-            if (!TreeQueries::opensAsFolder(node, showPackageContents)) {
+            if (!job.opens) {
                 next.push_back(job);
                 continue;
             }
@@ -241,7 +248,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
                 node, job.rect,
                 [&](FileNode* child, const TMRect& r) {
                     if (coversPixelCentre(r))
-                        next.push_back(Job { child, r, surface, childH, false });
+                        next.push_back(childJob(child, r, surface, childH, showPackageContents));
                 },
                 mayReachPixelCentre, rowReachesPixelCentre);
         }
@@ -283,14 +290,25 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
     if (image.isNull() || !root || root->size < 1)
         return image;
 
-    std::vector<Job> jobs { Job {
-        root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, true } };
+    Job top = childJob(root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge,
+        renderer.showPackageContents);
+    top.isRoot = true;
+    std::vector<Job> jobs { top };
     if (!expandJobs(jobs, renderer.showPackageContents, token))
         return {};
 
     const Painter painter(renderer, reinterpret_cast<std::uint32_t*>(image.bits()), width, height, token);
-    const std::function<void(std::size_t)> body = [&](std::size_t i) { painter.draw(jobs[i]); };
-    runJobs(jobs.size(), body);
+    // A flat folder gives a job per file: claimed one at a time, the threads would spend
+    // more on the shared counter than on painting. Neighbours go in batches, still far
+    // more of them than threads.
+    constexpr std::size_t kBatches = 4 * (kJobTarget + 1);
+    const std::size_t perBatch = std::max<std::size_t>(1, jobs.size() / kBatches);
+    const std::function<void(std::size_t)> body = [&](std::size_t batch) {
+        const std::size_t end = std::min(jobs.size(), (batch + 1) * perBatch);
+        for (std::size_t i = batch * perBatch; i < end; ++i)
+            painter.draw(jobs[i]);
+    };
+    runJobs((jobs.size() + perBatch - 1) / perBatch, body);
 
     if (token.isCancelled())
         return {};
@@ -299,9 +317,8 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
 
 } // namespace
 
-RGB TreemapRenderer::color(const FileNode& node) const
+RGB TreemapRenderer::color(std::int32_t k) const
 {
-    const std::int32_t k = node.kind;
     RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
     if (highlightKind && *highlightKind != k) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;

@@ -35,5 +35,6 @@ struct TreemapRenderer {
         const JobRunner& runJobs) const;
 
     // Base colour of a leaf, dimmed when another kind is highlighted.
-    [[nodiscard]] RGB color(const FileNode& node) const;
+    [[nodiscard]] RGB color(const FileNode& node) const { return color(node.kind); }
+    [[nodiscard]] RGB color(std::int32_t kind) const;
 };

@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStaticText>
 
 #include <algorithm>
 
@@ -56,8 +57,8 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     const QFont font = labelFont();
     const QFontMetricsF fm(font);
     const double fraction = index.data(ItemRoles::Fraction).toDouble();
-    const QString text = labelText(clamp(fraction));
-    const Layout l = layout(QRectF(option.rect), fraction, QSizeF(fm.horizontalAdvance(text), fm.height()));
+    const QStaticText text = CellPaint::shapedText(font, labelText(clamp(fraction)));
+    const Layout l = layout(QRectF(option.rect), fraction, QSizeF(text.size().width(), fm.height()));
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -72,17 +73,16 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     }
     if (showsLabel) {
         painter->setFont(font);
-        const QPointF baseline(l.labelOrigin.x(), l.labelOrigin.y() + fm.ascent());
         if (!emphasized) {
             // A soft halo in the background colour keeps the label legible over the bar.
             QColor halo = option.palette.color(QPalette::Base);
             halo.setAlphaF(0.35f);
             painter->setPen(halo);
             for (const QPointF d : { QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1) })
-                painter->drawText(baseline + d, text);
+                painter->drawStaticText(l.labelOrigin + d, text);
         }
         painter->setPen(emphasized ? QColor(Qt::white) : option.palette.color(QPalette::Text));
-        painter->drawText(baseline, text);
+        painter->drawStaticText(l.labelOrigin, text);
     }
     painter->restore();
 }

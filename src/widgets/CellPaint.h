@@ -3,9 +3,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRect>
 
 class QModelIndex;
 class QPainter;
+class QStaticText;
 class QStyleOptionViewItem;
 
 // What every cell delegate of the document window paints alike: the row background,
@@ -23,5 +25,13 @@ void drawBackground(QPainter* painter, const QStyleOptionViewItem& option);
 [[nodiscard]] QColor secondaryColor(const QColor& text);
 // The application font at `points` layout points (one point is one logical pixel).
 [[nodiscard]] QFont uiFont(double points, QFont::Weight weight = QFont::Normal);
+// `text` laid out on one line in `font` (line breaks show as spaces), kept for the next
+// call: a repaint of the same rows lays out no text again. Main thread only.
+[[nodiscard]] QStaticText shapedText(const QFont& font, const QString& text);
+// Draws `text` in the painter's font and pen on one line inside `rect`, centred
+// vertically, at the left or right as `alignment` says, elided with `elide` when it is
+// too wide.
+void drawLabel(QPainter* painter, const QRect& rect, Qt::Alignment alignment, const QString& text,
+    Qt::TextElideMode elide);
 
 } // namespace CellPaint

@@ -27,9 +27,8 @@ void NameCellView::paint(
     const QRect label = labelRect(option.rect);
     painter->setFont(option.font);
     painter->setPen(CellPaint::textColor(option, index));
-    const QString text = option.fontMetrics.elidedText(
-        index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, label.width());
-    painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    CellPaint::drawLabel(
+        painter, label, Qt::AlignLeft, index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle);
     painter->restore();
 }
 

@@ -36,9 +36,7 @@ void TextCellView::paint(
     const QFont f = font(option);
     painter->setFont(f);
     painter->setPen(CellPaint::textColor(option, index));
-    const QRect label = labelRect(option.rect);
-    const QString shown = QFontMetrics(f).elidedText(text, Qt::ElideRight, label.width());
-    painter->drawText(label, int(m_alignment | Qt::AlignVCenter | Qt::TextSingleLine), shown);
+    CellPaint::drawLabel(painter, labelRect(option.rect), m_alignment, text, Qt::ElideRight);
     painter->restore();
 }
 

@@ -324,7 +324,7 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     // once it is idle the tree can change here, where the outline hears of each step.
     m_treemapView->cancelRender();
     m_disk->renderQueue().sync([] {});
-    body();
+    m_outlineView->followEdit(body);
 
     refreshKinds();
     m_treemapView->setSelection(selectedNodes());

@@ -10,6 +10,18 @@ FileOutlineView::FileOutlineView(QWidget* parent)
 {
 }
 
+void FileOutlineView::followEdit(const std::function<void()>& edit)
+{
+    struct Restore {
+        QAbstractItemView* view;
+        bool autoScroll;
+        ~Restore() { view->setAutoScroll(autoScroll); }
+    } restore { this, hasAutoScroll() };
+    setAutoScroll(false);
+    edit();
+    executeDelayedItemsLayout();
+}
+
 void FileOutlineView::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Space && event->text() == QLatin1String(" ")) {

@@ -24,6 +24,12 @@ public:
     // adjusting the selection; null for none.
     [[nodiscard]] std::unique_ptr<QMenu> menuAt(QPoint pos);
 
+    // Runs `edit`, which changes the model's rows, then lays the open rows out once. A
+    // current row that leaves with the edit moves to a neighbour without the view
+    // scrolling to it, which would lay out every open row of a half-changed model; and a
+    // layout still pending at the next paint would paint the outline twice.
+    void followEdit(const std::function<void()>& edit);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -6,22 +6,41 @@
 #include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 
+#include <algorithm>
+
 KindsTableModel::KindsTableModel(TallyfernDocument& document, QObject* parent)
     : QAbstractTableModel(parent)
     , m_document(document)
+    , m_shown(document.kindStats)
 {
 }
 
 void KindsTableModel::reload()
 {
-    beginResetModel();
-    endResetModel();
+    const std::vector<KindStat>& stats = m_document.kindStats;
+    const bool sameKinds = !m_blocked && stats.size() == m_shown.size()
+        && std::equal(stats.begin(), stats.end(), m_shown.begin(),
+            [](const KindStat& a, const KindStat& b) { return a.kind == b.kind; });
+    if (!sameKinds) {
+        beginResetModel();
+        m_shown = m_blocked ? std::vector<KindStat>() : stats;
+        endResetModel();
+        return;
+    }
+    // Ranks and so colours are unchanged: only the figures of some rows.
+    for (std::size_t row = 0; row < stats.size(); ++row) {
+        if (stats[row] == m_shown[row])
+            continue;
+        m_shown[row] = stats[row];
+        emit dataChanged(index(int(row), Size), index(int(row), Count));
+    }
 }
 
 void KindsTableModel::setBlocked(bool blocked)
 {
     beginResetModel();
     m_blocked = blocked;
+    m_shown = blocked ? std::vector<KindStat>() : m_document.kindStats;
     endResetModel();
 }
 
@@ -35,20 +54,20 @@ QColor KindsTableModel::color(std::int32_t kind) const
 
 int KindsTableModel::rowOf(std::int32_t kind) const
 {
-    for (std::size_t i = 0; i < m_document.kindStats.size(); ++i)
-        if (m_document.kindStats[i].kind == kind)
+    for (std::size_t i = 0; i < m_shown.size(); ++i)
+        if (m_shown[i].kind == kind)
             return int(i);
     return -1;
 }
 
 std::int32_t KindsTableModel::kindAt(int row) const
 {
-    return m_document.kindStats.at(std::size_t(row)).kind;
+    return m_shown.at(std::size_t(row)).kind;
 }
 
 int KindsTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || m_blocked ? 0 : int(m_document.kindStats.size());
+    return parent.isValid() || m_blocked ? 0 : int(m_shown.size());
 }
 
 int KindsTableModel::columnCount(const QModelIndex& parent) const
@@ -60,7 +79,7 @@ QVariant KindsTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const KindStat& stat = m_document.kindStats[std::size_t(index.row())];
+    const KindStat& stat = m_shown[std::size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {

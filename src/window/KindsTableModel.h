@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/KindStat.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 
 #include <cstdint>
+#include <vector>
 
 class TallyfernDocument;
 
@@ -17,6 +20,8 @@ public:
 
     explicit KindsTableModel(TallyfernDocument& document, QObject* parent = nullptr);
 
+    // Shows the document's totals as they are now: in place when the same kinds come in
+    // the same order (an edit that changed some sizes), as a reset otherwise.
     void reload();
     // While blocked (a full scan may be rewriting the totals) the table has no rows;
     // unblocking reloads.
@@ -35,4 +40,5 @@ public:
 private:
     TallyfernDocument& m_document;
     bool m_blocked = false;
+    std::vector<KindStat> m_shown; // the totals the rows show
 };
