@@ -91,7 +91,6 @@ TEST_F(Launcher, MissingOrBrokenModuleFailsWithOneLine)
     const QString copy = lonelyCopy();
     // Every argument form that is not exactly `--scan PATH` wants the window.
     for (const QStringList& arguments : { QStringList {}, QStringList { QStringLiteral("--scan") },
-             QStringList { QStringLiteral("--SCAN"), m_dir.path() },
              QStringList { QStringLiteral("--scan"), m_dir.path(), m_dir.path() } }) {
         const Outcome missing = run(copy, arguments);
         EXPECT_EQ(missing.exitCode, 1) << arguments.join(' ').toStdString();
