@@ -110,6 +110,8 @@ private:
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
     void buildMainView();
     void showProgressView();
+    // In place of a scan: why the path cannot be scanned at all.
+    void showUnavailableView(const QString& reason);
     void showMainView();
     void progressTick();
     // `failure`: why the scan stopped short (the document keeps its previous tree, if any);
