@@ -10,9 +10,15 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <QString>
+#include <QStringList>
+
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,11 +34,37 @@ std::string workingFolder()
     return buffer.data();
 }
 
+// Messages of the toolkit while it connects to the display, held back: when no display
+// can be reached it reports that in several lines and then aborts the process.
+QStringList s_heldMessages;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        s_heldMessages << qFormatLogMessage(type, context, message);
+        return;
+    }
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland))
+        std::fputs("tallyfern: cannot open a window: no display (DISPLAY and WAYLAND_DISPLAY are not set)\n",
+            stderr);
+    else
+        std::fprintf(stderr, "tallyfern: cannot open a window: the display %s cannot be reached\n",
+            x11 && *x11 ? x11 : wayland);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(int argc, char** argv)
 {
+    const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const QString& message : std::exchange(s_heldMessages, {}))
+        std::fprintf(stderr, "%s\n", qPrintable(message));
     QApplication::setOrganizationName(QStringLiteral("Tallyfern"));
     QApplication::setApplicationName(QStringLiteral("Tallyfern"));
     QApplication::setApplicationVersion(QStringLiteral(TALLYFERN_VERSION));

@@ -1,15 +1,68 @@
 // SPDX-License-Identifier: MIT
 #include "app/LaunchArguments.h"
-#include "scan/CliScan.h"
 
 #include "platform/MountTable.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace {
+
+struct Option {
+    const char* name;
+    const char* valueName; // null: a switch
+    const char* help; // null: accepted but not listed
+};
+
+// Ours: the scan options, which the windowless modes read, and the windowless modes'
+// own names, which in any other form start the application (their arguments then open
+// as folders).
+constexpr Option kOptions[] = {
+    { "exclude", "PATTERN", "Leave out entries matching PATTERN (gitignore rules; repeatable)." },
+    { "exclude-from", "FILE", "Leave out entries matching the patterns in FILE." },
+    { "cross-file-systems", nullptr, "Descend into other local file systems mounted inside." },
+    { "scan", nullptr, nullptr },
+    { "export", nullptr, nullptr },
+    { "load", nullptr, nullptr },
+    // The toolkit's own, which it takes out of the arguments itself.
+    { "platform", "NAME", nullptr },
+    { "platformpluginpath", "PATH", nullptr },
+    { "platformtheme", "NAME", nullptr },
+    { "plugin", "NAME", nullptr },
+    { "qwindowgeometry", "GEOMETRY", nullptr },
+    { "geometry", "GEOMETRY", nullptr },
+    { "qwindowtitle", "TITLE", nullptr },
+    { "title", "TITLE", nullptr },
+    { "qwindowicon", "ICON", nullptr },
+    { "icon", "ICON", nullptr },
+    { "display", "DISPLAY", nullptr },
+    { "name", "NAME", nullptr },
+    { "visual", "VISUAL", nullptr },
+    { "session", "ID", nullptr },
+    { "style", "STYLE", nullptr },
+    { "stylesheet", "FILE", nullptr },
+    { "qmljsdebugger", "VALUE", nullptr },
+    { "reverse", nullptr, nullptr },
+    { "widgetcount", nullptr, nullptr },
+    { "nograb", nullptr, nullptr },
+    { "dograb", nullptr, nullptr },
+    { "testability", nullptr, nullptr },
+};
+
+const Option* findOption(std::string_view name)
+{
+    for (const Option& option : kOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
 
 int hexValue(char c)
 {
@@ -22,9 +75,26 @@ int hexValue(char c)
     return -1;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix)
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.substr(0, prefix.size()) == prefix;
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+// "scheme://...": a URL, never a relative path (RFC 3986 scheme characters).
+bool isUrl(std::string_view text)
+{
+    const std::size_t colon = text.find("://");
+    if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+        return false;
+    for (char c : text.substr(0, colon))
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
+            return false;
+    return true;
 }
 
 std::string absolute(const std::string& path, const std::string& workingFolder)
@@ -37,18 +107,69 @@ std::string absolute(const std::string& path, const std::string& workingFolder)
     return MountTable::standardize(joined);
 }
 
+QString usage(const QCommandLineParser& parser)
+{
+    // Without an application object the parser cannot know the program's name.
+    QString text
+        = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tallyfern"));
+    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
+    text.insert(firstLineEnd + 1,
+        QStringLiteral("       tallyfern --scan PATH [scan options]\n"
+                       "       tallyfern --export FILE PATH [scan options]\n"
+                       "       tallyfern --load FILE\n\n"));
+    return text;
+}
+
 } // namespace
 
 namespace LaunchArguments {
 
+Verdict check(const std::vector<std::string>& arguments)
+{
+    QCommandLineParser parser;
+    // The toolkit's options are written with one dash (-style), ours with two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "See what fills your disks. Each FOLDER opens a window and is scanned at once; without "
+        "one, the volumes are listed.\n--scan prints the totals of PATH, --export also saves the "
+        "scan to FILE, --load prints the totals of a saved scan; none opens a window."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const Option& entry : kOptions) {
+        QCommandLineOption option(QString::fromLatin1(entry.name),
+            entry.help ? QString::fromLatin1(entry.help) : QString(),
+            entry.valueName ? QString::fromLatin1(entry.valueName) : QString());
+        if (!entry.help)
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("A folder, or a file:// URL."),
+        QStringLiteral("[FOLDER...]"));
+
+    QStringList list { QStringLiteral("tallyfern") };
+    for (const std::string& argument : arguments)
+        list << QString::fromLocal8Bit(argument);
+    if (!parser.parse(list))
+        return { Verdict::Action::Refuse,
+            parser.errorText().replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString() };
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        return { Verdict::Action::Help, usage(parser).toStdString() };
+    if (parser.isSet(version))
+        return { Verdict::Action::Version, "tallyfern " TALLYFERN_VERSION "\n" };
+    return {};
+}
+
 std::string pathOfFileUrl(std::string_view url)
 {
-    if (!startsWith(url, "file://"))
+    if (!startsWithNoCase(url, "file:"))
         return {};
-    std::string_view rest = url.substr(7);
-    // file:///path or file://localhost/path; another host is not a local file.
-    if (startsWith(rest, "localhost/"))
-        rest.remove_prefix(9);
+    std::string_view rest = url.substr(5);
+    // file:///path, file://localhost/path or file:/path; another host is not a local file.
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        if (startsWithNoCase(rest, "localhost/"))
+            rest.remove_prefix(9);
+    }
     if (rest.empty() || rest.front() != '/')
         return {};
     if (const std::size_t cut = rest.find_first_of("?#"); cut != std::string_view::npos)
@@ -79,23 +200,24 @@ std::vector<std::string> folders(const std::vector<std::string>& arguments, cons
     bool optionsEnded = false;
     bool skipValue = false;
     for (const std::string& argument : arguments) {
-        // The value of a scan option is a pattern or a file, never a folder to open.
         if (std::exchange(skipValue, false))
             continue;
         if (argument.empty())
-            continue;
-        if (!optionsEnded && CliScan::isScanOption(argument, skipValue))
             continue;
         if (!optionsEnded && argument == "--") {
             optionsEnded = true;
             continue;
         }
-        if (!optionsEnded && argument.front() == '-') {
-            std::fprintf(stderr, "tallyfern: ignoring unknown option %s\n", argument.c_str());
+        if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
+            // The value of an option is a pattern or a file, never a folder to open.
+            std::string_view name(argument);
+            name.remove_prefix(name.starts_with("--") ? 2 : 1);
+            const Option* option = findOption(name.substr(0, name.find('=')));
+            skipValue = option && option->valueName && name.find('=') == std::string_view::npos;
             continue;
         }
         std::string path = argument;
-        if (startsWith(argument, "file:")) {
+        if (startsWithNoCase(argument, "file:") || isUrl(argument)) {
             path = pathOfFileUrl(argument);
             if (path.empty()) {
                 std::fprintf(stderr, "tallyfern: not a local folder: %s\n", argument.c_str());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "app/GuiMain.h"
+#include "app/LaunchArguments.h"
 #include "scan/CliScan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
@@ -56,6 +58,20 @@ int main(int argc, char** argv)
     // The command-line mode comes first, before anything of the window system loads.
     if (CliScan::matches(argc, argv))
         return CliScan::run(argc, argv);
+    // Help, version and mistyped options are answered here, without a display.
+    const LaunchArguments::Verdict verdict
+        = LaunchArguments::check(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    switch (verdict.action) {
+    case LaunchArguments::Verdict::Action::Help:
+    case LaunchArguments::Verdict::Action::Version:
+        std::fputs(verdict.text.c_str(), stdout);
+        return 0;
+    case LaunchArguments::Verdict::Action::Refuse:
+        std::fprintf(stderr, "tallyfern: %s (see tallyfern --help)\n", verdict.text.c_str());
+        return 2;
+    case LaunchArguments::Verdict::Action::Open:
+        break;
+    }
 
     const std::vector<std::string> candidates
         = moduleCandidates(executableFolder(argc > 0 ? argv[0] : nullptr));

@@ -266,6 +266,32 @@ void DocumentWindowController::showProgressView()
     cancel->setFocus();
 }
 
+void DocumentWindowController::showUnavailableView(const QString& reason)
+{
+    auto* container = new QWidget;
+    container->setObjectName(QStringLiteral("unavailable"));
+    auto* layout = new QVBoxLayout(container);
+    layout->setSpacing(10);
+    layout->addStretch(1);
+    auto* title = new QLabel(reason);
+    title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
+    auto* path = new QLabel(DisplayName::decode(m_disk->path()));
+    path->setFont(CellPaint::uiFont(11));
+    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette secondary = path->palette();
+    secondary.setColor(
+        QPalette::WindowText, CellPaint::secondaryColor(secondary.color(QPalette::WindowText)));
+    path->setPalette(secondary);
+    for (QLabel* label : { title, path }) {
+        label->setAlignment(Qt::AlignHCenter);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
+    layout->addStretch(1);
+    container->setAccessibleName(reason);
+    setCentralWidget(container);
+}
+
 void DocumentWindowController::showMainView()
 {
     if (centralWidget() == m_mainView)

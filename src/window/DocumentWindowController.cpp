@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <malloc.h>
 #include <new>
@@ -54,7 +55,14 @@ DocumentWindowController::DocumentWindowController(
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    startScan();
+    // A folder that is not there, or a file, would scan as an empty unreadable tree.
+    const int fd = reader.openPath(path.c_str());
+    if (fd >= 0)
+        reader.close(fd);
+    if (fd == -ENOENT || fd == -ENOTDIR)
+        showUnavailableView(fd == -ENOENT ? tr("No such folder") : tr("Not a folder"));
+    else
+        startScan();
 }
 
 DocumentWindowController::~DocumentWindowController()

@@ -100,6 +100,8 @@ private:
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
     void buildMainView();
     void showProgressView();
+    // In place of a scan: why the path cannot be scanned at all.
+    void showUnavailableView(const QString& reason);
     void showMainView();
     void progressTick();
     void startScan();

@@ -57,7 +57,6 @@ TEST(Launcher, ScanModeNeedsNoWindowSystemAndTheWindowNeedsItsModule)
     // that is not a library in its place, one line says why.
     const QString module = dir.filePath(QStringLiteral("bin/tallyfern-gui.so"));
     for (const QStringList& arguments : { QStringList {}, QStringList { QStringLiteral("--scan") },
-             QStringList { QStringLiteral("--SCAN"), dir.path() },
              QStringList { QStringLiteral("--scan"), dir.path(), dir.path() } }) {
         for (const bool broken : { false, true }) {
             QFile::remove(module);
