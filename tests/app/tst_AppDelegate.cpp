@@ -118,7 +118,8 @@ private slots:
         const QList<QPair<QString, QStringList>> expected = {
             { "Tallyfern", { "About Tallyfern", "Check for Updates…", "-", "Quit Tallyfern\tCtrl+Q" } },
             { "File",
-                { "New Scan…\tCtrl+N", "Open Folder…\tCtrl+O", "-", "Rescan Selected Folder\tCtrl+R",
+                { "New Scan…\tCtrl+N", "Open Folder…\tCtrl+O", "Open Scan…\tCtrl+Shift+O", "-",
+                    "Save Scan As…\tCtrl+Shift+S", "-", "Rescan Selected Folder\tCtrl+R",
                     "Rescan Everything\tCtrl+Alt+R", "-", "Close\tCtrl+W" } },
             { "Edit",
                 { "Undo\tCtrl+Z", "Redo\tCtrl+Shift+Z", "-", "Cut\tCtrl+X", "Copy\tCtrl+C", "Paste\tCtrl+V",
