@@ -53,14 +53,8 @@ std::vector<std::string> contentsOf(const std::string& file)
 
 std::unique_ptr<DocumentWindowController> openSaved(const std::string& file)
 {
-    auto window
-        = std::make_unique<DocumentWindowController>(DocumentWindowController::SavedScanFile { file });
-    QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()) || (ended.isEmpty() && !ended.wait(20000))
-        || !window->disk().root())
-        return nullptr;
-    return window;
+    return shownWithTree(
+        std::make_unique<DocumentWindowController>(DocumentWindowController::SavedScanFile { file }));
 }
 
 void selectNode(DocumentWindowController& window, FileNode* node)

@@ -41,3 +41,6 @@ private:
 // A document window on `root`, shown, once its first scan has ended; null if it did not.
 [[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
     const std::string& root, VolumeFactsProvider facts = {});
+// `window` shown, once its first scan (or load) has ended with a tree; null otherwise.
+[[nodiscard]] std::unique_ptr<DocumentWindowController> shownWithTree(
+    std::unique_ptr<DocumentWindowController> window);
