@@ -100,12 +100,16 @@ void AppDelegate::showVolumes()
             &AppDelegate::openFolder);
         connect(m_volumesController.get(), &VolumesWindowController::urlsDropped, this,
             [this](const QList<QUrl>& urls) {
+                std::vector<std::string> paths;
                 for (const QUrl& url : urls) {
                     // The encoded form keeps a name's bytes even where they are not UTF-8.
-                    const std::string path = LaunchArguments::pathOfFileUrl(url.toEncoded().toStdString());
+                    std::string path = LaunchArguments::pathOfFileUrl(url.toEncoded().toStdString());
                     if (!path.empty())
-                        openPath(path);
+                        paths.push_back(std::move(path));
                 }
+                // As on the command line: a folder reached through a link is scanned as the one it leads to.
+                for (const std::string& path : LaunchArguments::folders(paths, "/"))
+                    openPath(path);
             });
         connect(
             m_volumesController.get(), &VolumesWindowController::closed, this, &AppDelegate::volumesClosed);
