@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace timing {
@@ -42,6 +43,24 @@ inline int runArguments(int argc, char** argv, std::size_t& files)
     if (argc > 1)
         files = std::strtoull(argv[1], nullptr, 10);
     return argc > 2 ? std::max(5, std::atoi(argv[2])) : 7;
+}
+
+// A "Vm…:" figure of /proc/self/status in KiB ("VmRSS", "VmHWM"), 0 when unknown.
+inline long statusKiB(const char* field)
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    long kib = 0;
+    const std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+            kib = std::atol(line + length + 1);
+            break;
+        }
+    std::fclose(status);
+    return kib;
 }
 
 } // namespace timing

@@ -2,7 +2,18 @@
 // savedscan FILE ENTRIES: writes a synthetic saved scan of about ENTRIES entries in the
 // ncdu JSON format, with no files on disk: folders of a few hundred entries three levels
 // deep, names and sizes from a fixed seed, about 1% hard links. Prints the entry count.
+// savedscan --window FILE: opens FILE in a document window (offscreen) and prints
+//   window_s=S first_treemap_s=T peak_kib=K
+// the time from the window's creation to the end of the load and to the first treemap
+// image, and the process's peak resident memory.
+#include "BenchTiming.h"
+#include "model/TallyfernDocument.h"
 #include "scan/ScanStream.h"
+#include "window/DocumentWindowController.h"
+#include "window/TreemapView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
 
 #include <charconv>
 #include <cstdio>
@@ -23,10 +34,37 @@ void putNumber(ScanSink& sink, std::uint64_t value)
     put(sink, std::string_view(text, std::size_t(std::to_chars(text, text + sizeof text, value).ptr - text)));
 }
 
+int openInWindow(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QElapsedTimer clock;
+    clock.start();
+    DocumentWindowController window(DocumentWindowController::SavedScanFile { argv[2] });
+    double loadedS = -1, imageS = -1;
+    QObject::connect(
+        &window, &DocumentWindowController::scanEnded, [&](bool) { loadedS = clock.elapsed() / 1e3; });
+    QObject::connect(window.treemapView(), &TreemapView::imageDelivered, [&] {
+        if (imageS < 0)
+            imageS = clock.elapsed() / 1e3;
+    });
+    window.show();
+    while (imageS < 0 && !(loadedS >= 0 && !window.disk().root()))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!window.disk().root()) {
+        std::fprintf(stderr, "savedscan: %s could not be opened\n", argv[2]);
+        return 1;
+    }
+    std::printf(
+        "window_s=%.3f first_treemap_s=%.3f peak_kib=%ld\n", loadedS, imageS, timing::statusKiB("VmHWM"));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string_view(argv[1]) == "--window")
+        return openInWindow(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: savedscan FILE ENTRIES\n");
         return 2;

@@ -267,16 +267,7 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
 
 long residentKiB()
 {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0;
-    char line[256];
-    long kib = 0;
-    while (std::fgets(line, sizeof line, status))
-        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
-            break;
-    std::fclose(status);
-    return kib;
+    return timing::statusKiB("VmRSS");
 }
 
 // The folder whose file count is nearest `files`.

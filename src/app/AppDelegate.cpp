@@ -2,8 +2,10 @@
 #include "app/AppDelegate.h"
 
 #include "app/AboutDialog.h"
+#include "app/LaunchArguments.h"
 #include "app/Links.h"
 #include "app/MainMenu.h"
+#include "scan/ScanReader.h"
 #include "window/CommandTable.h"
 #include "window/DocumentWindowController.h"
 #include "window/PreviewPanel.h"
@@ -46,6 +48,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     on(Id::Quit, &AppDelegate::quit);
     on(Id::NewScan, &AppDelegate::showVolumes);
     on(Id::OpenFolder, &AppDelegate::openFolder);
+    on(Id::OpenScan, &AppDelegate::openScanFiles);
     on(Id::Help, &AppDelegate::openSupport);
     on(Id::Shortcuts, &AppDelegate::showShortcuts);
     on(Id::SendFeedback, &AppDelegate::sendFeedback);
@@ -74,7 +77,7 @@ void AppDelegate::open(const std::vector<std::string>& paths)
         return;
     m_launchedWithFiles = true;
     for (const std::string& path : paths)
-        openDocument(path);
+        openPath(path);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -95,6 +98,19 @@ void AppDelegate::showVolumes()
         };
         connect(m_volumesController.get(), &VolumesWindowController::openFolderRequested, this,
             &AppDelegate::openFolder);
+        connect(m_volumesController.get(), &VolumesWindowController::urlsDropped, this,
+            [this](const QList<QUrl>& urls) {
+                std::vector<std::string> paths;
+                for (const QUrl& url : urls) {
+                    // The encoded form keeps a name's bytes even where they are not UTF-8.
+                    std::string path = LaunchArguments::pathOfFileUrl(url.toEncoded().toStdString());
+                    if (!path.empty())
+                        paths.push_back(std::move(path));
+                }
+                // As on the command line: a folder reached through a link is scanned as the one it leads to.
+                for (const std::string& path : LaunchArguments::folders(paths, "/"))
+                    openPath(path);
+            });
         connect(
             m_volumesController.get(), &VolumesWindowController::closed, this, &AppDelegate::volumesClosed);
     } else {
@@ -107,7 +123,36 @@ void AppDelegate::showVolumes()
 
 DocumentWindowController* AppDelegate::openDocument(const std::string& path)
 {
-    auto* controller = new DocumentWindowController(path, m_environment.documentFacts);
+    return adopt(new DocumentWindowController(path, m_environment.documentFacts));
+}
+
+DocumentWindowController* AppDelegate::openSavedScan(const std::string& file)
+{
+    return adopt(new DocumentWindowController(
+        DocumentWindowController::SavedScanFile { file }, m_environment.documentFacts));
+}
+
+DocumentWindowController* AppDelegate::openPath(const std::string& path)
+{
+    return ScanReader::isSavedScan(path) ? openSavedScan(path) : openDocument(path);
+}
+
+void AppDelegate::openScanFiles()
+{
+    QFileDialog panel(nullptr, tr("Open a saved scan"));
+    panel.setFileMode(QFileDialog::ExistingFiles);
+    panel.setOption(QFileDialog::DontUseNativeDialog, true);
+    panel.setNameFilters({ tr("Saved scans (*.json *.json.gz *.json.zst *.gz *.zst)"), tr("All files (*)") });
+    panel.setWindowModality(Qt::ApplicationModal);
+    if (panel.exec() != QDialog::Accepted)
+        return;
+    // Whatever the name, the reader judges the content.
+    for (const QString& file : panel.selectedFiles())
+        openSavedScan(QFile::encodeName(file).toStdString());
+}
+
+DocumentWindowController* AppDelegate::adopt(DocumentWindowController* controller)
+{
     controller->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
     controller->setCommandActions(&m_commandActions);
     if (!m_previewPanel)

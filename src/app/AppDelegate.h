@@ -54,6 +54,12 @@ public:
     void showVolumes();
     void openFolder();
     DocumentWindowController* openDocument(const std::string& path);
+    // A window reading the saved scan in `file`.
+    DocumentWindowController* openSavedScan(const std::string& file);
+    // File ▸ Open Scan…: saved scans chosen in a panel.
+    void openScanFiles();
+    // A saved scan (recognised by its content) opens as one; anything else is scanned.
+    DocumentWindowController* openPath(const std::string& path);
     void quit();
 
     void showAbout();
@@ -71,6 +77,7 @@ public:
 
 private:
     [[nodiscard]] static QString shortcutsText();
+    DocumentWindowController* adopt(DocumentWindowController* controller);
     void documentClosed(DocumentWindowController* controller);
     void volumesClosed();
     void openUrl(const QUrl& url);

@@ -38,6 +38,8 @@ ApplicationActions::ApplicationActions(QObject* parent)
             QT_TR_NOOP("Choose a volume to scan") },
         { Id::OpenFolder, QT_TR_NOOP("Open Folder…"), QKeySequence(ctrl | Qt::Key_O),
             QT_TR_NOOP("Choose folders to scan") },
+        { Id::OpenScan, QT_TR_NOOP("Open Scan…"), QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_O),
+            QT_TR_NOOP("Open a scan saved by Tallyfern, ncdu or gdu") },
         { Id::Close, QT_TR_NOOP("Close"), QKeySequence(ctrl | Qt::Key_W), QT_TR_NOOP("Close this window") },
         { Id::Undo, QT_TR_NOOP("Undo"), QKeySequence(ctrl | Qt::Key_Z), nullptr },
         { Id::Redo, QT_TR_NOOP("Redo"), QKeySequence(ctrl | Qt::ShiftModifier | Qt::Key_Z), nullptr },

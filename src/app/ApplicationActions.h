@@ -23,6 +23,7 @@ public:
         Quit,
         NewScan,
         OpenFolder,
+        OpenScan,
         Close,
         Undo,
         Redo,

@@ -16,6 +16,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     auto* bar = new QMenuBar;
     const auto menu = [&](const char* title) {
         QMenu* m = bar->addMenu(QCoreApplication::translate("MainMenu", title));
+        m->setToolTipsVisible(true); // why a file command is disabled
         QObject::connect(m, &QMenu::aboutToShow, &commands, &CommandActions::refresh);
         QObject::connect(m, &QMenu::aboutToShow, &application, &ApplicationActions::refresh);
         return m;
@@ -32,6 +33,9 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     QMenu* file = menu(QT_TRANSLATE_NOOP("MainMenu", "File"));
     file->addAction(app(App::NewScan));
     file->addAction(app(App::OpenFolder));
+    file->addAction(app(App::OpenScan));
+    file->addSeparator();
+    file->addAction(doc(Command::SaveScanAs));
     file->addSeparator();
     file->addAction(doc(Command::Rescan));
     file->addAction(doc(Command::RescanAll));

@@ -5,6 +5,9 @@
 #include "model/TreeQueries.h"
 #include "platform/MainThread.h"
 #include "platform/Thread.h"
+#include "scan/ScanReader.h"
+#include "scan/ScanStream.h"
+#include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
 
 #include <QPointer>
@@ -19,7 +22,30 @@ constexpr std::size_t kScanStackBytes = 64u << 20;
 // Below the main thread, so the window keeps answering while the scan fills every core.
 constexpr int kScanNiceIncrement = 3;
 
+// An absolute path without "." or ".." steps: one that can only mean one place here.
+bool isPlainAbsolute(std::string_view path)
+{
+    if (path.empty() || path.front() != '/')
+        return false;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view step = path.substr(start, end - start);
+        if (step == "." || step == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 } // namespace
+
+struct ScanJob::Load {
+    std::atomic<bool> cancel { false };
+    std::atomic<std::int64_t> entries { 0 };
+};
 
 ScanJob::ScanJob(std::shared_ptr<TallyfernDocument> document, const DirectoryReader& reader, QObject* parent)
     : QObject(parent)
@@ -73,20 +99,75 @@ void ScanJob::start()
     emit stateChanged();
 }
 
+void ScanJob::load(const std::string& file)
+{
+    if (isScanning())
+        return;
+    m_thread.reset();
+    m_load = std::make_shared<Load>();
+    auto body = [document = m_document, load = m_load, file, self = QPointer<ScanJob>(this),
+                    start = std::chrono::steady_clock::now()] {
+        std::string error;
+        bool cancelled = true;
+        bool treeLost = false;
+        try {
+            ScanSource source(file);
+            std::optional<SavedScan> scan = ScanReader::read(source, error, &load->cancel, &load->entries);
+            if (scan) {
+                SavedScanOrigin origin { file, scan->metadata, false, scan->hardLinksMayCountTwice };
+                origin.madeHere = !origin.metadata.host.empty()
+                    && origin.metadata.host == ScanWriter::hostName()
+                    && isPlainAbsolute(scan->tree.root->name());
+                const std::int64_t unreadable = scan->unreadable;
+                cancelled = false;
+                treeLost = true; // until the install is through
+                document->installSaved(std::move(*scan), std::move(origin));
+                treeLost = false;
+                document->scanDuration
+                    = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                document->unreadableCount = unreadable;
+            }
+        } catch (const std::bad_alloc&) {
+            cancelled = true;
+            error = file + ": not enough memory for the scan";
+        }
+        // The user's own cancel is no failure to report.
+        if (load->cancel.load())
+            error.clear();
+        Dispatch::postToMain([self, cancelled, reason = QString::fromStdString(error), treeLost] {
+            if (self)
+                self->scanEnded(cancelled, reason, treeLost);
+        });
+    };
+    m_thread = std::make_unique<Thread>(
+        body, Thread::Options { .stackSize = kScanStackBytes, .niceIncrement = kScanNiceIncrement });
+    if (!m_thread->started())
+        body();
+    emit stateChanged();
+}
+
 void ScanJob::cancel()
 {
     if (m_scanner)
         m_scanner->cancel();
+    if (m_load)
+        m_load->cancel.store(true);
 }
 
 Progress ScanJob::progress() const
 {
+    if (m_load) {
+        Progress read;
+        read.files = m_load->entries.load(std::memory_order_relaxed);
+        return read;
+    }
     return m_scanner ? m_scanner->progress() : Progress {};
 }
 
 void ScanJob::scanEnded(bool cancelled, const QString& failure, bool treeLost)
 {
     m_scanner.reset();
+    m_load.reset();
     m_thread.reset(); // the thread has posted its last word; joining is immediate
     if (!cancelled)
         ++m_generation;

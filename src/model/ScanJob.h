@@ -35,9 +35,14 @@ public:
 
     // Starts a full scan; nothing happens while one runs.
     void start();
+    // Reads the saved scan in `file` instead, off this thread as a scan runs, and installs
+    // it; a file that cannot be read ends as a scan that failed, with the reader's message
+    // (naming the file and the offset). Nothing happens while a scan runs.
+    void load(const std::string& file);
     void cancel();
-    [[nodiscard]] bool isScanning() const { return m_scanner != nullptr; }
-    // The running full scan's counters (all zero when none runs).
+    [[nodiscard]] bool isScanning() const { return m_scanner != nullptr || m_load != nullptr; }
+    // The running full scan's counters (all zero when none runs); of a load, the entries
+    // read so far, as files.
     [[nodiscard]] Progress progress() const;
 
     // Scans `folder` again in the background; `rescanReady` hands the result over.
@@ -66,6 +71,8 @@ private:
     std::shared_ptr<TallyfernDocument> m_document; // shared with the scan thread
     const DirectoryReader& m_reader;
     std::shared_ptr<Scanner> m_scanner; // present exactly while a full scan runs
+    struct Load;
+    std::shared_ptr<Load> m_load; // present exactly while a saved scan is read
     std::unique_ptr<Thread> m_thread;
     // Counts installed trees: a folder rescan started on an older tree is dropped.
     std::uint64_t m_generation = 0;

@@ -4,6 +4,8 @@
 #include "model/Palette.h"
 #include "platform/DisplayName.h"
 #include "platform/MountTable.h"
+#include "scan/ScanReader.h"
+#include "scan/ScanWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +28,41 @@ void TallyfernDocument::install(FileTree tree)
 {
     if (!tree.root)
         return;
+    savedOrigin.reset();
+    installWith(std::move(tree), m_volumeFacts(m_path));
+}
+
+void TallyfernDocument::installSaved(SavedScan scan, SavedScanOrigin origin)
+{
+    if (!scan.tree.root)
+        return;
+    m_path = std::string(scan.tree.root->name());
+    // The folder's own name: the system's display name would ask this machine about a
+    // path that may be another's.
+    std::string_view last = m_path;
+    while (last.size() > 1 && last.back() == '/')
+        last.remove_suffix(1);
+    if (const std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos && last.size() > 1)
+        last.remove_prefix(slash + 1);
+    m_displayName = DisplayName::decode(last);
+    std::optional<VolumeFacts> facts;
+    const ScanMetadata& metadata = scan.metadata;
+    if (metadata.capacity && metadata.available)
+        facts = VolumeFacts { metadata.volumePath, metadata.capacity, metadata.available, std::nullopt };
+    savedOrigin = std::move(origin);
+    installWith(std::move(scan.tree), facts);
+}
+
+bool TallyfernDocument::save(const ScanMetadata& metadata, ScanSink& sink) const
+{
+    std::vector<EntryNote> notes = m_tree.notes;
+    for (const Splice& splice : m_splices)
+        notes.insert(notes.end(), splice.notes.begin(), splice.notes.end());
+    return ScanWriter::write(m_tree.root, notes, metadata, sink);
+}
+
+void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFacts>& facts)
+{
     m_installing = true;
     classify(tree.root);
     m_tree = std::move(tree);
@@ -37,7 +74,6 @@ void TallyfernDocument::install(FileTree tree)
     m_freeNode = nullptr;
     m_otherNode = nullptr;
 
-    const std::optional<VolumeFacts> facts = m_volumeFacts(m_path);
     if (facts && !facts->volumePath.empty() && facts->total
         && MountTable::standardize(facts->volumePath) == MountTable::standardize(m_path)) {
         const std::int64_t free
@@ -259,7 +295,7 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     }
     if (watcher)
         watcher->totalsChanged(node);
-    m_splices.push_back(Splice { node, std::move(rescanned.arena) });
+    m_splices.push_back(Splice { node, std::move(rescanned.arena), std::move(rescanned.notes) });
     countKinds(node, 1);
 
     if (FileNode* parent = node->parent) {

@@ -4,6 +4,7 @@
 #include "model/KindRegistry.h"
 #include "model/KindStat.h"
 #include "model/RGB.h"
+#include "model/SavedScanOrigin.h"
 #include "model/TreeObserver.h"
 #include "platform/SerialQueue.h"
 #include "platform/VolumeFacts.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@
 // of the tree; afterwards the tree changes only on the main thread while renderQueue()
 // is idle (the window's mutate), and the observer hears of each change. The document
 // has no lock of its own.
+struct SavedScan;
+struct ScanMetadata;
+class ScanSink;
+
 class TallyfernDocument {
 public:
     // `path` is the scanned folder's absolute path (bytes). `volumeFacts` defaults to the
@@ -50,6 +56,12 @@ public:
     // Installs a finished, not cancelled full scan: classify, pseudo items for a
     // whole-volume scan, kind totals. Replaces (and frees) any previous tree.
     void install(FileTree tree);
+    // The same for a scan read from a file: the document takes the scanned folder's
+    // path from it, and the volume's figures from its metadata instead of this system.
+    void installSaved(SavedScan scan, SavedScanOrigin origin);
+    // Streams the tree as it stands (pseudo items left out) to `sink`; the caller
+    // commits. Reads the tree, so it runs where no change does.
+    bool save(const ScanMetadata& metadata, ScanSink& sink) const;
     // Sets the kind of every node below `node` (the node keeps its own), iteratively.
     void classify(FileNode* node);
     void attachPseudoNodes();
@@ -91,12 +103,15 @@ public:
     double scanDuration = 0; // seconds, set by the window
     std::int64_t unreadableCount = 0; // set by the window
     FileNode* focus = nullptr; // subtree the kind totals describe; null = root
+    // Present while the tree is one read from a saved scan; a full scan clears it.
+    std::optional<SavedScanOrigin> savedOrigin;
 
     // True when `node` is the root or its parent chain reaches the root. Nodes that the
     // document takes out of the tree get their parent link cleared, so this is exact.
     [[nodiscard]] bool isInTree(const FileNode* node) const;
 
 private:
+    void installWith(FileTree tree, const std::optional<VolumeFacts>& facts);
     // Whether each splice still has a node in the tree.
     void judge(std::vector<bool>& alive) const;
     // Moves `child` to its place in `parent`'s otherwise ordered children.
@@ -126,6 +141,7 @@ private:
     struct Splice {
         FileNode* folder;
         NodeArena arena;
+        std::vector<EntryNote> notes; // hard links and special files, for saving
     };
     std::vector<Splice> m_splices;
     FileNode* m_freeNode = nullptr;

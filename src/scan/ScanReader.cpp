@@ -98,9 +98,10 @@ Key keyOf(std::string_view key)
 
 class Parser {
 public:
-    Parser(ScanSource& source, const std::atomic<bool>* cancel)
+    Parser(ScanSource& source, const std::atomic<bool>* cancel, std::atomic<std::int64_t>* entriesRead)
         : m_json(source)
         , m_cancel(cancel)
+        , m_entriesRead(entriesRead)
     {
     }
 
@@ -124,6 +125,7 @@ private:
 
     JsonCursor m_json;
     const std::atomic<bool>* m_cancel;
+    std::atomic<std::int64_t>* m_entriesRead;
 
     SavedScan m_scan;
     std::vector<Frame> m_frames;
@@ -243,6 +245,7 @@ void Parser::readMetadata(ScanMetadata& metadata)
         std::string* text = m_key == "progname" ? &metadata.progname
             : m_key == "progver"                ? &metadata.progver
             : m_key == "host"                   ? &metadata.host
+            : m_key == "volume_path"            ? &metadata.volumePath
                                                 : nullptr;
         std::optional<std::int64_t>* number = m_key == "timestamp" ? &metadata.timestamp
             : m_key == "volume_capacity"                           ? &metadata.capacity
@@ -379,8 +382,12 @@ SavedScan Parser::parse()
         if (c != ',')
             m_json.unexpected("',' or ']'");
         m_json.skip();
-        if ((++m_entries & 0xFFF) == 0 && m_cancel && m_cancel->load(std::memory_order_relaxed))
-            m_json.fail("cancelled");
+        if ((++m_entries & 0xFFF) == 0) {
+            if (m_cancel && m_cancel->load(std::memory_order_relaxed))
+                m_json.fail("cancelled");
+            if (m_entriesRead)
+                m_entriesRead->store(std::int64_t(m_entries), std::memory_order_relaxed);
+        }
         Frame& top = m_frames.back();
         const int open = m_json.nextToken();
         if (open == '[') {
@@ -414,13 +421,51 @@ SavedScan Parser::parse()
 
 namespace ScanReader {
 
-std::optional<SavedScan> read(ScanSource& source, std::string& error, const std::atomic<bool>* cancel)
+bool isSavedScan(const std::string& path)
+{
+    struct stat st { };
+    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    for (const std::string_view suffix : { ".json", ".json.gz", ".json.zst" })
+        if (path.size() > suffix.size() && path.ends_with(suffix))
+            return true;
+    ScanSource source(path);
+    char head[256];
+    std::size_t length = 0;
+    while (length < sizeof head) {
+        const long n = source.read(head + length, sizeof head - length);
+        if (n <= 0)
+            break;
+        length += std::size_t(n);
+    }
+    // [MAJOR, MINOR, {
+    std::size_t i = 0;
+    const auto spaces = [&] {
+        while (i < length && (head[i] == ' ' || head[i] == '\t' || head[i] == '\n' || head[i] == '\r'))
+            ++i;
+    };
+    const auto take = [&](char c) {
+        spaces();
+        return i < length && head[i] == c ? (++i, true) : false;
+    };
+    const auto number = [&] {
+        spaces();
+        const std::size_t start = i;
+        while (i < length && head[i] >= '0' && head[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    return take('[') && number() && take(',') && number() && take(',') && take('{');
+}
+
+std::optional<SavedScan> read(ScanSource& source, std::string& error, const std::atomic<bool>* cancel,
+    std::atomic<std::int64_t>* entriesRead)
 {
     if (!source.error().empty()) {
         error = source.error();
         return std::nullopt;
     }
-    Parser parser(source, cancel);
+    Parser parser(source, cancel, entriesRead);
     try {
         return parser.parse();
     } catch (const JsonCursor::Error& e) {

@@ -29,7 +29,14 @@ struct SavedScan {
 namespace ScanReader {
 
 // `cancel`, when given, is polled now and then; a cancelled read fails with a message.
-[[nodiscard]] std::optional<SavedScan> read(
-    ScanSource& source, std::string& error, const std::atomic<bool>* cancel = nullptr);
+// `entriesRead`, when given, is set now and then to the count of entries read so far.
+[[nodiscard]] std::optional<SavedScan> read(ScanSource& source, std::string& error,
+    const std::atomic<bool>* cancel = nullptr, std::atomic<std::int64_t>* entriesRead = nullptr);
+
+// Whether `path` is a regular file that looks like a saved scan: its (decompressed)
+// content begins as one does, or its name ends in .json, .json.gz or .json.zst (so that a
+// damaged saved scan is refused with the reader's message rather than taken for
+// something else).
+[[nodiscard]] bool isSavedScan(const std::string& path);
 
 } // namespace ScanReader

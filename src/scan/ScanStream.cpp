@@ -238,7 +238,7 @@ void ScanSink::consume(const char* data, std::size_t n)
             c.zlib.next_out = reinterpret_cast<Bytef*>(c.out.get());
             c.zlib.avail_out = uInt(kBufferBytes);
             deflate(&c.zlib, Z_NO_FLUSH);
-            emit(c.out.get(), kBufferBytes - c.zlib.avail_out);
+            deliver(c.out.get(), kBufferBytes - c.zlib.avail_out);
         }
     } else if (c.kind == ScanCompression::Zstd) {
         ZSTD_inBuffer in { data, n, 0 };
@@ -246,14 +246,14 @@ void ScanSink::consume(const char* data, std::size_t n)
             ZSTD_outBuffer out { c.out.get(), kBufferBytes, 0 };
             if (ZSTD_isError(ZSTD_compressStream2(c.zstd, &out, &in, ZSTD_e_continue)))
                 return fail("zstd compression failed", 0);
-            emit(c.out.get(), out.pos);
+            deliver(c.out.get(), out.pos);
         }
     } else {
-        emit(data, n);
+        deliver(data, n);
     }
 }
 
-void ScanSink::emit(const char* data, std::size_t size)
+void ScanSink::deliver(const char* data, std::size_t size)
 {
     while (size && ok()) {
         const ssize_t n = ::write(m_fd, data, size);
@@ -277,7 +277,7 @@ bool ScanSink::commit()
             c.zlib.next_out = reinterpret_cast<Bytef*>(c.out.get());
             c.zlib.avail_out = uInt(kBufferBytes);
             result = deflate(&c.zlib, Z_FINISH);
-            emit(c.out.get(), kBufferBytes - c.zlib.avail_out);
+            deliver(c.out.get(), kBufferBytes - c.zlib.avail_out);
         }
         if (result != Z_STREAM_END)
             fail("gzip compression failed", 0);
@@ -290,7 +290,7 @@ bool ScanSink::commit()
             if (ZSTD_isError(left))
                 fail("zstd compression failed", 0);
             else
-                emit(c.out.get(), out.pos);
+                deliver(c.out.get(), out.pos);
         }
     }
     if (!ok())

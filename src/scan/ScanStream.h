@@ -62,7 +62,7 @@ private:
     void startWriter();
     void waitForWriter();
     void stopWriter();
-    void emit(const char* data, std::size_t size);
+    void deliver(const char* data, std::size_t size);
     void fail(const std::string& what, int error);
 
     struct Codec;

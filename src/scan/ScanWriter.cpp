@@ -142,18 +142,23 @@ void writeInfo(
 
 namespace ScanWriter {
 
+std::string hostName()
+{
+    char host[256] = {};
+    return ::gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string();
+}
+
 ScanMetadata metadataFor(const std::string& rootPath)
 {
     ScanMetadata m;
     m.progname = "tallyfern";
     m.progver = TALLYFERN_VERSION;
     m.timestamp = std::int64_t(std::time(nullptr));
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) == 0)
-        m.host = host;
+    m.host = hostName();
     if (const std::optional<VolumeFacts> facts = VolumeFacts::of(rootPath)) {
         m.capacity = facts->total;
         m.available = facts->available;
+        m.volumePath = facts->volumePath;
     }
     struct stat st { };
     if (::stat(rootPath.c_str(), &st) == 0)
@@ -162,6 +167,12 @@ ScanMetadata metadataFor(const std::string& rootPath)
 }
 
 bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
+{
+    return write(tree.root, tree.notes, metadata, sink);
+}
+
+bool write(
+    const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata, ScanSink& sink)
 {
     sink.write("[1,2,{\"progname\":", 17);
     writeString(sink, metadata.progname);
@@ -177,21 +188,25 @@ bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
         writeField(sink, "volume_capacity", nonNegative(*metadata.capacity));
     if (metadata.available)
         writeField(sink, "volume_available", nonNegative(*metadata.available));
+    if (!metadata.volumePath.empty()) {
+        writeKey(sink, "volume_path");
+        writeString(sink, metadata.volumePath);
+    }
     sink.write("},\n", 3);
-    if (!tree.root) {
+    if (!root) {
         sink.write("[{\"name\":\"\",\"read_error\":true}]]\n", 34);
         return sink.ok();
     }
 
-    std::unordered_map<const FileNode*, const EntryNote*> notes;
-    notes.reserve(tree.notes.size());
-    for (const EntryNote& note : tree.notes)
-        notes.emplace(note.node, &note);
+    std::unordered_map<const FileNode*, const EntryNote*> noteByNode;
+    noteByNode.reserve(notes.size());
+    for (const EntryNote& note : notes)
+        noteByNode.emplace(note.node, &note);
     auto noteOf = [&](const FileNode* node) -> const EntryNote* {
-        if (notes.empty())
+        if (noteByNode.empty())
             return nullptr;
-        const auto it = notes.find(node);
-        return it == notes.end() ? nullptr : it->second;
+        const auto it = noteByNode.find(node);
+        return it == noteByNode.end() ? nullptr : it->second;
     };
     const std::optional<std::uint64_t> rootDevice = metadata.device;
     auto deviceOf = [&](const EntryNote* note) -> std::optional<std::uint64_t> {
@@ -207,9 +222,9 @@ bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
     };
     std::vector<Frame> stack;
     sink.put('[');
-    writeInfo(sink, *tree.root, nullptr, rootDevice);
+    writeInfo(sink, *root, nullptr, rootDevice);
     sink.put('}');
-    stack.push_back(Frame { tree.root, 0 });
+    stack.push_back(Frame { root, 0 });
     while (!stack.empty() && sink.ok()) {
         Frame& top = stack.back();
         if (top.next == top.folder->childCount()) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 class ScanSink;
@@ -19,10 +20,16 @@ struct ScanMetadata {
     std::optional<std::int64_t> capacity; // the scanned volume's size in bytes
     std::optional<std::int64_t> available; // its free space in bytes
     std::optional<std::uint64_t> device; // the scanned folder's device number
+    // Mount point of the scanned volume: when it is the scanned folder itself, the
+    // scan covers the whole volume and its free space can be shown beside it.
+    std::string volumePath;
 };
 
 // Writes a tree in the ncdu JSON export format (major 1, minor 2), names byte for byte.
 namespace ScanWriter {
+
+// This machine's name; empty when the system does not give one.
+[[nodiscard]] std::string hostName();
 
 // This program, this host, now, and the facts of the volume holding `rootPath`.
 [[nodiscard]] ScanMetadata metadataFor(const std::string& rootPath);
@@ -30,5 +37,8 @@ namespace ScanWriter {
 // Streams `tree` into `sink` without copying it; pseudo items are left out. Returns
 // sink.ok(); the caller commits.
 bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink);
+// The same for a tree whose notes are kept apart from its arena.
+bool write(
+    const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata, ScanSink& sink);
 
 } // namespace ScanWriter

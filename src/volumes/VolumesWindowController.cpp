@@ -10,12 +10,15 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -26,6 +29,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -99,6 +103,7 @@ VolumesWindowController::VolumesWindowController(Sources sources, QWidget* paren
     resize(520, 400);
     buildContents();
     reload();
+    setAcceptDrops(true); // a saved scan or a folder dropped here opens
 
     if (m_sources.watchMounts) {
         m_watcher = new MountWatcher(this);
@@ -113,6 +118,23 @@ VolumesWindowController::VolumesWindowController(Sources sources, QWidget* paren
 }
 
 VolumesWindowController::~VolumesWindowController() = default;
+
+void VolumesWindowController::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty()
+        && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void VolumesWindowController::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    emit urlsDropped(urls);
+}
 
 void VolumesWindowController::buildContents()
 {

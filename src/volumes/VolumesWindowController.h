@@ -6,7 +6,9 @@
 #include "platform/gui/FullDiskAccessProbe.h"
 #include "volumes/Volume.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
@@ -17,7 +19,6 @@ class MountWatcher;
 class QLabel;
 class QListWidget;
 class QPushButton;
-class QUrl;
 
 // The window the user sees first: the mounted volumes and the home folder with their
 // used and free space, from which one is picked for scanning. It stays current as
@@ -64,12 +65,15 @@ public:
 
 signals:
     void openFolderRequested(); // the "Open Folder…" button
+    void urlsDropped(const QList<QUrl>& urls); // items dropped on the window, to open
     void closed(); // the user closed the window (it is hidden, not destroyed)
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildContents();

@@ -45,7 +45,6 @@ QAction* CommandActions::make(const CommandInfo& info, QObject* parent)
     auto* action = new QAction(info.icon(), info.displayText(), parent);
     action->setIconText(info.displayIconText());
     action->setStatusTip(info.displayTip());
-    action->setToolTip(action->iconText());
     action->setShortcuts(info.shortcuts());
     action->setCheckable(info.checkable);
     return action;
@@ -76,6 +75,8 @@ void CommandActions::refresh()
         const auto command = Command(i);
         QAction* action = m_actions[i];
         action->setEnabled(document && document->canPerform(command));
+        // Only a reason is set: menus show the tooltips that are set, toolbars the text.
+        action->setToolTip(document ? document->disabledReason(command) : QString());
         if (action->isCheckable())
             action->setChecked(document && document->isChecked(command));
     }

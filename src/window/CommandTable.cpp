@@ -56,6 +56,10 @@ const CommandInfo kTable[] = {
     { Command::RescanAll, nullptr, QT_TRANSLATE_NOOP("Command", "Rescan Everything"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Scan the whole folder again"), { kCtrl | kAlt | Qt::Key_R },
         "view-refresh", "rescan", false },
+    { Command::SaveScanAs, "saveScan", QT_TRANSLATE_NOOP("Command", "Save Scan As…"),
+        QT_TRANSLATE_NOOP("Command", "Save Scan"),
+        QT_TRANSLATE_NOOP("Command", "Save this scan to a file that Tallyfern, ncdu and gdu can open"),
+        { kCtrl | kShift | Qt::Key_S }, "document-save-as", nullptr, false },
     { Command::CustomizeToolbar, nullptr, QT_TRANSLATE_NOOP("Command", "Customize Toolbar…"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Choose the items of the toolbar"), {}, nullptr, nullptr, false },
 };

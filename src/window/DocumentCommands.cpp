@@ -5,10 +5,12 @@
 #include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "platform/gui/Workspace.h"
+#include "scan/ScanWriter.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <filesystem>
 
 DocumentCommands::DocumentCommands(const TallyfernDocument& document)
     : m_document(document)
@@ -40,12 +42,13 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
     switch (command) {
     case Command::RevealInFileManager:
     case Command::OpenItem:
+    case Command::QuickLook:
+        return !actionable(view).empty() && fileAccessBlocker(command, view).isEmpty();
     case Command::CopyPath:
     case Command::Copy:
-    case Command::QuickLook:
         return !actionable(view).empty();
     case Command::MoveToTrash:
-        return !trashable(view).empty();
+        return !trashable(view).empty() && fileAccessBlocker(command, view).isEmpty();
     case Command::ZoomIn:
         return !view.selected.empty();
     case Command::CollapseSubfolders:
@@ -55,7 +58,9 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
         return view.zoomRoot && view.zoomRoot->parent;
     case Command::Rescan:
     case Command::RescanAll:
-        return view.rescans == 0;
+        return view.rescans == 0 && fileAccessBlocker(command, view).isEmpty();
+    case Command::SaveScanAs:
+        return true;
     case Command::ToggleFreeSpace:
         return m_document.freeNode() != nullptr;
     case Command::TogglePackageContents:
@@ -63,6 +68,51 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
         return true;
     }
     return true;
+}
+
+QString DocumentCommands::fileAccessBlocker(Command command, const View& view) const
+{
+    const std::optional<SavedScanOrigin>& origin = m_document.savedOrigin;
+    if (!origin || view.scanning || !m_document.root())
+        return {};
+    std::vector<FileNode*> targets;
+    switch (command) {
+    case Command::RevealInFileManager:
+    case Command::OpenItem:
+    case Command::QuickLook:
+        targets = actionable(view);
+        break;
+    case Command::MoveToTrash:
+        targets = trashable(view);
+        break;
+    case Command::Rescan:
+        targets = { rescanTarget(view) };
+        break;
+    case Command::RescanAll:
+        targets = { m_document.root() };
+        break;
+    default:
+        return {};
+    }
+    const auto tr = [](const char* text) { return QCoreApplication::translate("DocumentCommands", text); };
+    if (!origin->madeHere) {
+        if (origin->metadata.host.empty())
+            return tr("This saved scan does not say on which computer it was made, so its items are not "
+                      "looked for here.");
+        if (origin->metadata.host != ScanWriter::hostName())
+            return tr("This scan was made on “%1”; its items are not on this computer.")
+                .arg(DisplayName::decode(origin->metadata.host));
+        return tr("This saved scan does not name its folder by a plain absolute path, so its items are "
+                  "not looked for here.");
+    }
+    for (const FileNode* node : targets) {
+        if (!node || node->flags.contains(NodeFlags::Pseudo))
+            continue;
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(node->path(), error)))
+            return tr("“%1” is not on this computer any more.").arg(DisplayName::decode(node->path()));
+    }
+    return {};
 }
 
 bool DocumentCommands::isChecked(Command command, const View& view) const

@@ -30,6 +30,10 @@ public:
 
     // The one enablement rule.
     [[nodiscard]] bool canPerform(Command command, const View& view) const;
+    // Why a command that acts on files (open, reveal, preview, Trash, rescans) cannot act
+    // on what `view` shows of a saved scan: it was made on another machine, or an item's
+    // path is not here. Empty when nothing of the kind stands in the way.
+    [[nodiscard]] QString fileAccessBlocker(Command command, const View& view) const;
     // Checkmarks of the two toggles.
     [[nodiscard]] bool isChecked(Command command, const View& view) const;
 

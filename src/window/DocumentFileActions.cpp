@@ -88,9 +88,14 @@ void DocumentWindowController::copyPath()
 std::vector<PreviewItem> DocumentWindowController::previewItems() const
 {
     std::vector<PreviewItem> items;
-    for (const FileNode* node : DocumentCommands::actionable(commandView())) {
+    const DocumentCommands::View view = commandView();
+    // Items of a saved scan that are not here are shown by what the scan says of them:
+    // the same path here may hold another file.
+    const bool reachable = m_commands.fileAccessBlocker(Command::QuickLook, view).isEmpty();
+    for (const FileNode* node : DocumentCommands::actionable(view)) {
         PreviewItem item;
-        item.path = node->path();
+        if (reachable)
+            item.path = node->path();
         item.name = node->parent ? nameOf(node) : m_disk->displayName();
         item.isDirectory = node->isDirectory();
         item.sizeText = Fmt::bytes(node->size);
@@ -127,6 +132,8 @@ void DocumentWindowController::toggleQuickLook()
         panel.hide();
         return;
     }
+    if (!m_commands.fileAccessBlocker(Command::QuickLook, commandView()).isEmpty())
+        return;
     bindPreviewPanel(&panel);
     panel.toggle();
 }

@@ -22,9 +22,11 @@
 #include "window/ProgressSpinner.h"
 #include "window/UnreadableFoldersWindow.h"
 
+#include <QDateTime>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -223,7 +225,8 @@ void DocumentWindowController::showProgressView()
     stack->setAlignment(Qt::AlignHCenter);
 
     auto* spinner = new ProgressSpinner;
-    auto* title = new QLabel(tr("Scanning “%1”…").arg(m_disk->displayName()));
+    auto* title
+        = new QLabel((m_loading ? tr("Opening “%1”…") : tr("Scanning “%1”…")).arg(m_disk->displayName()));
     title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
     title->setAlignment(Qt::AlignHCenter);
     auto* count = new QLabel(QStringLiteral(" "));
@@ -322,9 +325,23 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    m_summaryLabel->setText(tr("%1 files · %2 · scanned in %3 s")
-                                .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()),
-                                    QString::asprintf("%.1f", m_disk->scanDuration)));
+    const QString totals
+        = tr("%1 files · %2").arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    const QString seconds = QString::asprintf("%.1f", m_disk->scanDuration);
+    if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin) {
+        QString text = tr("%1 · saved scan %2 · read in %3 s").arg(totals, savedScanSource(*origin), seconds);
+        QString tip;
+        if (origin->hardLinksMayCountTwice) {
+            text += tr(" · hard links may be counted twice");
+            tip = tr("The file does not mark every link of a hard-linked file, so such a file may be "
+                     "counted once per link.");
+        }
+        m_summaryLabel->setText(text);
+        m_summaryLabel->setToolTip(tip);
+    } else {
+        m_summaryLabel->setText(tr("%1 · scanned in %2 s").arg(totals, seconds));
+        m_summaryLabel->setToolTip(QString());
+    }
     const std::int64_t unreadable = m_disk->unreadableCount;
     if (unreadable >= 1)
         m_warningButton->setText(tr("%1 unreadable").arg(Fmt::count(unreadable)));
@@ -362,7 +379,20 @@ void DocumentWindowController::updateTitle()
     const FileNode* zoomRoot = m_treemapView->root();
     if (!zoomRoot)
         return;
-    setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + DisplayName::decode(zoomRoot->path()));
+    QString title = m_disk->displayName() + QStringLiteral(" — ") + DisplayName::decode(zoomRoot->path());
+    if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin)
+        title += QStringLiteral(" — ") + tr("saved scan %1").arg(savedScanSource(*origin));
+    setWindowTitle(title);
+}
+
+QString DocumentWindowController::savedScanSource(const SavedScanOrigin& origin)
+{
+    const QString host = origin.metadata.host.empty() ? tr("an unknown computer")
+                                                      : DisplayName::decode(origin.metadata.host);
+    if (!origin.metadata.timestamp)
+        return tr("from %1").arg(host);
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(*origin.metadata.timestamp);
+    return tr("from %1, %2").arg(host, QLocale().toString(when, QLocale::ShortFormat));
 }
 
 // ---------------------------------------------------------------------------------

@@ -108,6 +108,9 @@ void DocumentWindowController::perform(Command command)
     case Command::RescanAll:
         rescan(m_disk->root());
         break;
+    case Command::SaveScanAs:
+        saveScanAs();
+        break;
     case Command::CustomizeToolbar:
         if (m_toolbar)
             m_toolbar->customize();
@@ -118,6 +121,11 @@ void DocumentWindowController::perform(Command command)
 bool DocumentWindowController::isChecked(Command command) const
 {
     return m_commands.isChecked(command, commandView());
+}
+
+QString DocumentWindowController::disabledReason(Command command) const
+{
+    return m_commands.fileAccessBlocker(command, commandView());
 }
 
 // ---------------------------------------------------------------------------------
@@ -250,6 +258,7 @@ void DocumentWindowController::buildToolbar()
         for (auto& [command, action] : m_ownActions) {
             action->setEnabled(canPerform(command));
             action->setChecked(isChecked(command));
+            action->setToolTip(disabledReason(command));
         }
     });
     m_outlineView->installEventFilter(new CopyKeyFilter([this] { perform(Command::Copy); }, m_outlineView));
@@ -267,6 +276,7 @@ std::unique_ptr<QMenu> DocumentWindowController::contextMenu()
     if (m_commandActions)
         m_commandActions->refresh();
     auto menu = std::make_unique<QMenu>(this);
+    menu->setToolTipsVisible(true); // why a file command is disabled
     const Command kItems[]
         = { Command::RevealInFileManager, Command::OpenItem, Command::QuickLook, Command::CopyPath,
               Command::ZoomIn, Command::CollapseSubfolders, Command::Rescan, Command::MoveToTrash };

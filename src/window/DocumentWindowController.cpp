@@ -27,10 +27,36 @@
 #include <chrono>
 #include <malloc.h>
 #include <new>
+#include <utility>
+
+namespace {
+
+QString fileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return DisplayName::decode(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace
 
 DocumentWindowController::DocumentWindowController(
     const std::string& path, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
-    : m_disk(std::make_shared<TallyfernDocument>(path, std::move(volumeFacts)))
+    : DocumentWindowController(path, std::move(volumeFacts), reader, nullptr)
+{
+}
+
+DocumentWindowController::DocumentWindowController(
+    SavedScanFile file, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
+    : DocumentWindowController(file.path, std::move(volumeFacts), reader, &file.path)
+{
+}
+
+DocumentWindowController::DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
+    const DirectoryReader& reader, const std::string* savedScan)
+    // Until the saved scan is in, the document knows only the file: the system's display
+    // name of it would be that of a file, not of a scanned folder.
+    : m_disk(std::make_shared<TallyfernDocument>(
+        path, std::move(volumeFacts), savedScan ? fileNameOf(path) : QString()))
     , m_scanJob(new ScanJob(m_disk, reader, this))
     , m_commands(*m_disk)
 {
@@ -54,6 +80,10 @@ DocumentWindowController::DocumentWindowController(
         QRect frame(QPoint(0, 0), size());
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
+    }
+    if (savedScan) {
+        loadSavedScan();
+        return;
     }
     // A folder that is not there, or a file, would scan as an empty unreadable tree.
     const int fd = reader.openPath(path.c_str());
@@ -117,6 +147,12 @@ TreemapView* DocumentWindowController::treemapView() const
 // ---------------------------------------------------------------------------------
 // Scan lifecycle
 
+void DocumentWindowController::loadSavedScan()
+{
+    m_loading = true;
+    startScan();
+}
+
 void DocumentWindowController::startScan()
 {
     if (isScanning() || m_closeHandled)
@@ -132,7 +168,10 @@ void DocumentWindowController::startScan()
     m_kindsModel->setBlocked(true);
     showProgressView();
 
-    m_scanJob->start();
+    if (m_loading)
+        m_scanJob->load(m_disk->path());
+    else
+        m_scanJob->start();
 
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(100);
@@ -145,7 +184,9 @@ void DocumentWindowController::progressTick()
     if (!isScanning())
         return;
     const Progress progress = m_scanJob->progress();
-    if (m_progressCountLabel)
+    if (m_progressCountLabel && m_loading)
+        m_progressCountLabel->setText(tr("%1 entries read").arg(Fmt::count(progress.files)));
+    else if (m_progressCountLabel)
         m_progressCountLabel->setText(tr("%1 files in %2 folders · %3")
                                           .arg(Fmt::count(progress.files), Fmt::count(progress.directories),
                                               Fmt::bytes(progress.bytes)));
@@ -162,9 +203,18 @@ void DocumentWindowController::scanFinished(bool cancelled, const QString& failu
 {
     delete m_progressTimer;
     m_progressTimer = nullptr;
+    const bool loaded = std::exchange(m_loading, false);
     if (m_closeHandled)
         return;
-    if (!failure.isEmpty())
+    if (loaded && !failure.isEmpty()) {
+        // Without a parent: the alert outlives the window, which closes without a tree.
+        auto* box = new QMessageBox(
+            QMessageBox::Warning, tr("Cannot open the saved scan"), tr("The saved scan cannot be opened."));
+        box->setObjectName(QStringLiteral("savedScanRefused"));
+        box->setInformativeText(failure);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    } else if (!failure.isEmpty())
         reportScanFailure(failure,
             treeLost || !m_disk->root() ? tr("The window closes: nothing of the scan can be shown.")
                                         : tr("The window shows the previous scan."));

@@ -33,6 +33,7 @@ class QAbstractButton;
 class QLabel;
 class QSplitter;
 class QTimer;
+struct SavedScanOrigin;
 class ScanJob;
 class TallyfernDocument;
 class Workspace;
@@ -53,6 +54,14 @@ public:
     // listing folders through `reader` (which outlives the window).
     explicit DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts = {},
         const DirectoryReader& reader = DirectoryReader::system());
+    // A saved scan to read instead of a folder to scan.
+    struct SavedScanFile {
+        std::string path;
+    };
+    // Reads the saved scan behind the progress view, as a scan runs; a file that cannot
+    // be read gives the reader's message and closes the window.
+    explicit DocumentWindowController(SavedScanFile file, VolumeFactsProvider volumeFacts = {},
+        const DirectoryReader& reader = DirectoryReader::system());
     ~DocumentWindowController() override;
 
     // Deepest folder level that select() opens in the outline.
@@ -67,6 +76,9 @@ public:
     bool canPerform(std::optional<Command> command) const;
     void perform(Command command);
     bool isChecked(Command command) const; // checkmarks of ToggleFreeSpace / TogglePackageContents
+    // Why a disabled command cannot act here, for its tooltip; empty when no reason needs
+    // telling.
+    QString disabledReason(Command command) const;
 
     // Shared actions of the application (one QAction per command); set by the app shell before show();
     // the toolbar uses them. May stay null in tests.
@@ -97,7 +109,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
+        const DirectoryReader& reader, const std::string* savedScan);
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
+    void loadSavedScan();
     void buildMainView();
     void showProgressView();
     // In place of a scan: why the path cannot be scanned at all.
@@ -119,6 +134,8 @@ private:
     // one of their nodes (a folder rescan in flight, an open Trash question).
     void releaseDetachedNodes();
     void windowWillClose();
+    // "from HOST, DATE": where and when a saved scan was made.
+    static QString savedScanSource(const SavedScanOrigin& origin);
     void outlineSelectionChanged();
     void kindsSelectionChanged();
     void showUnreadableFolders();
@@ -153,12 +170,16 @@ private:
     Workspace& workspace();
     PreviewPanel& previewPanel();
     void deliverRescan(FileNode* node, std::shared_ptr<FileTree> tree, std::int64_t unreadable);
+    // Save Scan As (DocumentSaving.cpp): asks for a name, then writes off this thread.
+    void saveScanAs();
+    void writeScan(const std::string& path);
 
     // Owned jointly with a running scan thread, which installs into it.
     std::shared_ptr<TallyfernDocument> m_disk;
     ScanJob* m_scanJob = nullptr; // a child; deleted first of all, which ends its thread
     DocumentCommands m_commands;
     QTimer* m_progressTimer = nullptr;
+    bool m_loading = false; // the running "scan" reads a saved scan
     int m_questionsHoldingNodes = 0; // open questions that keep a list of nodes
     bool m_closeHandled = false;
     CommandActions* m_commandActions = nullptr;

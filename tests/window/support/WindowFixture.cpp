@@ -34,7 +34,11 @@ QPoint centreOf(const TreemapView& view, const FileNode* node)
 
 std::unique_ptr<DocumentWindowController> openScanned(const std::string& root, VolumeFactsProvider facts)
 {
-    auto window = std::make_unique<DocumentWindowController>(root, std::move(facts));
+    return shownWithTree(std::make_unique<DocumentWindowController>(root, std::move(facts)));
+}
+
+std::unique_ptr<DocumentWindowController> shownWithTree(std::unique_ptr<DocumentWindowController> window)
+{
     QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
     window->show();
     // The scan may have ended while the window was being exposed.

@@ -76,3 +76,6 @@ public:
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     std::unique_ptr<DocumentWindowController> window;
 };
+// `window` shown, once its first scan (or load) has ended with a tree; null otherwise.
+[[nodiscard]] std::unique_ptr<DocumentWindowController> shownWithTree(
+    std::unique_ptr<DocumentWindowController> window);
