@@ -37,6 +37,7 @@ struct Job {
     Surface surface; // the ancestors' ridges, not yet this node's own
     double h = 0; // this node's ridge height
     bool isRoot = false;
+    bool lit = false; // the node or a folder above it is one of the renderer's highlighted items
 };
 
 // (−1, −1, 10) normalised: light from the upper left, mostly from the viewer's side.

@@ -187,7 +187,7 @@ private:
         // A folder that opens paints its children instead of itself, before the size and
         // rectangle checks; with size 0 or a degenerate rectangle it paints nothing at all.
         if (!TreeQueries::opensAsFolder(node, m_renderer.showPackageContents)) {
-            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(node));
+            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(node, job.lit));
             return true;
         }
         if (m_token.isCancelled())
@@ -200,7 +200,8 @@ private:
             node, job.rect,
             [&](FileNode* child, const TMRect& r) {
                 if (!PixelSpan::of(r, m_width, m_height).isEmpty())
-                    stack.push_back(Job { child, r, job.surface, childH, false });
+                    stack.push_back(
+                        Job { child, r, job.surface, childH, false, m_renderer.lights(child, job.lit) });
             },
             mayReachPixelCentre, rowReachesPixelCentre);
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
@@ -216,7 +217,7 @@ private:
 
 // Cuts the tree breadth-first until there are more than kJobTarget jobs or nothing left
 // to open. False when the render was cancelled meanwhile.
-bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelToken& token)
+bool expandJobs(std::vector<Job>& jobs, const TreemapRenderer& renderer, const CancelToken& token)
 {
     std::vector<Job> next;
     bool expanded = true;
@@ -226,7 +227,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
         next.reserve(jobs.size() * 4);
         for (const Job& job : jobs) {
             const FileNode& node = *job.node;
-            if (!TreeQueries::opensAsFolder(node, showPackageContents)) {
+            if (!TreeQueries::opensAsFolder(node, renderer.showPackageContents)) {
                 next.push_back(job);
                 continue;
             }
@@ -241,7 +242,8 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
                 node, job.rect,
                 [&](FileNode* child, const TMRect& r) {
                     if (coversPixelCentre(r))
-                        next.push_back(Job { child, r, surface, childH, false });
+                        next.push_back(
+                            Job { child, r, surface, childH, false, renderer.lights(child, job.lit) });
                 },
                 mayReachPixelCentre, rowReachesPixelCentre);
         }
@@ -283,9 +285,13 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
     if (image.isNull() || !root || root->size < 1)
         return image;
 
+    // A zoom root inside a highlighted folder is lit all over.
+    bool lit = false;
+    for (const FileNode* up = root; up && renderer.highlightItems && !lit; up = up->parent)
+        lit = renderer.lights(up, false);
     std::vector<Job> jobs { Job {
-        root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, true } };
-    if (!expandJobs(jobs, renderer.showPackageContents, token))
+        root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, true, lit } };
+    if (!expandJobs(jobs, renderer, token))
         return {};
 
     const Painter painter(renderer, reinterpret_cast<std::uint32_t*>(image.bits()), width, height, token);
@@ -299,11 +305,11 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
 
 } // namespace
 
-RGB TreemapRenderer::color(const FileNode& node) const
+RGB TreemapRenderer::color(const FileNode& node, bool lit) const
 {
     const std::int32_t k = node.kind;
     RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
-    if (highlightKind && *highlightKind != k) {
+    if ((highlightKind && *highlightKind != k) || (highlightItems && !lit)) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;
         c = RGB { grey, grey, grey };
     }

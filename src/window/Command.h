@@ -19,4 +19,6 @@ enum class Command {
     Rescan,
     RescanAll,
     CustomizeToolbar,
+    Find,
+    Preferences,
 };

@@ -17,6 +17,7 @@
 #include "widgets/TextCellView.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
+#include "window/FindPanel.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
 #include "window/ProgressSpinner.h"
@@ -142,14 +143,18 @@ void DocumentWindowController::buildMainView()
     connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &DocumentWindowController::kindsSelectionChanged);
 
-    // Outline above kinds; the outline takes a change of height.
+    // The find panel (while shown) above the outline above the kinds; the outline takes a
+    // change of height.
+    buildFindPanel();
     m_leftSplit = new QSplitter(Qt::Vertical);
     m_leftSplit->setHandleWidth(1);
     m_leftSplit->setChildrenCollapsible(false);
+    m_leftSplit->addWidget(m_findPanel);
     m_leftSplit->addWidget(m_outlineView);
     m_leftSplit->addWidget(m_kindsTable);
     m_leftSplit->setStretchFactor(0, 1);
-    m_leftSplit->setStretchFactor(1, 0);
+    m_leftSplit->setStretchFactor(1, 1);
+    m_leftSplit->setStretchFactor(2, 0);
 
     m_treemapView = new TreemapView;
     m_treemapView->setObjectName(QStringLiteral("treemap"));
@@ -281,7 +286,7 @@ void DocumentWindowController::showMainView()
     m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
     const int height = m_leftSplit->height();
     const int top = int(0.68 * height);
-    m_leftSplit->setSizes({ top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+    m_leftSplit->setSizes({ 0, top, std::max(0, height - top - m_leftSplit->handleWidth()) });
     m_progressView = nullptr;
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;

@@ -257,6 +257,15 @@ double FileOutlineModel::fraction(const FileNode* node)
     return double(node->size) / double(node->parent->size);
 }
 
+QString FileOutlineModel::kindText(const TallyfernDocument& document, const FileNode& node)
+{
+    if (node.flags.contains(NodeFlags::Excluded))
+        return tr("excluded");
+    if (node.flags.contains(NodeFlags::Unreadable))
+        return tr("Folder (no access)");
+    return document.kinds().name(node.kind);
+}
+
 QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
 {
     const FileNode* n = node(index);
@@ -275,7 +284,7 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
         case Count:
             return n->isDirectory() ? Fmt::count(n->fileCount) : QString();
         case Kind:
-            return unreadable ? tr("Folder (no access)") : m_document.kinds().name(n->kind);
+            return kindText(m_document, *n);
         default:
             return {};
         }
@@ -284,7 +293,8 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
     case ItemRoles::Secondary:
         if (index.column() == Kind)
             return true;
-        return index.column() == Name && (unreadable || n->flags.contains(NodeFlags::Pseudo));
+        return index.column() == Name
+            && (unreadable || n->flags.contains(NodeFlags::Pseudo) || n->flags.contains(NodeFlags::Excluded));
     case Qt::DecorationRole:
         if (index.column() == Name && iconProvider)
             return iconProvider(n);

@@ -61,6 +61,8 @@ public:
     // one of its children or the parent's row does not open. Unlike indexOf(), no walk
     // to the root: a path is found level by level in time linear in its depth.
     [[nodiscard]] QModelIndex childIndex(const QModelIndex& parent, const FileNode* child) const;
+    // What the kind column says of a node: its kind, or why it was not counted.
+    [[nodiscard]] static QString kindText(const TallyfernDocument& document, const FileNode& node);
     // The share of its parent's size a node's bar shows.
     [[nodiscard]] static double fraction(const FileNode* node);
 
