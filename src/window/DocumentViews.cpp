@@ -90,7 +90,12 @@ void DocumentWindowController::buildMainView()
         FileOutlineModel::Kind, new TextCellView(Qt::AlignLeft, false, m_outlineView));
     QHeaderView* header = m_outlineView->header();
     header->setStretchLastSection(false);
-    header->setSectionsClickable(false);
+    // A click on a header sorts by its column, again to reverse; size descending is the
+    // stored order.
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(FileOutlineModel::Size, Qt::DescendingOrder);
+    m_outlineView->setSortingEnabled(true);
     header->setMinimumSectionSize(40);
     for (int c = 0; c < FileOutlineModel::ColumnCount; ++c)
         header->resizeSection(c, kOutlineColumns[c].width);
@@ -132,7 +137,10 @@ void DocumentWindowController::buildMainView()
     m_kindsTable->setItemDelegateForColumn(
         KindsTableModel::Count, new TextCellView(Qt::AlignRight, true, m_kindsTable));
     QHeaderView* kindsHeader = m_kindsTable->horizontalHeader();
-    kindsHeader->setSectionsClickable(false);
+    kindsHeader->setSectionsClickable(true);
+    kindsHeader->setSortIndicatorShown(true);
+    kindsHeader->setSortIndicator(KindsTableModel::Size, Qt::DescendingOrder);
+    m_kindsTable->setSortingEnabled(true);
     kindsHeader->setHighlightSections(false);
     kindsHeader->setMinimumSectionSize(22);
     for (int c = 0; c < KindsTableModel::ColumnCount; ++c)
