@@ -52,6 +52,9 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     edit->addAction(app(App::SelectAll));
     edit->addSeparator();
     edit->addAction(doc(Command::CopyPath));
+    edit->addSeparator();
+    edit->addAction(doc(Command::Find));
+    edit->addAction(doc(Command::Preferences));
 
     QMenu* item = menu(QT_TRANSLATE_NOOP("MainMenu", "Item"));
     item->addAction(doc(Command::OpenItem));

@@ -8,6 +8,7 @@
 #include "scan/ScanReader.h"
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
+#include "scan/ExcludePatterns.h"
 #include "scan/Scanner.h"
 
 #include <QPointer>
@@ -67,8 +68,10 @@ void ScanJob::start()
         return;
     m_thread.reset();
     m_scanner = std::make_shared<Scanner>(m_document->path(), m_reader);
-    auto body = [document = m_document, scanner = m_scanner, self = QPointer<ScanJob>(this),
-                    start = std::chrono::steady_clock::now()] {
+    m_scanner->setExcludes(m_excludes.get());
+    m_scanner->setCrossFileSystems(m_crossFileSystems);
+    auto body = [document = m_document, scanner = m_scanner, excludes = m_excludes,
+                    self = QPointer<ScanJob>(this), start = std::chrono::steady_clock::now()] {
         FileTree tree = scanner->run();
         // Memory that ran out stops the scan as a cancellation does: the document keeps
         // what it had.
@@ -144,6 +147,10 @@ void ScanJob::load(const std::string& file)
     if (!m_thread->started())
         body();
     emit stateChanged();
+void ScanJob::setOptions(std::shared_ptr<const ExcludePatterns> excludes, bool crossFileSystems)
+{
+    m_excludes = std::move(excludes);
+    m_crossFileSystems = crossFileSystems;
 }
 
 void ScanJob::cancel()
@@ -181,9 +188,17 @@ void ScanJob::rescan(FileNode* folder)
     emit stateChanged();
     auto document = m_document;
     const std::uint64_t generation = m_generation;
+    // The folder's path below the scanned root, where the patterns' paths start.
+    std::string base;
+    for (const FileNode* up = folder; up && up->parent; up = up->parent)
+        base.insert(0, base.empty() ? std::string(up->name()) : std::string(up->name()) + '/');
     Dispatch::runInBackground(
-        [document, self = QPointer<ScanJob>(this), folder, path = folder->path(), generation] {
+        [document, self = QPointer<ScanJob>(this), folder, path = folder->path(), generation,
+            excludes = m_excludes, cross = m_crossFileSystems, base = std::move(base)] {
             Scanner scanner(path);
+            scanner.setExcludes(excludes.get());
+            scanner.setExcludeBase(base);
+            scanner.setCrossFileSystems(cross);
             auto contents = std::make_shared<FileTree>(scanner.run());
             Scanner::Failure failure = scanner.failure();
             std::int64_t unreadable = 0;

@@ -10,6 +10,7 @@
 #include <memory>
 
 class DirectoryReader;
+class ExcludePatterns;
 class FileNode;
 class Scanner;
 class TallyfernDocument;
@@ -32,6 +33,10 @@ public:
     // Cancels a running scan and waits for its thread; results still on their way are
     // dropped.
     ~ScanJob() override;
+
+    // What the scans started from now on leave out (null: nothing), and whether they enter
+    // other local file systems; a folder rescan applies the patterns as the full scan does.
+    void setOptions(std::shared_ptr<const ExcludePatterns> excludes, bool crossFileSystems);
 
     // Starts a full scan; nothing happens while one runs.
     void start();
@@ -73,6 +78,8 @@ private:
     std::shared_ptr<Scanner> m_scanner; // present exactly while a full scan runs
     struct Load;
     std::shared_ptr<Load> m_load; // present exactly while a saved scan is read
+    std::shared_ptr<const ExcludePatterns> m_excludes; // shared with the scans using them
+    bool m_crossFileSystems = false;
     std::unique_ptr<Thread> m_thread;
     // Counts installed trees: a folder rescan started on an older tree is dropped.
     std::uint64_t m_generation = 0;

@@ -111,6 +111,7 @@ struct Shared {
     // parent are opened below it.
     int rootFd = -1;
     const ExcludePatterns* excludes = nullptr; // null or non-empty
+    std::string excludeBase; // the root's own path below the folder the patterns belong to
     bool crossFileSystems = false;
 
     // `mutex` + `cond`: guard everything down to `finalPath`.
@@ -358,8 +359,12 @@ void FolderLister::list(const Pending& item, int fd)
     } closer { m_reader, fd };
     m_children.clear();
     const ExcludePatterns* const excludes = m_state.excludes;
-    if (excludes && excludes->needsPaths())
+    if (excludes && excludes->needsPaths()) {
         pathBelowRoot(folder, m_relativePath);
+        if (!m_state.excludeBase.empty())
+            m_relativePath.insert(
+                0, m_relativePath.empty() ? m_state.excludeBase : m_state.excludeBase + '/');
+    }
     DirectoryReader::EntryFacts facts;
     for (;;) {
         const long n = m_reader.readBatch(fd, m_buffer.get(), kListingBufferBytes);
@@ -465,6 +470,11 @@ Scanner::~Scanner() = default;
 void Scanner::setExcludes(const ExcludePatterns* patterns)
 {
     m_state->excludes = patterns && !patterns->empty() ? patterns : nullptr;
+}
+
+void Scanner::setExcludeBase(std::string base)
+{
+    m_state->excludeBase = std::move(base);
 }
 
 void Scanner::setCrossFileSystems(bool cross)

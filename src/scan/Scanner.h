@@ -38,6 +38,10 @@ public:
     // Before run(): entries `patterns` matches (which must outlive run()) become flagged
     // empty items, never listed into or counted.
     void setExcludes(const ExcludePatterns* patterns);
+    // Before run(): the root's path below the folder whose scan the patterns were written
+    // for ("" for that folder itself), so that a rescan of a folder inside it leaves out
+    // what the whole scan did.
+    void setExcludeBase(std::string base);
     // Before run(): enter local disk file systems mounted below the root (never network
     // or pseudo ones) instead of stopping at every mount point.
     void setCrossFileSystems(bool cross);

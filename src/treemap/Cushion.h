@@ -41,6 +41,7 @@ struct Job {
     // in cache: a leaf is painted without touching its node again.
     bool opens = false; // its children are laid out inside it
     std::int32_t kind = 0;
+    bool lit = false; // the node or a folder above it is one of the renderer's highlighted items
 };
 
 // (−1, −1, 10) normalised: light from the upper left, mostly from the viewer's side.

@@ -117,11 +117,11 @@ struct LeafShader {
 #endif
 };
 
-Job childJob(
-    const FileNode* child, const TMRect& rect, const Surface& surface, double h, bool showPackageContents)
+Job childJob(const FileNode* child, const TMRect& rect, const Surface& surface, double h,
+    const TreemapRenderer& renderer, bool folderLit)
 {
-    return Job { child, rect, surface, h, false, TreeQueries::opensAsFolder(*child, showPackageContents),
-        child->kind };
+    return Job { child, rect, surface, h, false, TreeQueries::opensAsFolder(*child, renderer.showPackageContents),
+        child->kind, renderer.lights(child, folderLit) };
 }
 
 void shadeLeaf(std::uint32_t* pixels, int width, const PixelSpan& span, const Surface& s, RGB color)
@@ -193,7 +193,7 @@ private:
         // A folder that opens paints its children instead of itself, before the size and
         // rectangle checks; with size 0 or a degenerate rectangle it paints nothing at all.
         if (!job.opens) {
-            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(job.kind));
+            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(job.kind, job.lit));
             return true;
         }
         const FileNode& node = *job.node;
@@ -207,7 +207,7 @@ private:
             node, job.rect,
             [&](FileNode* child, const TMRect& r) {
                 if (!PixelSpan::of(r, m_width, m_height).isEmpty())
-                    stack.push_back(childJob(child, r, job.surface, childH, m_renderer.showPackageContents));
+                    stack.push_back(childJob(child, r, job.surface, childH, m_renderer, job.lit));
             },
             mayReachPixelCentre, rowReachesPixelCentre);
         std::reverse(stack.begin() + std::ptrdiff_t(base), stack.end());
@@ -223,7 +223,7 @@ private:
 
 // Cuts the tree breadth-first until there are more than kJobTarget jobs or nothing left
 // to open. False when the render was cancelled meanwhile.
-bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelToken& token)
+bool expandJobs(std::vector<Job>& jobs, const TreemapRenderer& renderer, const CancelToken& token)
 {
     std::vector<Job> next;
     bool expanded = true;
@@ -248,7 +248,7 @@ bool expandJobs(std::vector<Job>& jobs, bool showPackageContents, const CancelTo
                 node, job.rect,
                 [&](FileNode* child, const TMRect& r) {
                     if (coversPixelCentre(r))
-                        next.push_back(childJob(child, r, surface, childH, showPackageContents));
+                        next.push_back(childJob(child, r, surface, childH, renderer, job.lit));
                 },
                 mayReachPixelCentre, rowReachesPixelCentre);
         }
@@ -290,11 +290,14 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
     if (image.isNull() || !root || root->size < 1)
         return image;
 
-    Job top = childJob(root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge,
-        renderer.showPackageContents);
+    // A zoom root inside a highlighted folder is lit all over.
+    bool lit = false;
+    for (const FileNode* up = root->parent; up && renderer.highlightItems && !lit; up = up->parent)
+        lit = renderer.lights(up, false);
+    Job top = childJob(root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, renderer, lit);
     top.isRoot = true;
     std::vector<Job> jobs { top };
-    if (!expandJobs(jobs, renderer.showPackageContents, token))
+    if (!expandJobs(jobs, renderer, token))
         return {};
 
     const Painter painter(renderer, reinterpret_cast<std::uint32_t*>(image.bits()), width, height, token);
@@ -317,10 +320,10 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
 
 } // namespace
 
-RGB TreemapRenderer::color(std::int32_t k) const
+RGB TreemapRenderer::color(std::int32_t k, bool lit) const
 {
     RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
-    if (highlightKind && *highlightKind != k) {
+    if ((highlightKind && *highlightKind != k) || (highlightItems && !lit)) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;
         c = RGB { grey, grey, grey };
     }

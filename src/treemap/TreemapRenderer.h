@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 // Paints a tree as cushion-shaded rectangles. A plain value built afresh for each render.
@@ -21,6 +23,9 @@ struct TreemapRenderer {
     std::vector<RGB> colors; // by kind identifier
     bool showPackageContents = false;
     std::optional<std::int32_t> highlightKind = std::nullopt;
+    // Items whose leaves keep their colours while every other leaf is dimmed, as for a
+    // highlighted kind (a folder lights everything inside it); null for none.
+    std::shared_ptr<const std::unordered_set<const FileNode*>> highlightItems;
 
     // A width × height ARGB32-premultiplied image, or a null image when not rendered
     // (size below 1, cancelled).
@@ -34,7 +39,13 @@ struct TreemapRenderer {
     [[nodiscard]] QImage render(const FileNode* root, int width, int height, const CancelToken& token,
         const JobRunner& runJobs) const;
 
-    // Base colour of a leaf, dimmed when another kind is highlighted.
-    [[nodiscard]] RGB color(const FileNode& node) const { return color(node.kind); }
-    [[nodiscard]] RGB color(std::int32_t kind) const;
+    // Base colour of a leaf, dimmed when another kind is highlighted or when items are
+    // highlighted and the leaf is not `lit` (inside one of them).
+    [[nodiscard]] RGB color(const FileNode& node, bool lit = false) const { return color(node.kind, lit); }
+    [[nodiscard]] RGB color(std::int32_t kind, bool lit = false) const;
+    // Whether a child is lit, given its folder's answer.
+    [[nodiscard]] bool lights(const FileNode* child, bool folderLit) const
+    {
+        return folderLit || (highlightItems && highlightItems->contains(child));
+    }
 };

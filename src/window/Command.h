@@ -20,4 +20,6 @@ enum class Command {
     RescanAll,
     SaveScanAs,
     CustomizeToolbar,
+    Find,
+    Preferences,
 };

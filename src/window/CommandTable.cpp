@@ -62,6 +62,12 @@ const CommandInfo kTable[] = {
         { kCtrl | kShift | Qt::Key_S }, "document-save-as", nullptr, false },
     { Command::CustomizeToolbar, nullptr, QT_TRANSLATE_NOOP("Command", "Customize Toolbar…"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Choose the items of the toolbar"), {}, nullptr, nullptr, false },
+    { Command::Find, "find", QT_TRANSLATE_NOOP("Command", "Find…"), QT_TRANSLATE_NOOP("Command", "Find"),
+        QT_TRANSLATE_NOOP("Command", "Find items by name in the whole scan"), { kCtrl | Qt::Key_F },
+        "edit-find", "find", false },
+    { Command::Preferences, nullptr, QT_TRANSLATE_NOOP("Command", "Preferences…"), nullptr,
+        QT_TRANSLATE_NOOP("Command", "Choose what scans leave out and whether they enter other file systems"),
+        { kCtrl | Qt::Key_Comma }, "preferences-system", nullptr, false },
 };
 
 QString translated(const char* text)

@@ -65,6 +65,8 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
         return m_document.freeNode() != nullptr;
     case Command::TogglePackageContents:
     case Command::CustomizeToolbar:
+    case Command::Find:
+    case Command::Preferences:
         return true;
     }
     return true;

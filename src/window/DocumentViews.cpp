@@ -17,6 +17,7 @@
 #include "widgets/TextCellView.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
+#include "window/FindPanel.h"
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
 #include "window/ProgressSpinner.h"
@@ -91,7 +92,12 @@ void DocumentWindowController::buildMainView()
         FileOutlineModel::Kind, new TextCellView(Qt::AlignLeft, false, m_outlineView));
     QHeaderView* header = m_outlineView->header();
     header->setStretchLastSection(false);
-    header->setSectionsClickable(false);
+    // A click on a header sorts by its column, again to reverse; size descending is the
+    // stored order.
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(FileOutlineModel::Size, Qt::DescendingOrder);
+    m_outlineView->setSortingEnabled(true);
     header->setMinimumSectionSize(40);
     for (int c = 0; c < FileOutlineModel::ColumnCount; ++c)
         header->resizeSection(c, kOutlineColumns[c].width);
@@ -133,7 +139,10 @@ void DocumentWindowController::buildMainView()
     m_kindsTable->setItemDelegateForColumn(
         KindsTableModel::Count, new TextCellView(Qt::AlignRight, true, m_kindsTable));
     QHeaderView* kindsHeader = m_kindsTable->horizontalHeader();
-    kindsHeader->setSectionsClickable(false);
+    kindsHeader->setSectionsClickable(true);
+    kindsHeader->setSortIndicatorShown(true);
+    kindsHeader->setSortIndicator(KindsTableModel::Size, Qt::DescendingOrder);
+    m_kindsTable->setSortingEnabled(true);
     kindsHeader->setHighlightSections(false);
     kindsHeader->setMinimumSectionSize(22);
     for (int c = 0; c < KindsTableModel::ColumnCount; ++c)
@@ -144,14 +153,18 @@ void DocumentWindowController::buildMainView()
     connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &DocumentWindowController::kindsSelectionChanged);
 
-    // Outline above kinds; the outline takes a change of height.
+    // The find panel (while shown) above the outline above the kinds; the outline takes a
+    // change of height.
+    buildFindPanel();
     m_leftSplit = new QSplitter(Qt::Vertical);
     m_leftSplit->setHandleWidth(1);
     m_leftSplit->setChildrenCollapsible(false);
+    m_leftSplit->addWidget(m_findPanel);
     m_leftSplit->addWidget(m_outlineView);
     m_leftSplit->addWidget(m_kindsTable);
     m_leftSplit->setStretchFactor(0, 1);
-    m_leftSplit->setStretchFactor(1, 0);
+    m_leftSplit->setStretchFactor(1, 1);
+    m_leftSplit->setStretchFactor(2, 0);
 
     m_treemapView = new TreemapView;
     m_treemapView->setObjectName(QStringLiteral("treemap"));
@@ -310,7 +323,7 @@ void DocumentWindowController::showMainView()
     m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
     const int height = m_leftSplit->height();
     const int top = int(0.68 * height);
-    m_leftSplit->setSizes({ top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+    m_leftSplit->setSizes({ 0, top, std::max(0, height - top - m_leftSplit->handleWidth()) });
     m_progressView = nullptr;
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;

@@ -115,6 +115,12 @@ void DocumentWindowController::perform(Command command)
         if (m_toolbar)
             m_toolbar->customize();
         break;
+    case Command::Find:
+        showFind();
+        break;
+    case Command::Preferences:
+        showPreferences();
+        break;
     }
 }
 

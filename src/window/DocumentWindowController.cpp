@@ -76,6 +76,7 @@ DocumentWindowController::DocumentWindowController(const std::string& path, Volu
     setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + QString::fromStdString(path));
     buildMainView();
     buildToolbar();
+    applyScanPreferences();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -160,6 +161,7 @@ void DocumentWindowController::startScan()
     m_treemapView->setRoot(nullptr);
     m_treemapView->setSelection({});
     m_treemapView->cancelRender();
+    dropFindResults();
     // Wait for any render or tree change already queued: nothing may read the old tree
     // while the scan thread installs a new one.
     m_disk->renderQueue().sync([] {});
@@ -240,6 +242,7 @@ void DocumentWindowController::scanFinished(bool cancelled, const QString& failu
     updateTitle();
     updateSummary();
     updateStatus(nullptr);
+    findQueryChanged();
     emit scanEnded(cancelled);
 }
 
@@ -307,20 +310,7 @@ void DocumentWindowController::select(FileNode* node)
 {
     if (!node)
         return;
-    // The rows from the root down, each found from the one above (linear in the depth).
-    // The tree view lays out an opened path in time quadratic in its depth, so past
-    // kMaxOpenedLevels the node is shown by its ancestor at that depth.
-    std::vector<FileNode*> path = node->ancestors();
-    path.push_back(node);
-    if (path.size() > kMaxOpenedLevels + 1)
-        path.resize(kMaxOpenedLevels + 1);
-    QModelIndex index = m_outlineModel->indexOf(path.front());
-    for (std::size_t level = 1; index.isValid() && level < path.size(); ++level) {
-        const QModelIndex below = m_outlineModel->childIndex(index, path[level]);
-        if (below.isValid())
-            m_outlineView->expand(index);
-        index = below;
-    }
+    const QModelIndex index = reveal(node);
     if (!index.isValid())
         return;
     m_outlineView->selectionModel()->setCurrentIndex(
@@ -381,6 +371,7 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     // Renders read the tree on the render queue, and only this thread gives it work:
     // once it is idle the tree can change here, where the outline hears of each step.
     m_treemapView->cancelRender();
+    dropFindResults();
     m_disk->renderQueue().sync([] {});
     m_outlineView->followEdit(body);
 
@@ -391,6 +382,7 @@ void DocumentWindowController::mutate(const std::function<void()>& body)
     updateStatus(nullptr);
     emit commandStateChanged();
     releaseDetachedNodes();
+    findQueryChanged(); // searched afresh in the changed tree
 }
 
 void DocumentWindowController::reportScanFailure(const QString& reason, const QString& consequence)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/SearchJob.h"
 #include "platform/DirectoryReader.h"
 #include "platform/VolumeFacts.h"
 #include "scan/NodeArena.h"
@@ -25,6 +26,8 @@
 
 class CommandActions;
 class DocumentToolbar;
+class FindPanel;
+class FindResultsModel;
 class FileOutlineModel;
 class FileOutlineView;
 class KeyTableView;
@@ -92,6 +95,10 @@ public:
     // Selection and views
     std::vector<FileNode*> selectedNodes() const;
     void select(FileNode* node) override;
+    // Selects every node of `nodes` (at most kMaxSelectedResults) in the outline, opening
+    // the folders above each.
+    void selectNodes(const std::vector<FileNode*>& nodes);
+    static constexpr std::size_t kMaxSelectedResults = 1000;
     void updateStatus(FileNode* node) override;
 
     FileOutlineView* outlineView() const;
@@ -139,6 +146,21 @@ private:
     void outlineSelectionChanged();
     void kindsSelectionChanged();
     void showUnreadableFolders();
+    // The row of `node` in the outline, opening the folders above it; invalid when it has none.
+    QModelIndex reveal(FileNode* node);
+
+    // Find (DocumentFind.cpp). Results name nodes of the tree: they are dropped before
+    // every change of it and searched for again afterwards.
+    void buildFindPanel();
+    void showFind();
+    void findQueryChanged();
+    void showFound(const std::shared_ptr<const SearchJob::Result>& result);
+    void findResultsSelected();
+    void dropFindResults();
+    void showPreferences();
+    // Gives the scan job the patterns and options of the preferences; false, after telling
+    // the user, when the kept patterns do not compile (then none apply).
+    bool applyScanPreferences();
     QIcon icon(const FileNode* node);
 
     // Runs `body`, which changes the tree, while nothing else reads it; then brings the
@@ -204,4 +226,7 @@ private:
     QPointer<QLabel> m_progressPathLabel;
     QPointer<QWidget> m_unreadableWindow;
     QHash<std::int32_t, QIcon> m_iconCache;
+    SearchJob* m_searchJob = nullptr;
+    FindResultsModel* m_findModel = nullptr;
+    FindPanel* m_findPanel = nullptr;
 };

@@ -8,6 +8,20 @@
 #include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 
+#include <algorithm>
+
+namespace {
+
+// Names by their bytes with ASCII letters folded, so that "b" comes between "A" and "C".
+bool caselessLess(std::string_view a, std::string_view b)
+{
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+        [&](char x, char y) { return std::uint8_t(fold(x)) < std::uint8_t(fold(y)); });
+}
+
+} // namespace
+
 FileOutlineModel::FileOutlineModel(TallyfernDocument& document, QObject* parent)
     : QAbstractItemModel(parent)
     , m_document(document)
@@ -19,6 +33,7 @@ void FileOutlineModel::setBlocked(bool blocked)
     beginResetModel();
     m_blocked = blocked;
     m_rowCache.clear();
+    m_orders.clear();
     endResetModel();
 }
 
@@ -26,6 +41,7 @@ void FileOutlineModel::reload()
 {
     beginResetModel();
     m_rowCache.clear();
+    m_orders.clear();
     endResetModel();
 }
 
@@ -40,6 +56,7 @@ void FileOutlineModel::relayout(const std::function<void()>& change)
         nodes.push_back(node(index));
     change();
     m_rowCache.clear();
+    m_orders.clear();
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i)
@@ -58,6 +75,8 @@ QModelIndex FileOutlineModel::rowsOf(const FileNode* parent) const
 
 void FileOutlineModel::aboutToRemove(FileNode* parent, std::size_t first, std::size_t last)
 {
+    if (isSorted() && !m_relayout)
+        return beginSortedEdit(parent);
     const QModelIndex index = rowsOf(parent);
     m_removing = index.isValid();
     if (m_removing)
@@ -66,6 +85,8 @@ void FileOutlineModel::aboutToRemove(FileNode* parent, std::size_t first, std::s
 
 void FileOutlineModel::removed()
 {
+    if (m_sortedEdit)
+        return endSortedEdit();
     if (m_removing)
         endRemoveRows();
     m_removing = false;
@@ -73,6 +94,8 @@ void FileOutlineModel::removed()
 
 void FileOutlineModel::aboutToInsert(FileNode* parent, std::size_t first, std::size_t last)
 {
+    if (isSorted() && !m_relayout)
+        return beginSortedEdit(parent);
     // The parent may have no rows yet: it shows them if it opens once they are in.
     const bool opens = parent->isDirectory()
         && (m_document.showPackageContents || !parent->flags.contains(NodeFlags::Package));
@@ -84,6 +107,8 @@ void FileOutlineModel::aboutToInsert(FileNode* parent, std::size_t first, std::s
 
 void FileOutlineModel::inserted()
 {
+    if (m_sortedEdit)
+        return endSortedEdit();
     if (m_inserting)
         endInsertRows();
     m_inserting = false;
@@ -91,6 +116,8 @@ void FileOutlineModel::inserted()
 
 void FileOutlineModel::aboutToReorder(FileNode* parent)
 {
+    if (isSorted() && !m_relayout)
+        return beginSortedEdit(parent);
     const QModelIndex index = rowsOf(parent);
     if (!index.isValid())
         return;
@@ -105,6 +132,8 @@ void FileOutlineModel::aboutToReorder(FileNode* parent)
 
 void FileOutlineModel::reordered(FileNode* parent)
 {
+    if (m_sortedEdit)
+        return endSortedEdit();
     const QModelIndex index = rowsOf(parent);
     if (!index.isValid())
         return;
@@ -134,6 +163,91 @@ void FileOutlineModel::totalsChanged(FileNode* changed)
         emit dataChanged(this->index(0, Percent, index), this->index(rows - 1, Percent, index));
 }
 
+void FileOutlineModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount || (column == m_sortColumn && order == m_sortOrder))
+        return;
+    relayout([this, column, order] {
+        m_sortColumn = column;
+        m_sortOrder = order;
+    });
+}
+
+const FileOutlineModel::Order& FileOutlineModel::orderOf(const FileNode* parent) const
+{
+    Order& order = m_orders[parent];
+    const std::size_t count = parent->childCount();
+    if (order.children.size() == count)
+        return order;
+    order.children.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        order.children[i] = std::uint32_t(i);
+    const auto child = [parent](std::uint32_t i) { return parent->child(i); };
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    // Stable, and descending by swapping the operands: ties keep the stored order either way.
+    const auto sortBy = [&](auto less) {
+        std::stable_sort(order.children.begin(), order.children.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return descending ? less(b, a) : less(a, b); });
+    };
+    switch (m_sortColumn) {
+    case Name:
+        sortBy([&](std::uint32_t a, std::uint32_t b) {
+            return caselessLess(child(a)->name(), child(b)->name());
+        });
+        break;
+    case Count:
+        sortBy([&](std::uint32_t a, std::uint32_t b) { return child(a)->fileCount < child(b)->fileCount; });
+        break;
+    case Kind: {
+        std::vector<QString> kinds(count);
+        for (std::size_t i = 0; i < count; ++i)
+            kinds[i] = kindText(m_document, *child(std::uint32_t(i)));
+        sortBy([&](std::uint32_t a, std::uint32_t b) {
+            return kinds[a].compare(kinds[b], Qt::CaseInsensitive) < 0;
+        });
+        break;
+    }
+    default: // the share of a folder goes with the size
+        sortBy([&](std::uint32_t a, std::uint32_t b) { return child(a)->size < child(b)->size; });
+        break;
+    }
+    order.rows.resize(count);
+    for (std::size_t row = 0; row < count; ++row)
+        order.rows[order.children[row]] = std::uint32_t(row);
+    return order;
+}
+
+void FileOutlineModel::beginSortedEdit(FileNode* parent)
+{
+    if (m_sortedEdit)
+        return;
+    m_sortedEdit = parent;
+    emit layoutAboutToBeChanged();
+    m_editBefore = persistentIndexList();
+    m_editNodes.clear();
+    m_editNodes.reserve(std::size_t(m_editBefore.size()));
+    for (const QModelIndex& index : m_editBefore)
+        m_editNodes.push_back(node(index));
+}
+
+void FileOutlineModel::endSortedEdit()
+{
+    for (const FileNode* up = m_sortedEdit; up; up = up->parent)
+        m_orders.erase(up);
+    // Folders that left the tree go too: their memory may come back as other folders.
+    std::erase_if(
+        m_orders, [top = root()](const auto& entry) { return !TreeQueries::isAttached(entry.first, top); });
+    m_sortedEdit = nullptr;
+    QModelIndexList after;
+    after.reserve(m_editBefore.size());
+    for (qsizetype i = 0; i < m_editBefore.size(); ++i)
+        after.append(indexOf(m_editNodes[std::size_t(i)], m_editBefore[i].column()));
+    changePersistentIndexList(m_editBefore, after);
+    m_editBefore.clear();
+    m_editNodes.clear();
+    emit layoutChanged();
+}
+
 FileNode* FileOutlineModel::root() const
 {
     return m_blocked ? nullptr : m_document.root();
@@ -151,23 +265,33 @@ FileNode* FileOutlineModel::node(const QModelIndex& index) const
     auto* parentNode = static_cast<FileNode*>(index.internalPointer());
     if (!parentNode)
         return root();
-    if (index.row() < 0 || std::size_t(index.row()) >= parentNode->childCount())
+    return childAt(parentNode, index.row());
+}
+
+FileNode* FileOutlineModel::childAt(const FileNode* parent, int row) const
+{
+    if (row < 0 || std::size_t(row) >= parent->childCount())
         return nullptr;
-    return parentNode->child(std::size_t(index.row()));
+    if (!isSorted())
+        return parent->child(std::size_t(row));
+    return parent->child(orderOf(parent).children[std::size_t(row)]);
 }
 
 int FileOutlineModel::rowOf(const FileNode* node) const
 {
     if (!node->parent)
         return 0;
+    // The cache holds child indexes, which a sort leaves alone.
+    int slot = -1;
     const auto found = m_rowCache.find(node);
     if (found != m_rowCache.end() && std::size_t(found->second) < node->parent->childCount()
         && node->parent->child(std::size_t(found->second)) == node)
-        return found->second;
-    const auto row = static_cast<int>(node->parent->indexOfChild(node));
-    if (row >= 0)
-        m_rowCache[node] = row;
-    return row;
+        slot = found->second;
+    else if ((slot = static_cast<int>(node->parent->indexOfChild(node))) >= 0)
+        m_rowCache[node] = slot;
+    if (slot < 0 || !isSorted())
+        return slot;
+    return int(orderOf(node->parent).rows[std::size_t(slot)]);
 }
 
 QModelIndex FileOutlineModel::indexOf(const FileNode* node, int column) const
@@ -257,6 +381,15 @@ double FileOutlineModel::fraction(const FileNode* node)
     return double(node->size) / double(node->parent->size);
 }
 
+QString FileOutlineModel::kindText(const TallyfernDocument& document, const FileNode& node)
+{
+    if (node.flags.contains(NodeFlags::Excluded))
+        return tr("excluded");
+    if (node.flags.contains(NodeFlags::Unreadable))
+        return tr("Folder (no access)");
+    return document.kinds().name(node.kind);
+}
+
 QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
 {
     const FileNode* n = node(index);
@@ -275,7 +408,7 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
         case Count:
             return n->isDirectory() ? Fmt::count(n->fileCount) : QString();
         case Kind:
-            return unreadable ? tr("Folder (no access)") : m_document.kinds().name(n->kind);
+            return kindText(m_document, *n);
         default:
             return {};
         }
@@ -284,7 +417,8 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
     case ItemRoles::Secondary:
         if (index.column() == Kind)
             return true;
-        return index.column() == Name && (unreadable || n->flags.contains(NodeFlags::Pseudo));
+        return index.column() == Name
+            && (unreadable || n->flags.contains(NodeFlags::Pseudo) || n->flags.contains(NodeFlags::Excluded));
     case Qt::DecorationRole:
         if (index.column() == Name && iconProvider)
             return iconProvider(n);
@@ -320,6 +454,9 @@ QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, 
     }
     if (role == Qt::TextAlignmentRole)
         return ItemRoles::alignment(section == Size || section == Count);
+    // Names and kinds from A, figures from the largest.
+    if (role == Qt::InitialSortOrderRole)
+        return section == Name || section == Kind ? Qt::AscendingOrder : Qt::DescendingOrder;
     return {};
 }
 

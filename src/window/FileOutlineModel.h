@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPersistentModelIndex>
 
+#include <cstdint>
 #include <functional>
 #include <unordered_map>
 #include <vector>
@@ -25,6 +26,10 @@ class TallyfernDocument;
 // As the document's tree observer it follows each edit exactly (rows removed, inserted,
 // moved), so views keep their expansion, selection and scroll; a reset is for a new
 // tree only. Threads: main thread only.
+//
+// Rows follow the stored child order (size descending) unless the user sorts by another
+// column or order: then each folder's rows are put in that order when first asked for,
+// ties kept in the stored order, and an edit of a folder is one layout change.
 class FileOutlineModel : public QAbstractItemModel, public TreeObserver {
     Q_OBJECT
 public:
@@ -52,6 +57,10 @@ public:
     void reordered(FileNode* parent) override;
     void totalsChanged(FileNode* node) override;
 
+    // Orders every folder's rows by `column`; size descending is the stored order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    [[nodiscard]] bool isSorted() const { return m_sortColumn != Size || m_sortOrder != Qt::DescendingOrder; }
+
     [[nodiscard]] static bool isExpandable(const FileNode* node, bool showPackageContents);
     [[nodiscard]] FileNode* node(const QModelIndex& index) const;
     // The row of `node` (column `column`), or an invalid index when the outline has no
@@ -61,6 +70,8 @@ public:
     // one of its children or the parent's row does not open. Unlike indexOf(), no walk
     // to the root: a path is found level by level in time linear in its depth.
     [[nodiscard]] QModelIndex childIndex(const QModelIndex& parent, const FileNode* child) const;
+    // What the kind column says of a node: its kind, or why it was not counted.
+    [[nodiscard]] static QString kindText(const TallyfernDocument& document, const FileNode& node);
     // The share of its parent's size a node's bar shows.
     [[nodiscard]] static double fraction(const FileNode* node);
 
@@ -76,6 +87,18 @@ public:
 private:
     [[nodiscard]] FileNode* root() const;
     [[nodiscard]] int rowOf(const FileNode* node) const;
+    // The child shown at `row` of `parent`, or null.
+    [[nodiscard]] FileNode* childAt(const FileNode* parent, int row) const;
+    struct Order {
+        std::vector<std::uint32_t> children; // by row: the index of the child shown there
+        std::vector<std::uint32_t> rows; // by child index: its row
+    };
+    // The order of `parent`'s rows while sorted, computed on first use.
+    [[nodiscard]] const Order& orderOf(const FileNode* parent) const;
+    // While sorted, an edit of a folder's children is one layout change: every kept row
+    // keeps its node, and the folders above re-sort (their totals changed).
+    void beginSortedEdit(FileNode* parent);
+    void endSortedEdit();
 
     // The index of `parent` when its children show as rows, else invalid.
     [[nodiscard]] QModelIndex rowsOf(const FileNode* parent) const;
@@ -92,4 +115,10 @@ private:
     // Rows of nodes asked for as parents: finding a node among its siblings is a linear
     // search, done once per parent between reloads.
     mutable std::unordered_map<const FileNode*, int> m_rowCache;
+    int m_sortColumn = Size;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    mutable std::unordered_map<const FileNode*, Order> m_orders; // while sorted
+    FileNode* m_sortedEdit = nullptr; // the folder of a sorted edit in progress
+    QModelIndexList m_editBefore;
+    std::vector<const FileNode*> m_editNodes;
 };

@@ -11,8 +11,10 @@
 
 class TallyfernDocument;
 
-// The kinds table: row i is entry i of the document's kind totals (of the zoom root),
-// with its colour swatch, name, size and file count. Threads: main thread only.
+// The kinds table: one row per entry of the document's kind totals (of the zoom root),
+// with its colour swatch, name, size and file count; in the totals' order (size
+// descending) unless sorted by another column or order, ties then in that order.
+// Threads: main thread only.
 class KindsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,6 +34,8 @@ public:
     [[nodiscard]] int rowOf(std::int32_t kind) const;
     [[nodiscard]] std::int32_t kindAt(int row) const;
 
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
@@ -39,6 +43,13 @@ public:
 
 private:
     TallyfernDocument& m_document;
+    // The entry of the totals shown at a row.
+    [[nodiscard]] std::size_t entryAt(int row) const;
+    void applyOrder();
+
     bool m_blocked = false;
     std::vector<KindStat> m_shown; // the totals the rows show
+    int m_sortColumn = Size;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    std::vector<std::size_t> m_order; // by row: the entry shown there; empty in the totals' order
 };

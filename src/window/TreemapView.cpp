@@ -63,6 +63,14 @@ void TreemapView::setHighlightKind(std::optional<std::int32_t> kind)
     setNeedsRender();
 }
 
+void TreemapView::setHighlightItems(std::shared_ptr<const std::unordered_set<const FileNode*>> items)
+{
+    if (items == m_highlightItems)
+        return;
+    m_highlightItems = std::move(items);
+    setNeedsRender();
+}
+
 void TreemapView::setSelection(std::vector<FileNode*> nodes)
 {
     m_selection = std::move(nodes);
@@ -106,6 +114,7 @@ void TreemapView::startRender()
     renderer.colors = m_colors;
     renderer.showPackageContents = m_showPackageContents;
     renderer.highlightKind = m_highlightKind;
+    renderer.highlightItems = m_highlightItems;
     const FileNode* root = m_root;
     QPointer<TreemapView> view(this);
     m_renderQueue->async([renderer = std::move(renderer), root, pixelWidth, pixelHeight, ratio, token, view] {

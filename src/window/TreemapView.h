@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 class QMenu;
@@ -61,6 +62,9 @@ public:
     void setShowPackageContents(bool show);
     // Asks for a render only when the value changes.
     void setHighlightKind(std::optional<std::int32_t> kind);
+    // Items lit among dimmed others, as for a highlighted kind; null for none. Asks for a
+    // render only when the set changes.
+    void setHighlightItems(std::shared_ptr<const std::unordered_set<const FileNode*>> items);
     // Redraws the outlines over the current image; no render.
     void setSelection(std::vector<FileNode*> nodes);
 
@@ -68,6 +72,7 @@ public:
     [[nodiscard]] const std::vector<RGB>& colors() const { return m_colors; }
     [[nodiscard]] bool showPackageContents() const { return m_showPackageContents; }
     [[nodiscard]] std::optional<std::int32_t> highlightKind() const { return m_highlightKind; }
+    [[nodiscard]] bool highlightsItems() const { return m_highlightItems != nullptr; }
     [[nodiscard]] const std::vector<FileNode*>& selection() const { return m_selection; }
     [[nodiscard]] const QImage& image() const { return m_image; }
     [[nodiscard]] FileNode* hovered() const { return m_hovered; }
@@ -111,6 +116,7 @@ private:
     std::vector<RGB> m_colors;
     bool m_showPackageContents = false;
     std::optional<std::int32_t> m_highlightKind;
+    std::shared_ptr<const std::unordered_set<const FileNode*>> m_highlightItems;
     std::vector<FileNode*> m_selection;
     QImage m_image;
     std::shared_ptr<CancelToken> m_currentToken;

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "window/PreferencesDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget* parent)
+    : QDialog(parent)
+    , m_patterns(new QPlainTextEdit)
+    , m_cross(new QCheckBox(tr("Scan other local file systems mounted inside the folder")))
+    , m_problem(new QLabel)
+{
+    setWindowTitle(tr("Preferences"));
+    auto* intro
+        = new QLabel(tr("Leave out of scans (one pattern a line; a pattern with a “/” matches the path "
+                        "below the scanned folder, any other a name; “**” spans folders):"));
+    intro->setWordWrap(true);
+    m_patterns->setObjectName(QStringLiteral("excludePatterns"));
+    m_patterns->setPlainText(preferences.excludes.join(QLatin1Char('\n')));
+    m_patterns->setPlaceholderText(QStringLiteral("node_modules\n*.o\nshare/doc/"));
+    m_patterns->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_cross->setObjectName(QStringLiteral("crossFileSystems"));
+    m_cross->setChecked(preferences.crossFileSystems);
+    auto* network = new QLabel(tr("Network and system file systems are never entered. "
+                                  "The preferences apply to the next scan or rescan."));
+    network->setWordWrap(true);
+    m_problem->setObjectName(QStringLiteral("preferencesProblem"));
+    m_problem->setWordWrap(true);
+    QPalette warning = m_problem->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xc0, 0x1c, 0x28));
+    m_problem->setPalette(warning);
+    m_problem->hide();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // A changed list may be well formed now: the old complaint no longer stands.
+    connect(m_patterns, &QPlainTextEdit::textChanged, m_problem, &QLabel::hide);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(m_patterns, 1);
+    layout->addWidget(m_problem);
+    layout->addWidget(m_cross);
+    layout->addWidget(network);
+    layout->addWidget(buttons);
+    resize(520, 420);
+}
+
+ScanPreferences PreferencesDialog::preferences() const
+{
+    ScanPreferences out;
+    for (const QString& line : m_patterns->toPlainText().split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            out.excludes.append(line);
+    out.crossFileSystems = m_cross->isChecked();
+    return out;
+}
+
+void PreferencesDialog::accept()
+{
+    QString problem;
+    if (!preferences().compile(problem)) {
+        m_problem->setText(tr("Not saved: %1").arg(problem));
+        m_problem->show();
+        return;
+    }
+    QDialog::accept();
+}
