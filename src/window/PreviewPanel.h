@@ -54,7 +54,6 @@ public:
     void toggle();
 
     [[nodiscard]] int itemCount() const { return static_cast<int>(m_items.size()); }
-    [[nodiscard]] int currentIndex() const { return m_index; }
     void showItem(int index);
     [[nodiscard]] Page page() const { return m_page; }
     // What the current page shows (for the text page the text, else the name line).

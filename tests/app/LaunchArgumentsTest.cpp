@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

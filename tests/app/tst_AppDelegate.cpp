@@ -32,15 +32,13 @@ struct ShellFixture {
     {
         AppDelegate::Environment env;
         env.volumes.mounts = [] { return MountTable::parse("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"); };
-        env.volumes.facts = [](const std::string& path) {
-            return std::optional<VolumeFacts>(
-                VolumeFacts { path, 100'000'000'000, 40'000'000'000, 40'000'000'000 });
-        };
+        const auto unknown = [](const std::string&) { return std::optional<VolumeFacts>(); };
+        env.volumes.facts = unknown;
         env.volumes.home = "/home/tester";
         env.volumes.user = "tester";
         env.volumes.probeOpener = [](const char*) { return ENOENT; };
         env.volumes.watchMounts = false;
-        env.documentFacts = [](const std::string&) { return std::optional<VolumeFacts>(); }; // not volumes
+        env.documentFacts = unknown; // documents of fixture folders are not whole volumes
         env.chooseFolders = [] { return std::optional<std::vector<std::string>>(); };
         env.openUrl = [](const QUrl&) {};
         env.terminate = [count = terminations] { ++*count; };
@@ -60,7 +58,6 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("TallyfernTest"));
         QSettings().clear();
     }
 

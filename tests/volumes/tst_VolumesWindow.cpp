@@ -30,12 +30,9 @@ constexpr const char* kHome = "/home/ann";
 constexpr const char* kMountInfo
     = "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw,errors=remount-ro\n"
       "23 22 0:21 / /proc rw,nosuid shared:12 - proc proc rw\n"
-      "24 22 0:5 / /dev rw,nosuid shared:2 - devtmpfs udev rw,size=8012345k\n"
       "30 22 8:2 / /boot rw,relatime shared:30 - ext4 /dev/sda2 rw\n"
-      "40 22 0:40 / /run/user/1000 rw,nosuid shared:40 - tmpfs tmpfs rw,size=1600000k\n"
       "41 22 8:17 / /media/ann/USB\\040STICK rw,nosuid shared:41 - vfat /dev/sdb1 rw\n"
       "42 22 7:0 / /snap/core/1 ro,nodev shared:42 - squashfs /dev/loop0 ro\n"
-      "43 22 0:50 / /home/ann/.cache/doc rw shared:43 - fuse.portal portal rw\n"
       "44 22 8:33 / /mnt/backup rw shared:44 - ext4 /dev/sdc1 rw\n"
       "45 22 0:60 / /home/ann/remote rw shared:45 - fuse.sshfs ann@host:/ rw\n"
       "46 22 0:61 / /run/media/ann/CAMERA rw shared:46 - exfat /dev/sdd1 rw\n"

@@ -174,8 +174,8 @@ TEST_F(DocumentCommandsTest, TrashMovesOnlyWhatIsStillInTheTreeAndReportsEachFai
     EXPECT_EQ(commands.zoomAfterRemoving(outcome.moved, sub), node("docs"));
     EXPECT_EQ(commands.zoomAfterRemoving(outcome.moved, node("Tool.app")), node("Tool.app"));
     EXPECT_EQ(commands.trashable(view({ "", "docs" })), std::vector<FileNode*> {});
-    EXPECT_EQ(
-        commands.trashable(view({ "docs", "docs/a.txt", "free" })), std::vector<FileNode*> { node("docs") });
+    EXPECT_EQ(commands.trashable(view({ "docs", "docs/a.txt", "docs/sub/c.txt", "free" })),
+        std::vector<FileNode*> { node("docs") });
 }
 
 TEST(ToolbarConfiguration, ASavedListKeepsKnownItemsOnceAndSpacesAsOften)

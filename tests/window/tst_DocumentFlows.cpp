@@ -246,6 +246,8 @@ private slots:
         QVERIFY(outline->viewport()->rect().contains(outline->visualRect(m_fixture->indexOf(big))));
         QCOMPARE(view->selection(), std::vector<FileNode*> { big });
         QVERIFY(m_fixture->label("status")->text().contains(QStringLiteral("big.bin")));
+        m_fixture->clickBlock(node("Tool.app")); // a closed package is one block
+        QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { node("Tool.app") });
 
         // A kind picked in the table is highlighted; a click below the rows removes it.
         KeyTableView* table = window().kindsTable();
