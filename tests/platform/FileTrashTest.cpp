@@ -129,6 +129,7 @@ TEST_F(FileTrashTest, EveryNameGoesToTheHomeTrashWithARecordThatTrashToolsDecode
     const auto again = FileTrash().moveToTrash((items() / names[1]).string());
     ASSERT_TRUE(again.moved);
     EXPECT_EQ(readAll(again.location), "same name"); // a second entry, nothing replaced
+    EXPECT_EQ(readAll(dataHome() / "Trash/info" / (names[1] + ".trashinfo")), records[1]);
     EXPECT_EQ(readAll(dataHome() / "Trash/files" / names[1]), names[1]);
     EXPECT_EQ(readAll(dataHome() / "Trash/files/folder/inner/two.jpg"), "22");
     // A link moves as a link, wherever it points.
