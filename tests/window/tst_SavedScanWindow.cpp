@@ -17,8 +17,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -110,14 +112,27 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
 
     // Save Scan As through its panel, compressed by the name; the file read back holds
     // the same tree, and the new window still knows where the scan was made.
+    const auto saveAs = [&](const std::string& path) {
+        window->perform(Command::SaveScanAs);
+        auto* panel = window->findChild<QFileDialog*>(QStringLiteral("saveScanPanel"));
+        auto* name = panel ? panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        QVERIFY(name);
+        panel->selectFile(QString::fromStdString(path));
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    // A disk that fills up (a file size limit, which binds root too): said so, and
+    // nothing left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full { 16, limit.rlim_max };
+    setrlimit(RLIMIT_FSIZE, &full);
+    saveAs(dir.filePath(QStringLiteral("full.json")).toStdString());
+    QTRY_VERIFY(window->findChild<QMessageBox*>(QStringLiteral("saveFailed")));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    QCOMPARE(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
     const std::string saved = dir.filePath(QStringLiteral("again.json.gz")).toStdString();
-    window->perform(Command::SaveScanAs);
-    auto* panel = window->findChild<QFileDialog*>(QStringLiteral("saveScanPanel"));
-    QVERIFY(panel);
-    panel->selectFile(QString::fromStdString(saved));
-    auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(name);
-    QTest::keyClick(name, Qt::Key_Return);
+    saveAs(saved);
     QTRY_VERIFY(window->statusLabel()->text().startsWith(QStringLiteral("Saved")));
     QCOMPARE(contentsOf(saved), contentsOf(file));
     auto again = openSaved(saved);
