@@ -19,18 +19,18 @@
 #include <string>
 #include <vector>
 
-// The model of one document window: the scanned location, its classified tree, the two
-// pseudo items, the per-kind totals and colours of the focused subtree, and the display
-// switches. Every change of an installed tree goes through the operations here.
-//
-// Threads: install() runs on the scan's background thread before the main thread hears
-// of the tree; afterwards the tree changes only on the main thread while renderQueue()
-// is idle (the window's mutate), and the observer hears of each change. The document
-// has no lock of its own.
 struct SavedScan;
 struct ScanMetadata;
 class ScanSink;
 
+// The model of one document window: the scanned location, its classified tree, the two
+// pseudo items, the per-kind totals and colours of the focused subtree, and the display
+// switches. Every change of an installed tree goes through the operations here.
+//
+// Threads: install() and installSaved() run on the scan thread before the main thread hears
+// of the tree; afterwards the tree changes only on the main thread while renderQueue()
+// is idle (the window's mutate), and the observer hears of each change. The document
+// has no lock of its own.
 class TallyfernDocument {
 public:
     // `path` is the scanned folder's absolute path (bytes). `volumeFacts` defaults to the

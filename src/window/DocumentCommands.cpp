@@ -74,9 +74,10 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
 
 QString DocumentCommands::fileAccessBlocker(Command command, const View& view) const
 {
-    const std::optional<SavedScanOrigin>& origin = m_document.savedOrigin;
-    if (!origin || view.scanning || !m_document.root())
+    // While a scan runs, its thread owns the origin as it owns the tree.
+    if (view.scanning || !m_document.savedOrigin || !m_document.root())
         return {};
+    const std::optional<SavedScanOrigin>& origin = m_document.savedOrigin;
     std::vector<FileNode*> targets;
     switch (command) {
     case Command::RevealInFileManager:
