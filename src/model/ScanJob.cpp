@@ -147,6 +147,8 @@ void ScanJob::load(const std::string& file)
     if (!m_thread->started())
         body();
     emit stateChanged();
+}
+
 void ScanJob::setOptions(std::shared_ptr<const ExcludePatterns> excludes, bool crossFileSystems)
 {
     m_excludes = std::move(excludes);

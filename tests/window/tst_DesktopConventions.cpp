@@ -2,10 +2,11 @@
 // The document window as a Linux desktop expects it: paths that cannot be scanned said
 // so, windows that fit their screen, the keyboard, screen readers and the clipboard.
 #include "window/DocumentWindowController.h"
-#include "window/support/CommandFixture.h"
 #include "window/support/WindowFixture.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -14,7 +15,7 @@ class DesktopConventionsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { CommandFixture::isolateHome(); }
+    void initTestCase() { DocumentFixture::isolateHome(); }
 
     void pathsThatCannotBeScannedSaySo_data()
     {
@@ -31,17 +32,20 @@ private slots:
     {
         QFETCH(QString, relative);
         QFETCH(QString, reason);
-        FolderFixture folder;
-        folder.write("file", 10);
-        DocumentWindowController window(folder.path(relative.toStdString()));
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("file")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0123456789") == 10);
+        file.close();
+        const QString path = folder.filePath(relative);
+        DocumentWindowController window(path.toStdString());
         window.show();
         QWidget* view = window.centralWidget();
         QCOMPARE(view->objectName(), QStringLiteral("unavailable"));
         QStringList texts;
         for (const QLabel* label : view->findChildren<QLabel*>())
             texts << label->text();
-        QCOMPARE(texts, QStringList({ reason, QString::fromStdString(folder.path(relative.toStdString())) }));
-        QVERIFY(!window.progressView());
+        QCOMPARE(texts, QStringList({ reason, path }));
+        QVERIFY(!window.findChild<QLabel*>(QStringLiteral("progressCount")));
         QVERIFY(!window.canPerform(std::nullopt));
     }
 };

@@ -10,7 +10,7 @@
 #include "window/KeyTableView.h"
 #include "window/KindsTableModel.h"
 #include "window/TreemapView.h"
-#include "window/support/CommandFixture.h"
+#include "window/support/WindowFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -28,12 +28,12 @@
 class TestFindAndSort : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { CommandFixture::isolateHome(); }
+    void initTestCase() { DocumentFixture::isolateHome(); }
     void init()
     {
         ScanPreferences {}.save();
-        m_fixture = std::make_unique<CommandFixture>();
-        QVERIFY(m_fixture->open(false));
+        m_fixture = std::make_unique<DocumentFixture>();
+        QVERIFY(m_fixture->open());
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -64,7 +64,7 @@ private:
         const int x = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
-    std::unique_ptr<CommandFixture> m_fixture;
+    std::unique_ptr<DocumentFixture> m_fixture;
 };
 
 void TestFindAndSort::typedQueriesFindWhatFindFinds()
@@ -103,7 +103,7 @@ void TestFindAndSort::typedQueriesFindWhatFindFinds()
                 const bool wild = c.query.contains(QRegularExpression("[*?\\[]"));
                 QProcess find;
                 find.start("find",
-                    { QString::fromStdString(m_fixture->folder.root()), "-mindepth", "1", "-iname",
+                    { QString::fromStdString(m_fixture->path("")), "-mindepth", "1", "-iname",
                         wild ? c.query : "*" + c.query + "*" });
                 QVERIFY(find.waitForFinished());
                 expected = int(find.readAllStandardOutput().count('\n'));
@@ -157,8 +157,7 @@ void TestFindAndSort::aChosenResultIsSelectedAndFollowsTheTrash()
     // The file commands act on it; the list then answers for the changed tree.
     QVERIFY(window().canPerform(Command::MoveToTrash));
     window().perform(Command::MoveToTrash);
-    QVERIFY(m_fixture->confirmTrash());
-    QTRY_COMPARE(m_fixture->workspace->trashed.size(), std::size_t(1));
+    QVERIFY(m_fixture->answerTrash());
     QTRY_VERIFY(node("docs/deep/l2/l3/l4/big.bin") == nullptr);
     QCOMPARE(results()->rowCount(), 0);
     type("l3");
@@ -167,12 +166,12 @@ void TestFindAndSort::aChosenResultIsSelectedAndFollowsTheTrash()
 
 void TestFindAndSort::headerClicksSortAndKeepTiesSelectionAndEdits()
 {
-    FileOutlineModel* model = m_fixture->model();
+    auto* model = static_cast<FileOutlineModel*>(window().outlineView()->model());
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QHeaderView* header = window().outlineView()->header();
     const auto many = [&] { return m_fixture->indexOf(node("many")); };
     window().outlineView()->expand(many());
-    m_fixture->click(node("media/photo.jpg"));
+    m_fixture->selectRows({ node("media/photo.jpg") });
     const QStringList stored = rowNames(model, many()); // twelve equal sizes: by name
     QStringList reversed(stored.rbegin(), stored.rend());
     const QModelIndex top = model->index(0, 0);
@@ -201,9 +200,9 @@ void TestFindAndSort::headerClicksSortAndKeepTiesSelectionAndEdits()
     }
     // An edit while sorted: the row goes, the others keep their order.
     clickHeader(header, FileOutlineModel::Name);
-    m_fixture->click(node("many/f05.log"));
+    m_fixture->selectRows({ node("many/f05.log") });
     window().perform(Command::MoveToTrash);
-    QVERIFY(m_fixture->confirmTrash());
+    QVERIFY(m_fixture->answerTrash());
     QTRY_VERIFY(node("many/f05.log") == nullptr);
     QStringList left = stored;
     left.removeAll("f05.log");
@@ -258,7 +257,7 @@ void TestFindAndSort::preferencesRefuseAMalformedPatternAndApplyToRescans()
     QVERIFY(excludedRow("docs/deep"));
     QCOMPARE(node("many")->size, 0);
     // A folder rescan leaves out what the whole scan did, paths included.
-    m_fixture->click(node("docs"));
+    m_fixture->selectRows({ node("docs") });
     window().perform(Command::Rescan);
     QTRY_VERIFY(window().canPerform(Command::Rescan));
     window().outlineView()->expand(m_fixture->indexOf(node("docs")));

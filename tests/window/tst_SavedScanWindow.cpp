@@ -8,7 +8,10 @@
 #include "scan/Scanner.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineView.h"
-#include "window/support/CommandFixture.h"
+#include "support/TreeChecks.h"
+#include "window/support/WindowFixture.h"
+
+#include <QLabel>
 
 #include <QFileDialog>
 #include <QLabel>
@@ -67,7 +70,7 @@ const Command kFileCommands[] = { Command::OpenItem, Command::RevealInFileManage
 class TestSavedScanWindow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { CommandFixture::isolateHome(); }
+    void initTestCase() { DocumentFixture::isolateHome(); }
     void scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone();
     void scanFromHereActsOnlyOnItemsStillHere();
     void badFilesGiveOneMessageAndNoWindow_data();
@@ -86,7 +89,7 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
     TallyfernDocument& disk = window->disk();
 
     QVERIFY(window->windowTitle().contains(QStringLiteral("saved scan from elsewhere.example")));
-    const QString summary = window->summaryLabel()->text();
+    const QString summary = window->findChild<QLabel*>(QStringLiteral("summary"))->text();
     QVERIFY2(summary.contains(QStringLiteral("elsewhere.example"))
             && summary.contains(QStringLiteral("hard links")),
         qPrintable(summary));
@@ -127,7 +130,7 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
     QCOMPARE(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
     const std::string saved = dir.filePath(QStringLiteral("again.json.gz")).toStdString();
     saveAs(saved);
-    QTRY_VERIFY(window->statusLabel()->text().startsWith(QStringLiteral("Saved")));
+    QTRY_VERIFY(window->findChild<QLabel*>(QStringLiteral("status"))->text().startsWith(QStringLiteral("Saved")));
     QCOMPARE(contentsOf(saved), contentsOf(file));
     auto again = openSaved(saved);
     QVERIFY(again && !again->canPerform(Command::RevealInFileManager));
@@ -135,17 +138,16 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
 
 void TestSavedScanWindow::scanFromHereActsOnlyOnItemsStillHere()
 {
-    FolderFixture folder;
-    folder.mkdir("keep");
+    DocumentFixture folder;
     folder.write("keep/a.bin", 40000);
     folder.write("gone.bin", 90000);
     QTemporaryDir dir;
     const std::string file = dir.filePath(QStringLiteral("here.json")).toStdString();
     {
-        Scanner scanner(folder.root());
+        Scanner scanner(folder.path(""));
         const FileTree tree = scanner.run();
         ScanSink sink(file);
-        QVERIFY(ScanWriter::write(tree, ScanWriter::metadataFor(folder.root()), sink) && sink.commit());
+        QVERIFY(ScanWriter::write(tree, ScanWriter::metadataFor(folder.path("")), sink) && sink.commit());
     }
     auto window = openSaved(file);
     QVERIFY(window);
