@@ -11,6 +11,7 @@
 #include "widgets/BarCellView.h"
 #include "widgets/CellPaint.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/EnglishPlurals.h"
 #include "widgets/Fmt.h"
 #include "widgets/NameCellView.h"
 #include "widgets/SwatchCellView.h"
@@ -27,16 +28,20 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 constexpr int kRowHeight = 22;
+// What the name column gets at least when the window first shows.
+constexpr int kNameRoom = 200;
 
 struct ColumnSpec {
     int width;
@@ -73,6 +78,8 @@ void DocumentWindowController::buildMainView()
     m_outlineModel->iconProvider = [this](const FileNode* node) { return icon(node); };
     m_outlineView = new FileOutlineView;
     m_outlineView->setObjectName(QStringLiteral("outline"));
+    m_outlineView->setAccessibleName(tr("Files and folders"));
+    m_outlineView->setAccessibleDescription(tr("The items of the scanned folder, largest first"));
     styleTable(m_outlineView);
     m_outlineView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_outlineView->setUniformRowHeights(true);
@@ -115,6 +122,9 @@ void DocumentWindowController::buildMainView()
     m_kindsModel = new KindsTableModel(*m_disk, this);
     m_kindsTable = new KeyTableView;
     m_kindsTable->setObjectName(QStringLiteral("kinds"));
+    m_kindsTable->setAccessibleName(tr("Kinds"));
+    m_kindsTable->setAccessibleDescription(
+        tr("The space each kind of file takes; selecting one highlights its files in the treemap"));
     styleTable(m_kindsTable);
     m_kindsTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_kindsTable->setShowGrid(false);
@@ -122,6 +132,8 @@ void DocumentWindowController::buildMainView()
     m_kindsTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_kindsTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
     m_kindsTable->setWordWrap(false);
+    // Tab leaves the table for the treemap instead of walking its cells.
+    m_kindsTable->setTabKeyNavigation(false);
     m_kindsTable->setModel(m_kindsModel);
     m_kindsTable->setItemDelegateForColumn(KindsTableModel::Swatch, new SwatchCellView(m_kindsTable));
     m_kindsTable->setItemDelegateForColumn(
@@ -141,6 +153,7 @@ void DocumentWindowController::buildMainView()
     kindsHeader->setStretchLastSection(false);
     connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &DocumentWindowController::kindsSelectionChanged);
+    fitColumnsToContents();
 
     // Outline above kinds; the outline takes a change of height.
     m_leftSplit = new QSplitter(Qt::Vertical);
@@ -153,6 +166,8 @@ void DocumentWindowController::buildMainView()
 
     m_treemapView = new TreemapView;
     m_treemapView->setObjectName(QStringLiteral("treemap"));
+    m_treemapView->setAccessibleName(tr("Treemap"));
+    m_treemapView->setAccessibleDescription(tr("Nothing selected"));
     m_treemapView->setDelegate(this);
     m_treemapView->setRenderQueue(&m_disk->renderQueue());
 
@@ -223,6 +238,7 @@ void DocumentWindowController::showProgressView()
     stack->setAlignment(Qt::AlignHCenter);
 
     auto* spinner = new ProgressSpinner;
+    spinner->setAccessibleName(tr("Scanning"));
     auto* title = new QLabel(tr("Scanning “%1”…").arg(m_disk->displayName()));
     title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
     title->setAlignment(Qt::AlignHCenter);
@@ -302,12 +318,28 @@ void DocumentWindowController::showMainView()
     m_mainView->show(); // a widget given to a visible window stays hidden until shown
     m_mainView->resize(size);
     m_mainView->layout()->activate();
-    const int width = m_mainSplit->width();
-    const int left = std::clamp(int(0.45 * width), 400, 600);
-    m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
-    const int height = m_leftSplit->height();
-    const int top = int(0.68 * height);
-    m_leftSplit->setSizes({ top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+    orderFocus();
+    // Dividers are placed once; after a rescan they stay where the user left them.
+    if (!std::exchange(m_dividersPlaced, true)) {
+        const int width = m_mainSplit->width();
+        // Room for the columns at their widths and a readable name, within reason.
+        const QHeaderView* header = m_outlineView->header();
+        const int columns = header->length() - header->sectionSize(FileOutlineModel::Name) + kNameRoom
+            + m_outlineView->verticalScrollBar()->sizeHint().width();
+        const int left
+            = std::clamp(std::max(int(0.45 * width), columns), 400, std::max(400, int(0.6 * width)));
+        m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
+        // In a narrow window the kind column gives way before the names do.
+        if (const int missing = columns - left; missing > 0) {
+            const int kind = header->sectionSize(FileOutlineModel::Kind);
+            m_outlineView->header()->resizeSection(FileOutlineModel::Kind,
+                std::max(kOutlineColumns[FileOutlineModel::Kind].width, kind - missing));
+        }
+        const int height = m_leftSplit->height();
+        const int top = int(0.68 * height);
+        m_leftSplit->setSizes({ top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+        restoreDividers();
+    }
     m_progressView = nullptr;
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;
@@ -322,9 +354,10 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    m_summaryLabel->setText(tr("%1 files · %2 · scanned in %3 s")
-                                .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()),
-                                    QString::asprintf("%.1f", m_disk->scanDuration)));
+    m_summaryLabel->setText(
+        tr("%1 files · %2 · scanned in %3 s", nullptr, EnglishPlurals::numerus(root->fileCount))
+            .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()),
+                QString::asprintf("%.1f", m_disk->scanDuration)));
     const std::int64_t unreadable = m_disk->unreadableCount;
     if (unreadable >= 1)
         m_warningButton->setText(tr("%1 unreadable").arg(Fmt::count(unreadable)));
@@ -349,7 +382,9 @@ QString DocumentWindowController::describe(const FileNode* node) const
         return DisplayName::decode(node->name()) + kDash + Fmt::bytes(node->size);
     QString text = DisplayName::decode(node->path()) + kDash + Fmt::bytes(node->size);
     if (node->isDirectory())
-        text += kDot + tr("%1 files").arg(Fmt::count(node->fileCount));
+        text += kDot
+            + tr("%1 files", nullptr, EnglishPlurals::numerus(node->fileCount))
+                  .arg(Fmt::count(node->fileCount));
     else if (node->logicalSize != node->size)
         text += tr(" (%1 logical)").arg(Fmt::bytes(node->logicalSize));
     if (node->flags.contains(NodeFlags::Unreadable))

@@ -110,6 +110,12 @@ private:
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
     void buildMainView();
     void showProgressView();
+    // Geometry and what persists of it (DocumentWindowLayout.cpp).
+    void placeWindow();
+    void fitColumnsToContents();
+    void restoreDividers();
+    void saveLayout();
+    void placePreviewPanel(PreviewPanel& panel) const;
     // In place of a scan: why the path cannot be scanned at all.
     void showUnavailableView(const QString& reason);
     void showMainView();
@@ -125,6 +131,7 @@ private:
     void windowWillClose();
     void outlineSelectionChanged();
     void kindsSelectionChanged();
+    void announceSelection();
     void showUnreadableFolders();
     QIcon icon(const FileNode* node);
 
@@ -136,6 +143,10 @@ private:
     void didDoubleClick(FileNode* node) override;
     std::unique_ptr<QMenu> contextMenu() override;
     void toggleQuickLook() override;
+    void zoomIn() override;
+    void zoomOut() override;
+    // Tab and Shift+Tab: outline, kinds, treemap, toolbar.
+    void orderFocus();
     void refreshQuickLook();
     void bindPreviewPanel(PreviewPanel* panel);
     void collapseSubfolders();
@@ -153,6 +164,7 @@ private:
     DocumentCommands::View commandView() const;
     void applyZoom(FileNode* node);
     QAction* commandAction(Command command);
+    QAction* ownAction(Command command);
     std::vector<PreviewItem> previewItems() const;
     Workspace& workspace();
     PreviewPanel& previewPanel();
@@ -165,8 +177,9 @@ private:
     QTimer* m_progressTimer = nullptr;
     int m_questionsHoldingNodes = 0; // open questions that keep a list of nodes
     bool m_closeHandled = false;
+    bool m_dividersPlaced = false; // the main view has been shown and its dividers set
     CommandActions* m_commandActions = nullptr;
-    std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones
+    std::map<Command, QAction*> m_ownActions; // the toolbar's, and all of a window without shared ones
     DocumentToolbar* m_toolbar = nullptr;
     std::shared_ptr<Workspace> m_workspace;
     QPointer<PreviewPanel> m_previewPanel;
