@@ -44,7 +44,7 @@ class WindowsAndToolbarsTest : public QObject {
 private slots:
     void initTestCase() { ShellFixture::isolateSettings("tst_WindowsAndToolbars"); }
 
-    void windowMenuListsTheWindowsAndChecksTheActiveOne()
+    void windowMenuToolbarsAndPreviewFollowTheirOwnDocument()
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
@@ -79,17 +79,6 @@ private slots:
         for (QAction* action : menu->actions())
             if (action->text() == a->windowTitle())
                 action->trigger();
-        QVERIFY(QTest::qWaitForWindowActive(a));
-    }
-
-    void eachToolbarFollowsItsOwnDocumentAndThePreviewActsOnItsDocument()
-    {
-        ShellFixture fixture;
-        AppDelegate delegate(fixture.environment());
-        DocumentWindowController* a = delegate.openDocument(fixture.folder("a"));
-        DocumentWindowController* b = delegate.openDocument(fixture.folder("b"));
-        QVERIFY(scanned(a) && scanned(b));
-        a->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(a));
         a->select(a->disk().root()->child(0));
 
