@@ -155,8 +155,13 @@ DocumentWindowController* AppDelegate::adopt(DocumentWindowController* controlle
 {
     controller->setMenuBar(MainMenu::build(m_commandActions, m_applicationActions));
     controller->setCommandActions(&m_commandActions);
-    if (!m_previewPanel)
+    if (!m_previewPanel) {
         m_previewPanel = std::make_unique<PreviewPanel>();
+        // The document commands' keys work while the panel is active, on the document
+        // it shows.
+        for (const CommandInfo& info : CommandTable::all())
+            m_previewPanel->addAction(m_commandActions.action(info.command));
+    }
     controller->setPreviewPanel(m_previewPanel.get());
     m_commandActions.watch(controller);
     // Select All follows the same state changes as the document commands.

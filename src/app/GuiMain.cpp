@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/LaunchArguments.h"
+#include "widgets/EnglishPlurals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -73,7 +74,10 @@ extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(int argc,
     QApplication::setQuitOnLastWindowClosed(false);
 
     // Qt's own texts and ours in the system's language, where a translation exists;
-    // none of ours ships yet, so loading it fails quietly and English shows.
+    // none of ours ships yet, so loading it fails quietly and English shows, with its
+    // plural forms (installed first: a translation installed later takes precedence).
+    EnglishPlurals plurals;
+    QApplication::installTranslator(&plurals);
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

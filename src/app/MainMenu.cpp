@@ -4,9 +4,51 @@
 #include "app/ApplicationActions.h"
 #include "window/CommandActions.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <algorithm>
+
+namespace {
+
+const char* const kWindowEntry = "tallyfernWindowEntry";
+
+// The open windows at the end of the Window menu, the active one checked; the desktop
+// does not list an application's windows for it.
+void listWindows(QMenu* menu)
+{
+    for (QAction* action : menu->actions())
+        if (action->property(kWindowEntry).toBool())
+            delete action;
+    QList<QWidget*> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(window) && window->isVisible())
+            windows << window;
+    std::ranges::sort(windows, [](const QWidget* a, const QWidget* b) {
+        return QString::localeAwareCompare(a->windowTitle(), b->windowTitle()) < 0;
+    });
+    if (windows.isEmpty())
+        return;
+    menu->addSeparator()->setProperty(kWindowEntry, true);
+    for (QWidget* window : windows) {
+        QAction* action = menu->addAction(window->windowTitle());
+        action->setProperty(kWindowEntry, true);
+        action->setCheckable(true);
+        action->setChecked(window == QApplication::activeWindow());
+        QObject::connect(action, &QAction::triggered, window, [window] {
+            if (window->isMinimized())
+                window->showNormal();
+            window->raise();
+            window->activateWindow();
+        });
+    }
+}
+
+} // namespace
 
 namespace MainMenu {
 
@@ -80,6 +122,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     window->addAction(app(App::Zoom));
     window->addSeparator();
     window->addAction(app(App::BringAllToFront));
+    QObject::connect(window, &QMenu::aboutToShow, window, [window] { listWindows(window); });
 
     QMenu* help = menu(QT_TRANSLATE_NOOP("MainMenu", "Help"));
     help->addAction(app(App::Help));

@@ -73,15 +73,22 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
     }
     if (showsLabel) {
         painter->setFont(font);
-        if (!emphasized) {
-            // A soft halo in the background colour keeps the label legible over the bar.
+        // A label inside the bar takes the colour that contrasts with the bar's: the
+        // highlight on a selected row's white bar, the highlighted text on the others.
+        const bool onBar
+            = l.bar.contains(QRectF(l.labelOrigin, QSizeF(text.size().width(), fm.height())).intersected(l.track));
+        const QColor color = onBar ? (emphasized ? option.palette.color(QPalette::Highlight)
+                                                 : option.palette.color(QPalette::HighlightedText))
+                                   : (emphasized ? QColor(Qt::white) : option.palette.color(QPalette::Text));
+        if (!emphasized && !onBar) {
+            // A soft halo in the background colour keeps the label legible over the track.
             QColor halo = option.palette.color(QPalette::Base);
             halo.setAlphaF(0.35f);
             painter->setPen(halo);
             for (const QPointF d : { QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1) })
                 painter->drawStaticText(l.labelOrigin + d, text);
         }
-        painter->setPen(emphasized ? QColor(Qt::white) : option.palette.color(QPalette::Text));
+        painter->setPen(color);
         painter->drawStaticText(l.labelOrigin, text);
     }
     painter->restore();

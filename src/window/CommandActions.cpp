@@ -3,6 +3,7 @@
 
 #include "window/CommandTable.h"
 #include "window/DocumentWindowController.h"
+#include "window/PreviewPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,9 @@ namespace {
 
 DocumentWindowController* documentOf(QWidget* window)
 {
+    // The preview panel stands for the document whose items it shows.
+    if (auto* panel = qobject_cast<PreviewPanel*>(window))
+        return qobject_cast<DocumentWindowController*>(panel->source());
     for (QWidget* w = window; w; w = w->parentWidget()) {
         if (auto* document = qobject_cast<DocumentWindowController*>(w))
             return document;

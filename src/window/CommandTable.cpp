@@ -31,18 +31,21 @@ const CommandInfo kTable[] = {
     { Command::MoveToTrash, "trash", QT_TRANSLATE_NOOP("Command", "Move to Trash"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Move the selected items to the Trash"),
         { kCtrl | Qt::Key_Backspace, QKeyCombination(Qt::Key_Delete) }, "user-trash", "trash", false },
+    // Ctrl++ also answers the keypad's plus (and Ctrl+- its minus): a shortcut matches
+    // without the keypad modifier.
     { Command::ZoomIn, "zoomIn", QT_TRANSLATE_NOOP("Command", "Zoom In"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Show only the selected folder in the treemap"),
-        { kCtrl | Qt::Key_Equal }, "zoom-in", "zoom-in", false },
+        { kCtrl | Qt::Key_Equal, kCtrl | Qt::Key_Plus }, "zoom-in", "zoom-in", false },
     { Command::ZoomOut, "zoomOut", QT_TRANSLATE_NOOP("Command", "Zoom Out"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Show the folder around the one shown"), { kCtrl | Qt::Key_Minus },
         "zoom-out", "zoom-out", false },
     { Command::ZoomToTop, "zoomTop", QT_TRANSLATE_NOOP("Command", "Zoom to Top"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Show the whole scan"), { kCtrl | Qt::Key_0 }, "go-top", "zoom-top",
         false },
+    // Desktops take Ctrl+Alt+Left for switching workspaces; none of Debian's binds the second.
     { Command::CollapseSubfolders, nullptr, QT_TRANSLATE_NOOP("Command", "Collapse All Subfolders"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Collapse every folder inside the selected one"),
-        { kCtrl | kAlt | Qt::Key_Left }, "view-list-tree", "collapse", false },
+        { kCtrl | kAlt | Qt::Key_Left, kCtrl | kShift | Qt::Key_Left }, "view-list-tree", "collapse", false },
     { Command::ToggleFreeSpace, nullptr, QT_TRANSLATE_NOOP("Command", "Show Free Space"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Show the volume's free space as an item"),
         { kCtrl | kShift | Qt::Key_F }, nullptr, nullptr, true },

@@ -9,6 +9,7 @@
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
 #include "platform/gui/SystemWorkspace.h"
+#include "widgets/EnglishPlurals.h"
 #include "widgets/Fmt.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 
 #include <algorithm>
@@ -78,11 +80,20 @@ void DocumentWindowController::openItem()
 void DocumentWindowController::copyPath()
 {
     QStringList paths;
-    for (const FileNode* node : DocumentCommands::actionable(commandView()))
-        paths << DisplayName::decode(node->path());
+    QByteArray uris;
+    for (const FileNode* node : DocumentCommands::actionable(commandView())) {
+        const std::string path = node->path();
+        paths << DisplayName::decode(path);
+        // The text shows a name that is not UTF-8 with replacement characters; the URI
+        // list keeps its exact bytes, so a file manager or terminal finds the file.
+        uris += "file://" + QByteArray::fromStdString(path).toPercentEncoding("/") + "\r\n";
+    }
     if (paths.isEmpty())
         return;
-    QGuiApplication::clipboard()->setText(paths.join(QLatin1Char('\n')));
+    auto* data = new QMimeData;
+    data->setText(paths.join(QLatin1Char('\n')));
+    data->setData(QStringLiteral("text/uri-list"), uris);
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 std::vector<PreviewItem> DocumentWindowController::previewItems() const
@@ -102,7 +113,8 @@ std::vector<PreviewItem> DocumentWindowController::previewItems() const
         item.kindText = node->flags.contains(NodeFlags::Unreadable) ? tr("Folder (no access)")
                                                                     : m_disk->kinds().name(node->kind);
         if (item.isDirectory)
-            item.summary = tr("%1 files").arg(Fmt::count(node->fileCount));
+            item.summary = tr("%1 files", nullptr, EnglishPlurals::numerus(node->fileCount))
+                               .arg(Fmt::count(node->fileCount));
         items.push_back(std::move(item));
     }
     return items;
@@ -135,6 +147,7 @@ void DocumentWindowController::toggleQuickLook()
     if (!m_commands.fileAccessBlocker(Command::QuickLook, commandView()).isEmpty())
         return;
     bindPreviewPanel(&panel);
+    placePreviewPanel(panel);
     panel.toggle();
 }
 

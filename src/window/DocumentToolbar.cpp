@@ -55,6 +55,7 @@ void DocumentToolbar::setItems(const QStringList& identifiers)
             added = action;
             if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action))) {
                 button->setAutoRaise(false); // drawn bordered
+                button->setFocusPolicy(Qt::TabFocus); // the last stop of Tab in the window
                 button->setToolTip(ToolbarConfiguration::label(identifier));
                 button->setAccessibleName(ToolbarConfiguration::label(identifier));
                 // Without any icon an icon-only button would be blank.
@@ -67,6 +68,7 @@ void DocumentToolbar::setItems(const QStringList& identifiers)
             m_items << identifier;
         }
     }
+    emit itemsChanged();
 }
 
 QString DocumentToolbar::identifierOf(const QAction* action) const

@@ -29,6 +29,10 @@ public:
     // Every document toolbar of the application takes the saved arrangement.
     static void reloadAll();
 
+signals:
+    // The buttons were made anew (the window orders their keyboard focus).
+    void itemsChanged();
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 

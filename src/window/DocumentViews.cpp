@@ -11,6 +11,7 @@
 #include "widgets/BarCellView.h"
 #include "widgets/CellPaint.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/EnglishPlurals.h"
 #include "widgets/Fmt.h"
 #include "widgets/NameCellView.h"
 #include "widgets/SwatchCellView.h"
@@ -30,16 +31,20 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 constexpr int kRowHeight = 22;
+// What the name column gets at least when the window first shows.
+constexpr int kNameRoom = 200;
 
 struct ColumnSpec {
     int width;
@@ -76,6 +81,8 @@ void DocumentWindowController::buildMainView()
     m_outlineModel->iconProvider = [this](const FileNode* node) { return icon(node); };
     m_outlineView = new FileOutlineView;
     m_outlineView->setObjectName(QStringLiteral("outline"));
+    m_outlineView->setAccessibleName(tr("Files and folders"));
+    m_outlineView->setAccessibleDescription(tr("The items of the scanned folder, largest first"));
     styleTable(m_outlineView);
     m_outlineView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_outlineView->setUniformRowHeights(true);
@@ -123,6 +130,9 @@ void DocumentWindowController::buildMainView()
     m_kindsModel = new KindsTableModel(*m_disk, this);
     m_kindsTable = new KeyTableView;
     m_kindsTable->setObjectName(QStringLiteral("kinds"));
+    m_kindsTable->setAccessibleName(tr("Kinds"));
+    m_kindsTable->setAccessibleDescription(
+        tr("The space each kind of file takes; selecting one highlights its files in the treemap"));
     styleTable(m_kindsTable);
     m_kindsTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_kindsTable->setShowGrid(false);
@@ -130,6 +140,8 @@ void DocumentWindowController::buildMainView()
     m_kindsTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_kindsTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
     m_kindsTable->setWordWrap(false);
+    // Tab leaves the table for the treemap instead of walking its cells.
+    m_kindsTable->setTabKeyNavigation(false);
     m_kindsTable->setModel(m_kindsModel);
     m_kindsTable->setItemDelegateForColumn(KindsTableModel::Swatch, new SwatchCellView(m_kindsTable));
     m_kindsTable->setItemDelegateForColumn(
@@ -152,6 +164,7 @@ void DocumentWindowController::buildMainView()
     kindsHeader->setStretchLastSection(false);
     connect(m_kindsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &DocumentWindowController::kindsSelectionChanged);
+    fitColumnsToContents();
 
     // The find panel (while shown) above the outline above the kinds; the outline takes a
     // change of height.
@@ -168,6 +181,8 @@ void DocumentWindowController::buildMainView()
 
     m_treemapView = new TreemapView;
     m_treemapView->setObjectName(QStringLiteral("treemap"));
+    m_treemapView->setAccessibleName(tr("Treemap"));
+    m_treemapView->setAccessibleDescription(tr("Nothing selected"));
     m_treemapView->setDelegate(this);
     m_treemapView->setRenderQueue(&m_disk->renderQueue());
 
@@ -238,6 +253,7 @@ void DocumentWindowController::showProgressView()
     stack->setAlignment(Qt::AlignHCenter);
 
     auto* spinner = new ProgressSpinner;
+    spinner->setAccessibleName(m_loading ? tr("Opening") : tr("Scanning"));
     auto* title
         = new QLabel((m_loading ? tr("Opening “%1”…") : tr("Scanning “%1”…")).arg(m_disk->displayName()));
     title->setFont(CellPaint::uiFont(17, QFont::DemiBold));
@@ -318,12 +334,28 @@ void DocumentWindowController::showMainView()
     m_mainView->show(); // a widget given to a visible window stays hidden until shown
     m_mainView->resize(size);
     m_mainView->layout()->activate();
-    const int width = m_mainSplit->width();
-    const int left = std::clamp(int(0.45 * width), 400, 600);
-    m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
-    const int height = m_leftSplit->height();
-    const int top = int(0.68 * height);
-    m_leftSplit->setSizes({ 0, top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+    orderFocus();
+    // Dividers are placed once; after a rescan they stay where the user left them.
+    if (!std::exchange(m_dividersPlaced, true)) {
+        const int width = m_mainSplit->width();
+        // Room for the columns at their widths and a readable name, within reason.
+        const QHeaderView* header = m_outlineView->header();
+        const int columns = header->length() - header->sectionSize(FileOutlineModel::Name) + kNameRoom
+            + m_outlineView->verticalScrollBar()->sizeHint().width();
+        const int left
+            = std::clamp(std::max(int(0.45 * width), columns), 400, std::max(400, int(0.6 * width)));
+        m_mainSplit->setSizes({ left, std::max(0, width - left - m_mainSplit->handleWidth()) });
+        // In a narrow window the kind column gives way before the names do.
+        if (const int missing = columns - left; missing > 0) {
+            const int kind = header->sectionSize(FileOutlineModel::Kind);
+            m_outlineView->header()->resizeSection(FileOutlineModel::Kind,
+                std::max(kOutlineColumns[FileOutlineModel::Kind].width, kind - missing));
+        }
+        const int height = m_leftSplit->height();
+        const int top = int(0.68 * height);
+        m_leftSplit->setSizes({ 0, top, std::max(0, height - top - m_leftSplit->handleWidth()) });
+        restoreDividers();
+    }
     m_progressView = nullptr;
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;
@@ -339,7 +371,7 @@ void DocumentWindowController::updateSummary()
     if (!root)
         return;
     const QString totals
-        = tr("%1 files · %2").arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+        = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount)).arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
     const QString seconds = QString::asprintf("%.1f", m_disk->scanDuration);
     if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin) {
         QString text = tr("%1 · saved scan %2 · read in %3 s").arg(totals, savedScanSource(*origin), seconds);
@@ -379,7 +411,9 @@ QString DocumentWindowController::describe(const FileNode* node) const
         return DisplayName::decode(node->name()) + kDash + Fmt::bytes(node->size);
     QString text = DisplayName::decode(node->path()) + kDash + Fmt::bytes(node->size);
     if (node->isDirectory())
-        text += kDot + tr("%1 files").arg(Fmt::count(node->fileCount));
+        text += kDot
+            + tr("%1 files", nullptr, EnglishPlurals::numerus(node->fileCount))
+                  .arg(Fmt::count(node->fileCount));
     else if (node->logicalSize != node->size)
         text += tr(" (%1 logical)").arg(Fmt::bytes(node->logicalSize));
     if (node->flags.contains(NodeFlags::Unreadable))

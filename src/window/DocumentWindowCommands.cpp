@@ -11,10 +11,12 @@
 #include "window/DocumentToolbar.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
+#include "window/KeyTableView.h"
 #include "window/ToolbarConfiguration.h"
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QToolBar>
 
 namespace {
 
@@ -147,6 +149,30 @@ void DocumentWindowController::applyZoom(FileNode* node)
     emit commandStateChanged();
 }
 
+void DocumentWindowController::zoomIn()
+{
+    perform(Command::ZoomIn);
+}
+
+void DocumentWindowController::zoomOut()
+{
+    perform(Command::ZoomOut);
+}
+
+void DocumentWindowController::orderFocus()
+{
+    // The views join the window when the main view replaces the progress view.
+    if (centralWidget() != m_mainView)
+        return;
+    QList<QWidget*> chain { m_outlineView, m_kindsTable, m_treemapView };
+    for (QAction* action : m_toolbar->actions())
+        if (QWidget* button = m_toolbar->widgetForAction(action);
+            button && button->focusPolicy() & Qt::TabFocus)
+            chain << button;
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(chain[i], chain[i + 1]);
+}
+
 void DocumentWindowController::didDoubleClick(FileNode* node)
 {
     applyZoom(m_commands.doubleClickTarget(node, commandView()));
@@ -243,12 +269,21 @@ QAction* DocumentWindowController::commandAction(Command command)
 {
     if (m_commandActions)
         return m_commandActions->action(command);
-    // Without the application's shared actions (a window on its own, as in tests) the
-    // window makes its own, kept enabled by the same rule.
+    return ownAction(command);
+}
+
+QAction* DocumentWindowController::ownAction(Command command)
+{
+    // The toolbar's actions, and every action of a window without the application's
+    // shared ones (a window on its own, as in tests): they act on this window and are
+    // enabled by its own state, whichever window is active. Their keys belong to the
+    // shared actions of the menu bar where those exist.
     auto found = m_ownActions.find(command);
     if (found != m_ownActions.end())
         return found->second;
     QAction* action = CommandActions::make(CommandTable::of(command), this);
+    if (m_commandActions)
+        action->setShortcuts({});
     action->setEnabled(canPerform(command));
     action->setChecked(isChecked(command));
     connect(action, &QAction::triggered, this, [this, command] { perform(command); });
@@ -258,8 +293,10 @@ QAction* DocumentWindowController::commandAction(Command command)
 
 void DocumentWindowController::buildToolbar()
 {
-    m_toolbar = new DocumentToolbar([this](Command command) { return commandAction(command); }, this);
+    m_toolbar = new DocumentToolbar([this](Command command) { return ownAction(command); }, this);
     addToolBar(Qt::TopToolBarArea, m_toolbar);
+    connect(m_toolbar, &DocumentToolbar::itemsChanged, this, &DocumentWindowController::orderFocus);
+    orderFocus();
     connect(this, &DocumentWindowController::commandStateChanged, this, [this] {
         for (auto& [command, action] : m_ownActions) {
             action->setEnabled(canPerform(command));

@@ -6,6 +6,8 @@
 #include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "platform/MainThread.h"
+#include "widgets/BarCellView.h"
+#include "widgets/EnglishPlurals.h"
 #include "widgets/Fmt.h"
 #include "window/DocumentToolbar.h"
 #include "window/FileOutlineModel.h"
@@ -71,17 +73,11 @@ DocumentWindowController::DocumentWindowController(const std::string& path, Volu
         // Rescans dropped on their way may have held back nodes that can go now.
         releaseDetachedNodes();
     });
-    resize(1280, 800);
-    setMinimumSize(720, 420);
     setWindowTitle(m_disk->displayName() + QStringLiteral(" — ") + QString::fromStdString(path));
     buildMainView();
     buildToolbar();
     applyScanPreferences();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    placeWindow();
     if (savedScan) {
         loadSavedScan();
         return;
@@ -126,10 +122,10 @@ bool DocumentWindowController::isScanning() const
 void DocumentWindowController::setCommandActions(CommandActions* actions)
 {
     m_commandActions = actions;
-    // The toolbar was built with the window, on actions of its own: it takes the shared
-    // ones from now on.
-    if (m_toolbar)
-        m_toolbar->setItems(m_toolbar->items());
+    // The menu bar's shared actions answer the keys from now on.
+    if (actions)
+        for (auto& [command, action] : m_ownActions)
+            action->setShortcuts({});
 }
 
 FileOutlineView* DocumentWindowController::outlineView() const
@@ -187,11 +183,16 @@ void DocumentWindowController::progressTick()
         return;
     const Progress progress = m_scanJob->progress();
     if (m_progressCountLabel && m_loading)
-        m_progressCountLabel->setText(tr("%1 entries read").arg(Fmt::count(progress.files)));
+        m_progressCountLabel->setText(tr("%1 entries read", nullptr, EnglishPlurals::numerus(progress.files))
+                                          .arg(Fmt::count(progress.files)));
     else if (m_progressCountLabel)
-        m_progressCountLabel->setText(tr("%1 files in %2 folders · %3")
-                                          .arg(Fmt::count(progress.files), Fmt::count(progress.directories),
-                                              Fmt::bytes(progress.bytes)));
+        m_progressCountLabel->setText(
+            tr("%1 in %2 · %3")
+                .arg(tr("%1 files", nullptr, EnglishPlurals::numerus(progress.files))
+                         .arg(Fmt::count(progress.files)),
+                    tr("%1 folders", nullptr, EnglishPlurals::numerus(progress.directories))
+                        .arg(Fmt::count(progress.directories)),
+                    Fmt::bytes(progress.bytes)));
     if (m_progressPathLabel)
         m_progressPathLabel->setText(DisplayName::decode(progress.currentPath));
 }
@@ -261,6 +262,7 @@ void DocumentWindowController::windowWillClose()
     if (m_closeHandled)
         return;
     m_closeHandled = true;
+    saveLayout();
     cancelScan();
     delete m_progressTimer;
     m_progressTimer = nullptr;
@@ -321,9 +323,30 @@ void DocumentWindowController::select(FileNode* node)
 void DocumentWindowController::outlineSelectionChanged()
 {
     m_treemapView->setSelection(selectedNodes());
+    announceSelection();
     updateStatus(nullptr);
     refreshQuickLook();
     emit commandStateChanged();
+}
+
+void DocumentWindowController::announceSelection()
+{
+    // What a screen reader says of the treemap: the item under the selection, its size
+    // and its share of its folder.
+    const std::vector<FileNode*> selected = selectedNodes();
+    if (selected.empty()) {
+        m_treemapView->setAccessibleDescription(tr("Nothing selected"));
+        return;
+    }
+    const FileNode* node = selected.back();
+    const QString name = node->parent ? DisplayName::decode(node->name()) : m_disk->displayName();
+    QString text = tr("%1, %2").arg(name, Fmt::bytes(node->size));
+    if (node->parent)
+        text = tr("%1, %2 of %3")
+                   .arg(text, BarCellView::labelText(BarCellView::clamp(FileOutlineModel::fraction(node))),
+                       node->parent->parent ? DisplayName::decode(node->parent->name())
+                                            : m_disk->displayName());
+    m_treemapView->setAccessibleDescription(text);
 }
 
 void DocumentWindowController::kindsSelectionChanged()

@@ -122,6 +122,12 @@ private:
     void loadSavedScan();
     void buildMainView();
     void showProgressView();
+    // Geometry and what persists of it (DocumentWindowLayout.cpp).
+    void placeWindow();
+    void fitColumnsToContents();
+    void restoreDividers();
+    void saveLayout();
+    void placePreviewPanel(PreviewPanel& panel) const;
     // In place of a scan: why the path cannot be scanned at all.
     void showUnavailableView(const QString& reason);
     void showMainView();
@@ -145,6 +151,7 @@ private:
     static QString savedScanSource(const SavedScanOrigin& origin);
     void outlineSelectionChanged();
     void kindsSelectionChanged();
+    void announceSelection();
     void showUnreadableFolders();
     // The row of `node` in the outline, opening the folders above it; invalid when it has none.
     QModelIndex reveal(FileNode* node);
@@ -171,6 +178,10 @@ private:
     void didDoubleClick(FileNode* node) override;
     std::unique_ptr<QMenu> contextMenu() override;
     void toggleQuickLook() override;
+    void zoomIn() override;
+    void zoomOut() override;
+    // Tab and Shift+Tab: outline, kinds, treemap, toolbar.
+    void orderFocus();
     void refreshQuickLook();
     void bindPreviewPanel(PreviewPanel* panel);
     void collapseSubfolders();
@@ -188,6 +199,7 @@ private:
     DocumentCommands::View commandView() const;
     void applyZoom(FileNode* node);
     QAction* commandAction(Command command);
+    QAction* ownAction(Command command);
     std::vector<PreviewItem> previewItems() const;
     Workspace& workspace();
     PreviewPanel& previewPanel();
@@ -204,8 +216,9 @@ private:
     bool m_loading = false; // the running "scan" reads a saved scan
     int m_questionsHoldingNodes = 0; // open questions that keep a list of nodes
     bool m_closeHandled = false;
+    bool m_dividersPlaced = false; // the main view has been shown and its dividers set
     CommandActions* m_commandActions = nullptr;
-    std::map<Command, QAction*> m_ownActions; // actions of a window without the shared ones
+    std::map<Command, QAction*> m_ownActions; // the toolbar's, and all of a window without shared ones
     DocumentToolbar* m_toolbar = nullptr;
     std::shared_ptr<Workspace> m_workspace;
     QPointer<PreviewPanel> m_previewPanel;

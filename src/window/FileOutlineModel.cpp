@@ -5,6 +5,7 @@
 #include "model/TreeQueries.h"
 #include "platform/DisplayName.h"
 #include "scan/FileNode.h"
+#include "widgets/BarCellView.h"
 #include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 
@@ -414,6 +415,10 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
         }
     case ItemRoles::Fraction:
         return index.column() == Percent ? QVariant(fraction(n)) : QVariant();
+    case Qt::AccessibleTextRole:
+        // The bar's cell has no text of its own: a screen reader reads its label.
+        return index.column() == Percent ? QVariant(BarCellView::labelText(BarCellView::clamp(fraction(n))))
+                                         : data(index, Qt::DisplayRole);
     case ItemRoles::Secondary:
         if (index.column() == Kind)
             return true;

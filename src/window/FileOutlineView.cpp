@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 FileOutlineView::FileOutlineView(QWidget* parent)
     : QTreeView(parent)
@@ -43,6 +44,16 @@ std::unique_ptr<QMenu> FileOutlineView::menuAt(QPoint pos)
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     }
     return menuProvider ? menuProvider() : nullptr;
+}
+
+void FileOutlineView::mousePressEvent(QMouseEvent* event)
+{
+    // A right click below the last row opens nothing and so changes nothing either.
+    if (event->button() == Qt::RightButton && !indexAt(event->position().toPoint()).isValid()) {
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
 }
 
 void FileOutlineView::contextMenuEvent(QContextMenuEvent* event)

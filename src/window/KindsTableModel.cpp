@@ -153,6 +153,9 @@ QVariant KindsTableModel::data(const QModelIndex& index, int role) const
         default:
             return {};
         }
+    case Qt::AccessibleTextRole:
+        // The swatch says which kind it stands for.
+        return data(index.siblingAtColumn(index.column() == Swatch ? Kind : index.column()), Qt::DisplayRole);
     case ItemRoles::Swatch:
         return index.column() == Swatch ? QVariant(color(stat.kind)) : QVariant();
     case Qt::TextAlignmentRole:

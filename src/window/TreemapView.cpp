@@ -20,7 +20,8 @@ TreemapView::TreemapView(QWidget* parent)
     , m_renderQueue(m_ownQueue.get())
 {
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    // Reached with Tab as well as by a click: the arrows move the selection here.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -175,6 +176,12 @@ void TreemapView::paintEvent(QPaintEvent*)
         if (m_root && !m_renderScheduled && m_image.devicePixelRatio() != devicePixelRatioF())
             setNeedsRender();
     }
+    if (hasFocus()) {
+        // The keyboard focus frame, in the colour of the selection.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
     if (!m_root)
         return;
     painter.setRenderHint(QPainter::Antialiasing);
@@ -247,13 +254,83 @@ void TreemapView::contextMenuEvent(QContextMenuEvent* event)
         menu->exec(event->globalPos());
 }
 
+FileNode* TreemapView::neighbour(Qt::Key arrow) const
+{
+    if (!m_root)
+        return nullptr;
+    const FileNode* from = m_selection.empty() ? nullptr : m_selection.back();
+    const std::optional<TMRect> r
+        = from ? Treemap::rect(from, m_root, bounds(), m_showPackageContents) : std::nullopt;
+    if (!r)
+        return nodeAt(QPointF(0.5, 0.5));
+    // A point just past the block's edge, level with its middle.
+    constexpr double kPast = 0.5;
+    const double x = (r->x0 + r->x1) / 2;
+    const double y = (r->y0 + r->y1) / 2;
+    QPointF probe;
+    switch (arrow) {
+    case Qt::Key_Left:
+        probe = { r->x0 - kPast, y };
+        break;
+    case Qt::Key_Right:
+        probe = { r->x1 + kPast, y };
+        break;
+    case Qt::Key_Up:
+        probe = { x, r->y0 - kPast };
+        break;
+    case Qt::Key_Down:
+        probe = { x, r->y1 + kPast };
+        break;
+    default:
+        return nullptr;
+    }
+    if (probe.x() < 0 || probe.y() < 0 || probe.x() >= width() || probe.y() >= height())
+        return nullptr;
+    FileNode* hit = nodeAt(probe);
+    const auto depth = [](const FileNode* node) {
+        int levels = 0;
+        for (; node->parent; node = node->parent)
+            ++levels;
+        return levels;
+    };
+    if (hit)
+        for (int extra = depth(hit) - depth(from); extra > 0; --extra)
+            hit = hit->parent;
+    return hit == from ? nullptr : hit;
+}
+
 void TreemapView::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Space && event->text() == QLatin1String(" ")) {
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (key == Qt::Key_Space && event->text() == QLatin1String(" ")) {
         if (m_delegate)
             m_delegate->toggleQuickLook();
-        event->accept();
+    } else if (plain
+        && (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
+        if (FileNode* next = neighbour(Qt::Key(key)); next && m_delegate)
+            m_delegate->select(next);
+    } else if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (m_delegate)
+            m_delegate->zoomIn();
+    } else if (plain && key == Qt::Key_Backspace) {
+        if (m_delegate)
+            m_delegate->zoomOut();
+    } else {
+        QWidget::keyPressEvent(event);
         return;
     }
-    QWidget::keyPressEvent(event);
+    event->accept();
+}
+
+void TreemapView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TreemapView::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -33,6 +33,9 @@ public:
     // The menu for a context-menu gesture, after select(); may be null.
     virtual std::unique_ptr<QMenu> contextMenu() = 0;
     virtual void toggleQuickLook() = 0;
+    // Return and Backspace while the view has the keyboard focus.
+    virtual void zoomIn() { }
+    virtual void zoomOut() { }
 };
 
 // Shows the rendered treemap of its root, outlines the selected nodes and turns pointer
@@ -86,6 +89,10 @@ public:
     [[nodiscard]] TMRect bounds() const;
     // The node under a point of the view, or null.
     [[nodiscard]] FileNode* nodeAt(QPointF point) const;
+    // The block beside the last selected one in the direction of an arrow key, at the
+    // same depth where the block there lies deeper; with nothing selected, the block in
+    // the top-left corner. Null at the edge of the view.
+    [[nodiscard]] FileNode* neighbour(Qt::Key arrow) const;
     // Rectangles of the outlines drawn for the selection (first 100 nodes, inset by 1).
     [[nodiscard]] std::vector<QRectF> selectionOutlines() const;
 
@@ -105,6 +112,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void startRender();

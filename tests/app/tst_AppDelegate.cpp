@@ -6,13 +6,17 @@
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
+#include "window/DocumentToolbar.h"
 #include "window/DocumentWindowController.h"
+#include "window/PreviewPanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalSpy>
@@ -53,6 +57,22 @@ struct ShellFixture {
     QTemporaryDir dir;
     std::shared_ptr<int> terminations = std::make_shared<int>(0);
 };
+
+bool scanned(DocumentWindowController* document)
+{
+    QSignalSpy ended(document, &DocumentWindowController::scanEnded);
+    return !document->isScanning() || ended.wait(10000);
+}
+
+// The toolbar button of `identifier` in the window: enabled or not.
+bool toolbarEnables(DocumentWindowController* document, const char* identifier)
+{
+    auto* toolbar = document->findChild<DocumentToolbar*>();
+    for (QAction* action : toolbar->actions())
+        if (toolbar->identifierOf(action) == QLatin1String(identifier))
+            return action->isEnabled();
+    return false;
+}
 
 } // namespace
 
@@ -199,6 +219,75 @@ private slots:
         QVERIFY(isSaved(windows[1]));
         QVERIFY(!isSaved(windows[2]));
         QCOMPARE(windows[2]->disk().path(), fixture.folder("b"));
+    }
+
+    void windowMenuToolbarsAndPreviewFollowTheirOwnDocument()
+    {
+        ShellFixture fixture;
+        AppDelegate delegate(fixture.environment());
+        DocumentWindowController* a = delegate.openDocument(fixture.folder("a"));
+        DocumentWindowController* b = delegate.openDocument(fixture.folder("b"));
+        QVERIFY(scanned(a) && scanned(b));
+        b->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(b));
+
+        QMenu* menu = nullptr;
+        for (QAction* top : b->menuBar()->actions())
+            if (top->text() == QLatin1String("Window"))
+                menu = top->menu();
+        QVERIFY(menu);
+        // Opened twice: the list is rebuilt, not appended to.
+        for (int i = 0; i < 2; ++i) {
+            emit menu->aboutToShow();
+            QStringList listed;
+            QString checked;
+            for (QAction* action : menu->actions()) {
+                if (action->isCheckable()) {
+                    listed << action->text();
+                    if (action->isChecked())
+                        checked = action->text();
+                }
+            }
+            QStringList titles { a->windowTitle(), b->windowTitle() };
+            titles.sort();
+            QCOMPARE(listed, titles);
+            QCOMPARE(checked, b->windowTitle());
+        }
+        for (QAction* action : menu->actions())
+            if (action->text() == a->windowTitle())
+                action->trigger();
+        QVERIFY(QTest::qWaitForWindowActive(a));
+        a->select(a->disk().root()->child(0));
+
+        // Whichever window is active, each toolbar shows what its own selection allows.
+        for (DocumentWindowController* active : { a, b }) {
+            active->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(active));
+            for (const char* item : { "trash", "quickLook", "reveal" }) {
+                QVERIFY2(toolbarEnables(a, item), item);
+                QVERIFY2(!toolbarEnables(b, item), item);
+            }
+        }
+
+        // The panel shows a's file; its keys go to a, even while b was active last.
+        a->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(a));
+        a->perform(Command::QuickLook);
+        PreviewPanel* panel = a->findChild<PreviewPanel*>();
+        if (!panel)
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<PreviewPanel*>(top))
+                    panel = found;
+        QVERIFY(panel && panel->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(panel));
+        QVERIFY(toolbarEnables(a, "trash"));
+        QTest::keyClick(panel, Qt::Key_Delete);
+        QTRY_VERIFY(a->findChild<QMessageBox*>(QStringLiteral("trashConfirmation")));
+        a->findChild<QMessageBox*>(QStringLiteral("trashConfirmation"))->reject();
+        panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel));
+        QTest::keyClick(panel, Qt::Key_Y, Qt::ControlModifier);
+        QTRY_VERIFY(!panel->isVisible());
     }
 };
 

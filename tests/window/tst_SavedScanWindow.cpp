@@ -138,7 +138,7 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
 
 void TestSavedScanWindow::scanFromHereActsOnlyOnItemsStillHere()
 {
-    DocumentFixture folder;
+    FolderFixture folder;
     folder.write("keep/a.bin", 40000);
     folder.write("gone.bin", 90000);
     QTemporaryDir dir;

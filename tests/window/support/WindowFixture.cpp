@@ -77,13 +77,13 @@ std::string DocumentFixture::trashFiles()
         + "/Trash/files";
 }
 
-std::string DocumentFixture::path(const std::string& relative) const
+std::string FolderFixture::path(const std::string& relative) const
 {
     const std::string root = QDir(folder.path()).canonicalPath().toStdString();
     return relative.empty() ? root : root + "/" + relative;
 }
 
-void DocumentFixture::write(const std::string& relative, std::int64_t bytes) const
+void FolderFixture::write(const std::string& relative, std::int64_t bytes) const
 {
     const std::string file = path(relative);
     QDir().mkpath(QString::fromStdString(file.substr(0, file.rfind('/'))));

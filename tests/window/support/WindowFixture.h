@@ -34,13 +34,23 @@ public:
 [[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
     const std::string& root, VolumeFactsProvider facts = {});
 
+// An empty temporary folder; files are written into it on demand.
+class FolderFixture {
+public:
+    [[nodiscard]] std::string path(const std::string& relative) const; // "" is the root
+    [[nodiscard]] std::string root() const { return path(""); }
+    void write(const std::string& relative, std::int64_t bytes) const; // all of it allocated
+
+    QTemporaryDir folder;
+};
+
 // A document window with a recording workspace over a folder built on disk:
 //   docs/report.pdf 400 KB, docs/notes.txt 40 KB, docs/draft.md 20 KB,
 //   docs/deep/l2/l3/l4/big.bin 600 KB, media/photo.jpg 300 KB, media/clip.mov 250 KB,
 //   empty/, Tool.app/Contents/bin 120 KB, Tool.app/Contents/res.dat 30 KB (a package),
 //   top.bin 200 KB, many/f01.log … many/f12.log 8 KB each;
 // scanned as a whole volume of 100 MB with 40 MB free, so it has free and other space.
-class DocumentFixture {
+class DocumentFixture : public FolderFixture {
 public:
     DocumentFixture();
     ~DocumentFixture() { close(); }
@@ -49,8 +59,6 @@ public:
     static void isolateHome();
     [[nodiscard]] static std::string trashFiles();
 
-    [[nodiscard]] std::string path(const std::string& relative) const; // "" is the root
-    void write(const std::string& relative, std::int64_t bytes) const; // all of it allocated
     bool open(); // shows the window once its first scan has ended
     void close()
     {
@@ -72,7 +80,6 @@ public:
     // Clicks that button of the open trash question; false when there is none.
     bool answerTrash(const QString& button = QStringLiteral("Move to Trash")) const;
 
-    QTemporaryDir folder;
     std::shared_ptr<RecordingWorkspace> workspace = std::make_shared<RecordingWorkspace>();
     std::unique_ptr<DocumentWindowController> window;
 };
