@@ -18,5 +18,6 @@ enum class Command {
     TogglePackageContents,
     Rescan,
     RescanAll,
+    OpenTerminal,
     CustomizeToolbar,
 };

@@ -75,7 +75,10 @@ void CommandActions::refresh()
     for (std::size_t i = 0; i < kCount; ++i) {
         const auto command = Command(i);
         QAction* action = m_actions[i];
-        action->setEnabled(document && document->canPerform(command));
+        const bool enabled = document && document->canPerform(command);
+        action->setEnabled(enabled);
+        const QString reason = enabled || !document ? QString() : document->disabledReason(command);
+        action->setStatusTip(reason.isEmpty() ? CommandTable::of(command).displayTip() : reason);
         if (action->isCheckable())
             action->setChecked(document && document->isChecked(command));
     }

@@ -56,6 +56,9 @@ const CommandInfo kTable[] = {
     { Command::RescanAll, nullptr, QT_TRANSLATE_NOOP("Command", "Rescan Everything"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Scan the whole folder again"), { kCtrl | kAlt | Qt::Key_R },
         "view-refresh", "rescan", false },
+    { Command::OpenTerminal, nullptr, QT_TRANSLATE_NOOP("Command", "Open Terminal Here"), nullptr,
+        QT_TRANSLATE_NOOP("Command", "Open a terminal in the selected folder"), {}, "utilities-terminal",
+        nullptr, false },
     { Command::CustomizeToolbar, nullptr, QT_TRANSLATE_NOOP("Command", "Customize Toolbar…"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Choose the items of the toolbar"), {}, nullptr, nullptr, false },
 };

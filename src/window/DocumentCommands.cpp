@@ -56,6 +56,8 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
     case Command::Rescan:
     case Command::RescanAll:
         return view.rescans == 0;
+    case Command::OpenTerminal:
+        return terminalFolder(view) != nullptr;
     case Command::ToggleFreeSpace:
         return m_document.freeNode() != nullptr;
     case Command::TogglePackageContents:
@@ -63,6 +65,23 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
         return true;
     }
     return true;
+}
+
+QString DocumentCommands::disabledReason(Command command, const View& view) const
+{
+    if (command != Command::OpenTerminal || canPerform(command, view) || view.scanning || !m_document.root())
+        return {};
+    return QCoreApplication::translate(
+        "DocumentCommands", "A terminal opens in one folder: select a single folder");
+}
+
+FileNode* DocumentCommands::terminalFolder(const View& view) const
+{
+    const std::vector<FileNode*> nodes = actionable(view);
+    if (nodes.size() != 1)
+        return nullptr;
+    FileNode* node = nodes.front();
+    return node->isDirectory() && !node->flags.contains(NodeFlags::Pseudo) ? node : nullptr;
 }
 
 bool DocumentCommands::isChecked(Command command, const View& view) const

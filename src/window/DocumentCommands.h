@@ -30,6 +30,11 @@ public:
 
     // The one enablement rule.
     [[nodiscard]] bool canPerform(Command command, const View& view) const;
+    // Why an existing command is disabled, where the user may not see it at once; empty
+    // when enabled or when no reason needs telling.
+    [[nodiscard]] QString disabledReason(Command command, const View& view) const;
+    // The one real folder selected, on disk, for Open Terminal Here; else null.
+    [[nodiscard]] FileNode* terminalFolder(const View& view) const;
     // Checkmarks of the two toggles.
     [[nodiscard]] bool isChecked(Command command, const View& view) const;
 

@@ -108,6 +108,9 @@ void DocumentWindowController::perform(Command command)
     case Command::RescanAll:
         rescan(m_disk->root());
         break;
+    case Command::OpenTerminal:
+        openTerminal();
+        break;
     case Command::CustomizeToolbar:
         if (m_toolbar)
             m_toolbar->customize();
@@ -118,6 +121,11 @@ void DocumentWindowController::perform(Command command)
 bool DocumentWindowController::isChecked(Command command) const
 {
     return m_commands.isChecked(command, commandView());
+}
+
+QString DocumentWindowController::disabledReason(Command command) const
+{
+    return m_commands.disabledReason(command, commandView());
 }
 
 // ---------------------------------------------------------------------------------
@@ -267,9 +275,9 @@ std::unique_ptr<QMenu> DocumentWindowController::contextMenu()
     if (m_commandActions)
         m_commandActions->refresh();
     auto menu = std::make_unique<QMenu>(this);
-    const Command kItems[]
-        = { Command::RevealInFileManager, Command::OpenItem, Command::QuickLook, Command::CopyPath,
-              Command::ZoomIn, Command::CollapseSubfolders, Command::Rescan, Command::MoveToTrash };
+    const Command kItems[] = { Command::RevealInFileManager, Command::OpenItem, Command::OpenTerminal,
+        Command::QuickLook, Command::CopyPath, Command::ZoomIn, Command::CollapseSubfolders, Command::Rescan,
+        Command::MoveToTrash };
     for (Command command : kItems) {
         // Groups: file actions, views of the tree, the Trash.
         if (command == Command::ZoomIn || command == Command::MoveToTrash)

@@ -67,6 +67,7 @@ public:
     bool canPerform(std::optional<Command> command) const;
     void perform(Command command);
     bool isChecked(Command command) const; // checkmarks of ToggleFreeSpace / TogglePackageContents
+    QString disabledReason(Command command) const; // empty: none to tell
 
     // Shared actions of the application (one QAction per command); set by the app shell before show();
     // the toolbar uses them. May stay null in tests.
@@ -142,6 +143,7 @@ private:
     void outlineDoubleClicked(const QModelIndex& index);
     void revealInFileManager();
     void openItem();
+    void openTerminal();
     void copyPath();
     void moveToTrash();
     void performTrash(const std::vector<FileNode*>& nodes);

@@ -23,9 +23,15 @@ public:
     void openUrl(const QUrl&) override { }
     void reveal(const std::vector<std::string>&) override { }
     [[nodiscard]] FileTrash::Outcome moveToTrash(const std::string& path) override;
+    [[nodiscard]] bool openTerminal(const std::string& folder) override
+    {
+        terminals.push_back(folder);
+        return true;
+    }
 
     std::set<std::string> refused;
     std::vector<std::string> trashed; // where the items went
+    std::vector<std::string> terminals; // the folders terminals were opened in
 };
 
 // A document window over a folder built on disk for the test, with a recording
