@@ -22,7 +22,7 @@ namespace {
 // Files of the fixture; their folders are made on the way.
 const std::vector<std::string> kFiles = { "a.log", "b.txt", "doc/readme.md", "doc/old.log", "src/main.cpp",
     "src/gen/x.cpp", "src/gen/deep/y.h", "build/out.o", "lib/build/keep.txt", "lib/z.tar.gz", "lib/z.gz",
-    "x/y/z/w.c", "x/doc/q.txt", "foo bar", "[x]", "a?b", "#hash", "!bang", "trail " };
+    "x/y/z/w.c", "x/doc/q.txt", "x/qq", "abc", "xbc", "foo bar", "[x]", "a?b", "#hash", "!bang", "trail " };
 
 std::set<std::string> allPaths()
 {
@@ -98,6 +98,8 @@ TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
         { "doc", "!doc/old.log" },
         { "lib/*", "!lib/build" },
         { "*.gz", "!z.tar.gz", "*.tar.*" },
+        { "a*", "!*c", "a?c", "!?b*" },
+        { "x/*", "!**/q.txt", "x/q*", "!*/y" },
         { "build", "!build/", "lib/" },
         { "trail\\ " },
     };
