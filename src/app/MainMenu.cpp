@@ -101,6 +101,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     QMenu* item = menu(QT_TRANSLATE_NOOP("MainMenu", "Item"));
     item->addAction(doc(Command::OpenItem));
     item->addAction(doc(Command::RevealInFileManager));
+    item->addAction(doc(Command::OpenTerminal));
     item->addAction(doc(Command::QuickLook));
     item->addSeparator();
     item->addAction(doc(Command::MoveToTrash));

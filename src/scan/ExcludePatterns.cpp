@@ -301,7 +301,7 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
     const int index = int(m_patterns.size());
     const bool isPath = leadingSlash || text.find('/') != std::string_view::npos;
     if (isPath) {
-        m_pathPatterns.push_back(index);
+        m_pathPatterns.add(index, pattern.prefix);
     } else if (text.find_first_of("*?[\\") == std::string_view::npos) {
         Latest& latest = m_literal[pattern.glob];
         (pattern.folderOnly ? latest.folderOnly : latest.any) = index;
@@ -310,21 +310,43 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
         && text.find('.') != std::string_view::npos) {
         m_suffix[std::string(text.substr(text.rfind('.') + 1))].push_back(index);
     } else {
-        m_namePatterns.push_back(index);
+        m_namePatterns.add(index, pattern.prefix);
     }
     m_patterns.push_back(std::move(pattern));
     return true;
 }
 
-int ExcludePatterns::latestMatch(
-    const std::vector<int>& indices, std::string_view text, bool isFolder, int above) const
+void ExcludePatterns::FirstByteIndex::add(int index, std::string_view prefix)
 {
-    for (auto it = indices.rbegin(); it != indices.rend() && *it > above; ++it) {
-        const Pattern& p = m_patterns[std::size_t(*it)];
-        if ((isFolder || !p.folderOnly) && text.starts_with(p.prefix) && match(p.glob, text))
-            return *it;
+    (prefix.empty() ? open : byByte[static_cast<unsigned char>(prefix.front())]).push_back(index);
+    last = index;
+}
+
+// Both lists ascend; they are walked down together, latest first, as one list would be.
+template <typename Matches>
+int ExcludePatterns::FirstByteIndex::latest(unsigned char first, int above, Matches&& matches) const
+{
+    const std::vector<int>& some = byByte[first];
+    auto a = some.rbegin(), b = open.rbegin();
+    for (;;) {
+        const int x = a != some.rend() ? *a : -1;
+        const int y = b != open.rend() ? *b : -1;
+        const int next = std::max(x, y);
+        if (next <= above)
+            return above;
+        if (matches(next))
+            return next;
+        ++(x > y ? a : b);
     }
-    return above;
+}
+
+int ExcludePatterns::latestNameMatch(std::string_view name, bool isFolder, int above) const
+{
+    const unsigned char first = name.empty() ? 0 : static_cast<unsigned char>(name.front());
+    return m_namePatterns.latest(first, above, [&](int index) {
+        const Pattern& p = m_patterns[std::size_t(index)];
+        return (isFolder || !p.folderOnly) && name.starts_with(p.prefix) && match(p.glob, name);
+    });
 }
 
 // As latestMatch() over "folder/name", built only once a pattern's literal start fits.
@@ -340,10 +362,12 @@ int ExcludePatterns::latestPathMatch(
             && name.starts_with(prefix.substr(folder.size() + 1));
     };
     std::string path;
-    for (auto it = m_pathPatterns.rbegin(); it != m_pathPatterns.rend() && *it > above; ++it) {
-        const Pattern& p = m_patterns[std::size_t(*it)];
+    const std::string_view start = folder.empty() ? name : folder;
+    const unsigned char first = start.empty() ? 0 : static_cast<unsigned char>(start.front());
+    return m_pathPatterns.latest(first, above, [&](int index) {
+        const Pattern& p = m_patterns[std::size_t(index)];
         if ((!isFolder && p.folderOnly) || !startsAs(p.prefix))
-            continue;
+            return false;
         if (path.empty()) {
             path.reserve(folder.size() + 1 + name.size());
             path.append(folder);
@@ -351,10 +375,8 @@ int ExcludePatterns::latestPathMatch(
                 path.push_back('/');
             path.append(name);
         }
-        if (match(p.glob, path))
-            return *it;
-    }
-    return above;
+        return match(p.glob, path);
+    });
 }
 
 bool ExcludePatterns::excludes(std::string_view folder, std::string_view name, bool isFolder) const
@@ -381,8 +403,9 @@ bool ExcludePatterns::excludes(std::string_view folder, std::string_view name, b
             }
         }
     }
-    best = latestMatch(m_namePatterns, name, isFolder, best);
-    if (!m_pathPatterns.empty() && m_pathPatterns.back() > best)
+    if (m_namePatterns.last > best)
+        best = latestNameMatch(name, isFolder, best);
+    if (m_pathPatterns.last > best)
         best = latestPathMatch(folder, name, isFolder, best);
     return best >= 0 && !m_patterns[std::size_t(best)].negated;
 }

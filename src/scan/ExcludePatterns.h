@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -31,7 +32,7 @@ public:
     [[nodiscard]] bool empty() const { return m_patterns.empty(); }
     [[nodiscard]] std::size_t size() const { return m_patterns.size(); }
     // True when some pattern needs the path below the root, not only the name.
-    [[nodiscard]] bool needsPaths() const { return !m_pathPatterns.empty(); }
+    [[nodiscard]] bool needsPaths() const { return m_pathPatterns.last >= 0; }
 
     // `folder` is the path of the entry's folder below the root ("" for the root
     // itself), read only when needsPaths().
@@ -54,14 +55,25 @@ private:
         int any = -1;
         int folderOnly = -1;
     };
+    // Pattern indexes grouped by the first byte of their literal start: a text is tried
+    // only against the patterns it could match at all.
+    struct FirstByteIndex {
+        std::vector<int> open; // patterns whose literal start is empty
+        std::array<std::vector<int>, 256> byByte;
+        int last = -1; // the latest index held
+
+        void add(int index, std::string_view prefix);
+        // The latest index above `above` for which `matches` holds, among the patterns
+        // a text starting with `first` may match; else `above`.
+        template <typename Matches> int latest(unsigned char first, int above, Matches&& matches) const;
+    };
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
     };
 
     bool addLine(std::string_view line, std::string& error);
-    [[nodiscard]] int latestMatch(
-        const std::vector<int>& indices, std::string_view text, bool isFolder, int above) const;
+    [[nodiscard]] int latestNameMatch(std::string_view name, bool isFolder, int above) const;
     [[nodiscard]] int latestPathMatch(
         std::string_view folder, std::string_view name, bool isFolder, int above) const;
 
@@ -70,6 +82,6 @@ private:
     std::unordered_map<std::string, Latest, Hash, std::equal_to<>> m_literal;
     // "*.ext"-shaped name patterns, by the text after their last '.'.
     std::unordered_map<std::string, std::vector<int>, Hash, std::equal_to<>> m_suffix;
-    std::vector<int> m_namePatterns; // every other name pattern, in order
-    std::vector<int> m_pathPatterns;
+    FirstByteIndex m_namePatterns; // every other name pattern
+    FirstByteIndex m_pathPatterns;
 };

@@ -19,6 +19,7 @@ enum class Command {
     Rescan,
     RescanAll,
     SaveScanAs,
+    OpenTerminal,
     CustomizeToolbar,
     Find,
     Preferences,

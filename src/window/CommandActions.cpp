@@ -78,9 +78,13 @@ void CommandActions::refresh()
     for (std::size_t i = 0; i < kCount; ++i) {
         const auto command = Command(i);
         QAction* action = m_actions[i];
-        action->setEnabled(document && document->canPerform(command));
-        // Only a reason is set: menus show the tooltips that are set, toolbars the text.
-        action->setToolTip(document ? document->disabledReason(command) : QString());
+        const bool enabled = document && document->canPerform(command);
+        action->setEnabled(enabled);
+        const QString reason = enabled || !document ? QString() : document->disabledReason(command);
+        // Only a reason is set as the tooltip: menus show the tooltips that are set, toolbars
+        // the text.
+        action->setToolTip(reason);
+        action->setStatusTip(reason.isEmpty() ? CommandTable::of(command).displayTip() : reason);
         if (action->isCheckable())
             action->setChecked(document && document->isChecked(command));
     }

@@ -61,6 +61,8 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
         return view.rescans == 0 && fileAccessBlocker(command, view).isEmpty();
     case Command::SaveScanAs:
         return true;
+    case Command::OpenTerminal:
+        return terminalFolder(view) != nullptr && fileAccessBlocker(command, view).isEmpty();
     case Command::ToggleFreeSpace:
         return m_document.freeNode() != nullptr;
     case Command::TogglePackageContents:
@@ -83,6 +85,7 @@ QString DocumentCommands::fileAccessBlocker(Command command, const View& view) c
     case Command::RevealInFileManager:
     case Command::OpenItem:
     case Command::QuickLook:
+    case Command::OpenTerminal:
         targets = actionable(view);
         break;
     case Command::MoveToTrash:
@@ -116,6 +119,25 @@ QString DocumentCommands::fileAccessBlocker(Command command, const View& view) c
             return tr("“%1” is not on this computer any more.").arg(DisplayName::decode(node->path()));
     }
     return {};
+}
+
+QString DocumentCommands::disabledReason(Command command, const View& view) const
+{
+    if (QString blocker = fileAccessBlocker(command, view); !blocker.isEmpty())
+        return blocker;
+    if (command != Command::OpenTerminal || canPerform(command, view) || view.scanning || !m_document.root())
+        return {};
+    return QCoreApplication::translate(
+        "DocumentCommands", "A terminal opens in one folder: select a single folder");
+}
+
+FileNode* DocumentCommands::terminalFolder(const View& view) const
+{
+    const std::vector<FileNode*> nodes = actionable(view);
+    if (nodes.size() != 1)
+        return nullptr;
+    FileNode* node = nodes.front();
+    return node->isDirectory() && !node->flags.contains(NodeFlags::Pseudo) ? node : nullptr;
 }
 
 bool DocumentCommands::isChecked(Command command, const View& view) const

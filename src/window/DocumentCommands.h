@@ -34,6 +34,11 @@ public:
     // on what `view` shows of a saved scan: it was made on another machine, or an item's
     // path is not here. Empty when nothing of the kind stands in the way.
     [[nodiscard]] QString fileAccessBlocker(Command command, const View& view) const;
+    // Why an existing command is disabled, where the user may not see it at once; empty
+    // when enabled or when no reason needs telling.
+    [[nodiscard]] QString disabledReason(Command command, const View& view) const;
+    // The one real folder selected, on disk, for Open Terminal Here; else null.
+    [[nodiscard]] FileNode* terminalFolder(const View& view) const;
     // Checkmarks of the two toggles.
     [[nodiscard]] bool isChecked(Command command, const View& view) const;
 

@@ -77,6 +77,17 @@ void DocumentWindowController::openItem()
         workspace().open(node->path());
 }
 
+void DocumentWindowController::openTerminal()
+{
+    const FileNode* folder = m_commands.terminalFolder(commandView());
+    if (!folder || workspace().openTerminal(folder->path()))
+        return;
+    QMessageBox::warning(this, tr("No Terminal Started"),
+        tr("No terminal could be started in “%1”. Set the TERMINAL environment variable to your "
+           "terminal's command, or install x-terminal-emulator.")
+            .arg(nameOf(folder)));
+}
+
 void DocumentWindowController::copyPath()
 {
     QStringList paths;

@@ -113,6 +113,9 @@ void DocumentWindowController::perform(Command command)
     case Command::SaveScanAs:
         saveScanAs();
         break;
+    case Command::OpenTerminal:
+        openTerminal();
+        break;
     case Command::CustomizeToolbar:
         if (m_toolbar)
             m_toolbar->customize();
@@ -133,7 +136,7 @@ bool DocumentWindowController::isChecked(Command command) const
 
 QString DocumentWindowController::disabledReason(Command command) const
 {
-    return m_commands.fileAccessBlocker(command, commandView());
+    return m_commands.disabledReason(command, commandView());
 }
 
 // ---------------------------------------------------------------------------------
@@ -320,9 +323,9 @@ std::unique_ptr<QMenu> DocumentWindowController::contextMenu()
         m_commandActions->refresh();
     auto menu = std::make_unique<QMenu>(this);
     menu->setToolTipsVisible(true); // why a file command is disabled
-    const Command kItems[]
-        = { Command::RevealInFileManager, Command::OpenItem, Command::QuickLook, Command::CopyPath,
-              Command::ZoomIn, Command::CollapseSubfolders, Command::Rescan, Command::MoveToTrash };
+    const Command kItems[] = { Command::RevealInFileManager, Command::OpenItem, Command::OpenTerminal,
+        Command::QuickLook, Command::CopyPath, Command::ZoomIn, Command::CollapseSubfolders, Command::Rescan,
+        Command::MoveToTrash };
     for (Command command : kItems) {
         // Groups: file actions, views of the tree, the Trash.
         if (command == Command::ZoomIn || command == Command::MoveToTrash)

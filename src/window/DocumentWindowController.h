@@ -190,6 +190,7 @@ private:
     void outlineDoubleClicked(const QModelIndex& index);
     void revealInFileManager();
     void openItem();
+    void openTerminal();
     void copyPath();
     void moveToTrash();
     void performTrash(const std::vector<FileNode*>& nodes);

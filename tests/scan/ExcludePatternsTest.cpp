@@ -19,7 +19,7 @@ namespace {
 // Files of the fixture; their folders are made on the way.
 const std::vector<std::string> kFiles = { "a.log", "b.txt", "doc/readme.md", "doc/old.log", "src/main.cpp",
     "src/gen/x.cpp", "src/gen/deep/y.h", "build/out.o", "lib/build/keep.txt", "lib/z.tar.gz", "lib/z.gz",
-    "x/y/z/w.c", "x/doc/q.txt", "foo bar", "[x]", "a?b", "#hash", "!bang", "trail " };
+    "x/y/z/w.c", "x/doc/q.txt", "x/qq", "abc", "xbc", "foo bar", "[x]", "a?b", "#hash", "!bang", "trail " };
 
 std::set<std::string> allPaths()
 {
@@ -79,7 +79,8 @@ TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
               { "\\#hash" }, { "\\!bang" }, { "foo*" }, { "*bar" }, { "src/*.cpp" }, { "*/gen" },
               { "[[:digit:]]*" }, { "[[:alpha:]].c" }, { "lib/z.*" }, { "b**" }, { "*" }, { "*", "!*/" },
               { "*.log", "!a.log" }, { "doc", "!doc/old.log" }, { "lib/*", "!lib/build" },
-              { "*.gz", "!z.tar.gz", "*.tar.*" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
+              { "*.gz", "!z.tar.gz", "*.tar.*" }, { "a*", "!*c", "a?c", "!?b*" },
+              { "x/*", "!**/q.txt", "x/q*", "!*/y" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
     TempDir repo;
     const std::set<std::string> paths = allPaths(), folders = makeFixture(repo.path());
     ASSERT_EQ(capture({ "git", "init", "-q", repo.path() }), "");

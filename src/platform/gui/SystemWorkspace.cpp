@@ -2,6 +2,7 @@
 #include "platform/gui/SystemWorkspace.h"
 
 #include "platform/DefaultApplication.h"
+#include "platform/Terminal.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -97,4 +98,9 @@ void SystemWorkspace::reveal(const std::vector<std::string>& paths)
 FileTrash::Outcome SystemWorkspace::moveToTrash(const std::string& path)
 {
     return m_trash.moveToTrash(path);
+}
+
+bool SystemWorkspace::openTerminal(const std::string& folder)
+{
+    return Terminal::openIn(folder);
 }

@@ -26,6 +26,8 @@ public:
     // warning is logged.
     void reveal(const std::vector<std::string>& paths) override;
     [[nodiscard]] FileTrash::Outcome moveToTrash(const std::string& path) override;
+    // Through Terminal::openIn.
+    [[nodiscard]] bool openTerminal(const std::string& folder) override;
 
     // The folders that hold the items, each once, in the order first met.
     [[nodiscard]] static std::vector<std::string> parentFolders(const std::vector<std::string>& paths);

@@ -21,6 +21,13 @@ public:
     // Shows every item selected in the file manager, in one request.
     virtual void reveal(const std::vector<std::string>& paths) = 0;
     [[nodiscard]] virtual FileTrash::Outcome moveToTrash(const std::string& path) = 0;
+    // Starts a terminal in the folder; false when none could be started. Does nothing
+    // unless a workspace knows how.
+    [[nodiscard]] virtual bool openTerminal(const std::string& folder)
+    {
+        (void)folder;
+        return false;
+    }
 
     // A file URL that names the real item whatever the encoding of its name: the bytes
     // percent-encoded as they are (QUrl::fromLocalFile would replace bytes that are not

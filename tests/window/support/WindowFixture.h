@@ -25,7 +25,13 @@ public:
     void openUrl(const QUrl&) override { }
     void reveal(const std::vector<std::string>&) override { }
     [[nodiscard]] FileTrash::Outcome moveToTrash(const std::string& path) override;
+    [[nodiscard]] bool openTerminal(const std::string& folder) override
+    {
+        terminals.push_back(folder);
+        return true;
+    }
     std::set<std::string> refused;
+    std::vector<std::string> terminals; // the folders terminals were opened in
 };
 
 // The centre of the node's block in the view, or (-1, -1) when it has none.
