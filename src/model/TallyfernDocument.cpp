@@ -198,12 +198,14 @@ void TallyfernDocument::reposition(FileNode* parent, FileNode* child)
         watcher->reordered(parent);
 }
 
-void TallyfernDocument::propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count)
+void TallyfernDocument::propagate(
+    FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count, std::uint32_t newest)
 {
     for (FileNode* node = from; node; node = node->parent) {
         node->size += size;
         node->logicalSize += logical;
-        node->fileCount += count;
+        node->fileCount = FileNode::clampCount(node->fileCount + count);
+        node->mtime = std::max(node->mtime, newest);
         if (TreeObserver* watcher = observer())
             watcher->totalsChanged(node);
         if (node->parent)
@@ -247,6 +249,7 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     node->size = fresh->size;
     node->logicalSize = fresh->logicalSize;
     node->fileCount = fresh->fileCount;
+    node->mtime = fresh->mtime;
     node->flags = (fresh->flags - NodeFlags::Package) | (node->flags & NodeFlags::Package);
     if (const std::size_t count = node->canHoldChildren() ? fresh->childCount() : 0) {
         if (watcher)
@@ -264,7 +267,8 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
 
     if (FileNode* parent = node->parent) {
         reposition(parent, node);
-        propagate(parent, node->size - oldSize, node->logicalSize - oldLogical, node->fileCount - oldCount);
+        propagate(parent, node->size - oldSize, node->logicalSize - oldLogical,
+            std::int64_t(node->fileCount) - oldCount, node->mtime);
     }
     if (pseudoAttached)
         attachPseudoNodes();
@@ -341,7 +345,7 @@ bool TallyfernDocument::removeNode(FileNode* node)
     countKinds(node, -1);
     removeChildAt(parent, std::size_t(index));
     node->parent = nullptr;
-    propagate(parent, -node->size, -node->logicalSize, -node->fileCount);
+    propagate(parent, -node->size, -node->logicalSize, -std::int64_t(node->fileCount));
     if (m_kindScope)
         rankKinds();
     return true;

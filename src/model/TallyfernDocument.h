@@ -54,8 +54,11 @@ public:
     void classify(FileNode* node);
     void attachPseudoNodes();
     void detachPseudoNodes();
-    // Adds the deltas to `from` and every ancestor, re-sorting each parent's children.
-    void propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count);
+    // Adds the deltas to `from` and every ancestor, re-sorting each parent's children,
+    // and raises their times to `newest` where older. Times are never lowered: a removal
+    // leaves them, as it leaves the folders it touched modified on disk.
+    void propagate(FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count,
+        std::uint32_t newest = 0);
     // `node` takes over the children, totals and flags of a rescan of the same folder
     // (keeping its name, kind, place and package flag); the differences are propagated.
     // The document keeps the rescan's arena until releaseUnreachable() finds none of its

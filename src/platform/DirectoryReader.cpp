@@ -16,7 +16,8 @@
 namespace {
 
 // Only what the scanner reads: the rest may cost the file system extra work.
-constexpr unsigned kWanted = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_BLOCKS;
+constexpr unsigned kWanted
+    = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME;
 constexpr int kNoFollow = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 
 bool fill(const struct statx& sx, DirectoryReader::EntryFacts& facts)
@@ -33,6 +34,8 @@ bool fill(const struct statx& sx, DirectoryReader::EntryFacts& facts)
     facts.allocatedSize = (sx.stx_mask & STATX_BLOCKS)
         ? std::int64_t(std::min<std::uint64_t>(sx.stx_blocks, kLargest / 512) * 512)
         : 0;
+    facts.mtimeKnown = (sx.stx_mask & STATX_MTIME) != 0;
+    facts.mtime = facts.mtimeKnown ? sx.stx_mtime.tv_sec : 0;
     if (S_ISDIR(sx.stx_mode))
         facts.type = DirectoryReader::EntryType::Directory;
     else if (S_ISLNK(sx.stx_mode))

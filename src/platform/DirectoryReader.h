@@ -21,8 +21,10 @@ public:
         std::uint64_t inode = 0;
         std::int64_t logicalSize = 0;
         std::int64_t allocatedSize = 0; // bytes actually occupied on disk
+        std::int64_t mtime = 0; // last modification, seconds since 1970; see mtimeKnown
         std::uint32_t linkCount = 1;
         EntryType type = EntryType::Other;
+        bool mtimeKnown = false;
         bool executable = false; // a regular file with any execute bit
         bool mountRootKnown = false; // the file system answered the mount-root question
         bool mountRoot = false; // meaningful only when mountRootKnown

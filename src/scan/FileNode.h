@@ -3,6 +3,7 @@
 
 #include "scan/NodeFlags.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -88,10 +89,26 @@ public:
         return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
     }
 
+    // A count past the 32-bit range stays at its top (a tree that large would not fit in
+    // memory anyway); a negative one reads as 0.
+    [[nodiscard]] static std::int32_t clampCount(std::int64_t count)
+    {
+        return std::int32_t(std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
+    }
+    // Seconds since 1970 as a node keeps them: 0 is kept for "not known", so a time at or
+    // before 1970 reads as 1 and one past 2106 as the last second that fits.
+    [[nodiscard]] static std::uint32_t clampTime(std::int64_t seconds)
+    {
+        return std::uint32_t(std::clamp<std::int64_t>(seconds, 1, std::numeric_limits<std::uint32_t>::max()));
+    }
+
     FileNode* parent = nullptr; // never owns
     std::int64_t size = 0; // allocated bytes (sum over children for a folder)
     std::int64_t logicalSize = 0; // logical bytes
-    std::int64_t fileCount = 0; // non-folder items in the subtree
+    std::int32_t fileCount = 0; // non-folder items in the subtree (see clampCount)
+    // Last modification, in seconds since 1970 (see clampTime), 0 when not known. A
+    // finished folder holds the newest of its own time and its entries'.
+    std::uint32_t mtime = 0;
     std::int32_t kind = 2; // kind identifier; the scanner gives every node "Folder"
 
 private:

@@ -26,8 +26,6 @@ constexpr auto kPlainByte = [] {
         plain[std::size_t(c)] = c != '"' && c != '\\';
     return plain;
 }();
-constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
-
 void appendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {
@@ -272,25 +270,24 @@ void JsonCursor::readString(std::string& out, std::size_t limit)
     }
 }
 
-std::uint64_t JsonCursor::readSize(const char* what)
+std::uint64_t JsonCursor::readWhole(const char* what, std::uint64_t largest)
 {
     int c = nextToken();
     if (c == '-')
         fail(std::string("a negative ") + what);
     if (c < '0' || c > '9')
         unexpected((std::string("a number for ") + what).c_str());
-    // Nineteen digits cannot overflow 64 unsigned bits; more are too many anyway.
     std::uint64_t value = 0;
-    int digits = 0;
+    bool tooLarge = false;
     while ((c = peek()) >= '0' && c <= '9') {
         ++m_p;
-        if (++digits <= 19)
-            value = value * 10 + std::uint64_t(c - '0');
+        tooLarge = tooLarge || __builtin_mul_overflow(value, 10u, &value)
+            || __builtin_add_overflow(value, std::uint64_t(c - '0'), &value);
     }
     if (c == '.' || c == 'e' || c == 'E')
         fail(std::string("not a whole number: ") + what);
-    if (digits > 19 || value > kMaxSize)
-        fail(std::string(what) + " past 2^63-1");
+    if (tooLarge || value > largest)
+        fail(std::string(what) + (largest == kLargestSize ? " past 2^63-1" : " too large"));
     return value;
 }
 

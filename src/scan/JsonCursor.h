@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,7 +83,10 @@ public:
     // A string of at most `limit` bytes into `out`.
     void readString(std::string& out, std::size_t limit);
     // A whole number from 0 to 2^63-1; `what` names it in messages.
-    std::uint64_t readSize(const char* what);
+    std::uint64_t readSize(const char* what) { return readWhole(what, kLargestSize); }
+    static constexpr std::uint64_t kLargestSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    // A whole number from 0 to `largest`.
+    std::uint64_t readWhole(const char* what, std::uint64_t largest);
     bool readBool();
     // Any value, nesting tracked on the heap.
     void skipValue();

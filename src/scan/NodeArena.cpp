@@ -102,7 +102,7 @@ FileNode* NodeArena::make(std::string_view name, FileNode* parent, std::int64_t 
     node->parent = parent;
     node->size = size;
     node->logicalSize = logicalSize;
-    node->fileCount = fileCount;
+    node->fileCount = FileNode::clampCount(fileCount);
     node->kind = kind;
     node->flags = flags;
     node->m_nameLength = static_cast<std::uint16_t>(name.size());

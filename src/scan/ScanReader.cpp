@@ -27,6 +27,7 @@ struct Info {
     std::optional<std::uint64_t> ino;
     std::optional<std::uint64_t> nlink;
     std::optional<std::uint64_t> mode;
+    std::uint32_t mtime = 0; // as a node keeps it
     bool hlnkc = false;
     bool readError = false;
     bool notreg = false;
@@ -54,6 +55,7 @@ enum class Key : std::uint8_t {
     Ino,
     Nlink,
     Mode,
+    Mtime,
     Hlnkc,
     ReadError,
     Notreg,
@@ -80,6 +82,8 @@ Key keyOf(std::string_view key)
             return is("dsize", Key::Dsize);
         case 'h':
             return is("hlnkc", Key::Hlnkc);
+        case 'm':
+            return is("mtime", Key::Mtime);
         case 'n':
             return is("nlink", Key::Nlink);
         default:
@@ -110,6 +114,7 @@ public:
 
 private:
     Key readKey();
+    std::uint32_t readTime();
     void readInfo(Info& info);
     void readMetadata(ScanMetadata& metadata);
 
@@ -161,6 +166,17 @@ Key Parser::readKey()
     return keyOf(m_key);
 }
 
+// A time before 1970 comes negative from gdu and as its 64-bit two's complement from ncdu:
+// either is the oldest a node keeps.
+std::uint32_t Parser::readTime()
+{
+    if (m_json.nextToken() == '-') {
+        m_json.skipValue();
+        return FileNode::clampTime(-1);
+    }
+    return FileNode::clampTime(std::int64_t(m_json.readWhole("mtime", UINT64_MAX)));
+}
+
 void Parser::readInfo(Info& info)
 {
     // The name's buffer is kept from entry to entry.
@@ -196,6 +212,9 @@ void Parser::readInfo(Info& info)
             break;
         case Key::Mode:
             info.mode = m_json.readSize("mode");
+            break;
+        case Key::Mtime:
+            info.mtime = readTime();
             break;
         case Key::Hlnkc:
             info.hlnkc = m_json.readBool();
@@ -293,6 +312,8 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
         FileNode* node = m_scan.tree.arena.make(name, parent, 0, 0, 0, 2, flags);
         if (excluded)
             m_scan.tree.notes.push_back(EntryNote { node, dev, 0, 0, 0, 0, false, info.excluded });
+        else
+            node->mtime = info.mtime;
         return node;
     }
 
@@ -310,9 +331,12 @@ FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool
     }
     m_allocatedTotal += std::uint64_t(allocated);
     m_logicalTotal += std::uint64_t(logical);
-    const bool symlink = info.notreg && (info.mode ? S_ISLNK(mode_t(*info.mode)) : info.asize > 0);
+    // ncdu -e writes a mode of 0 where it read none: no file type, so no answer.
+    const bool typed = info.mode && (*info.mode & S_IFMT) != 0;
+    const bool symlink = info.notreg && (typed ? S_ISLNK(mode_t(*info.mode)) : info.asize > 0);
     FileNode* node = m_scan.tree.arena.make(
         name, parent, allocated, logical, 1, 2, symlink ? NodeFlags::Symlink : NodeFlags());
+    node->mtime = info.mtime;
     const bool special = info.notreg && !symlink;
     if (hardLink || special) {
         const std::uint32_t links
@@ -338,14 +362,17 @@ void Parser::closeFolder()
     m_children.resize(frame.firstChild);
     // The sums here, for the parent's; the order on the finishing thread.
     std::int64_t size = 0, logical = 0, files = 0;
+    std::uint32_t newest = frame.folder->mtime;
     for (const FileNode* child : frame.folder->children()) {
         size += child->size;
         logical += child->logicalSize;
         files += child->fileCount;
+        newest = std::max(newest, child->mtime);
     }
     frame.folder->size = size;
     frame.folder->logicalSize = logical;
-    frame.folder->fileCount = files;
+    frame.folder->fileCount = FileNode::clampCount(files);
+    frame.folder->mtime = newest;
     m_finisher.add(frame.folder);
     ++m_scan.directories;
     if (frame.folder->flags.contains(NodeFlags::Unreadable))

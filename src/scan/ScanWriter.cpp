@@ -102,6 +102,13 @@ std::uint64_t nonNegative(std::int64_t value)
     return value > 0 ? std::uint64_t(value) : 0;
 }
 
+// Last, where ncdu puts it. A folder's is the newest within, as gdu writes it.
+void writeTime(ScanSink& sink, const FileNode& node)
+{
+    if (node.mtime)
+        writeField(sink, "mtime", node.mtime);
+}
+
 // One info object, without the closing brace.
 void writeInfo(
     ScanSink& sink, const FileNode& node, const EntryNote* note, std::optional<std::uint64_t> device)
@@ -119,6 +126,7 @@ void writeInfo(
         // A folder's own entry is never counted, so it carries no sizes.
         if (node.flags.contains(NodeFlags::Unreadable))
             sink.write(",\"read_error\":true", 18);
+        writeTime(sink, node);
         return;
     }
     const bool hardLink = note && note->linkCount >= 2;
@@ -136,6 +144,7 @@ void writeInfo(
     }
     if (node.flags.contains(NodeFlags::Symlink) || (note && note->special))
         sink.write(",\"notreg\":true", 14);
+    writeTime(sink, node);
 }
 
 } // namespace

@@ -83,6 +83,11 @@ DescriptorPlan planDescriptors(int wantedWorkers)
     return { workers, int(std::clamp<long>((free - kPerWorker * workers) / 2, 0, 1 << 16)) };
 }
 
+std::uint32_t timeOf(const DirectoryReader::EntryFacts& facts)
+{
+    return facts.mtimeKnown ? FileNode::clampTime(facts.mtime) : 0;
+}
+
 bool outOfDescriptors(int error)
 {
     return error == -EMFILE || error == -ENFILE;
@@ -224,7 +229,7 @@ void FolderLister::runLoop()
             if (m_subfolders.empty())
                 complete(item.node);
             else
-                item.node->fileCount = static_cast<std::int64_t>(m_subfolders.size());
+                item.node->fileCount = FileNode::clampCount(std::int64_t(m_subfolders.size()));
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             release(m_reader, item.parent); // when open() failed before handing it back
@@ -395,6 +400,7 @@ void FolderLister::list(const Pending& item, int fd)
                 if (mountPoint && !mayEnterMount(fd, name))
                     return;
                 FileNode* child = m_arena.make(view, folder, 0, 0, 0, 2, NodeFlags::Directory);
+                child->mtime = timeOf(facts);
                 m_children.push_back(child);
                 m_subfolders.push_back(Pending { child, nullptr, facts.device, facts.inode });
                 return;
@@ -408,6 +414,7 @@ void FolderLister::list(const Pending& item, int fd)
             if (facts.executable)
                 flags.insert(NodeFlags::Executable);
             FileNode* child = m_arena.make(view, folder, allocated, logical, 1, 2, flags);
+            child->mtime = timeOf(facts);
             m_children.push_back(child);
             const bool special = facts.type == DirectoryReader::EntryType::Special;
             if (facts.linkCount >= 2 || special)
@@ -443,7 +450,7 @@ void FolderLister::complete(FileNode* folder)
             m_state.rootComplete.store(true, std::memory_order_release);
             return;
         }
-        if (std::atomic_ref<std::int64_t>(parent->fileCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
+        if (std::atomic_ref<std::int32_t>(parent->fileCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
             return;
         node = parent;
     }
@@ -530,6 +537,7 @@ FileTree Scanner::run()
             s.counters.directories = s.counters.unreadable = 1;
             s.lastFinished = tree.root;
         } else {
+            tree.root->mtime = timeOf(facts);
             try {
                 s.pending.push_back(Pending { tree.root, nullptr, facts.device, facts.inode });
             } catch (const std::bad_alloc&) {
@@ -701,13 +709,16 @@ void Scanner::finalize(FileNode* node)
 void Scanner::sumChildren(FileNode* folder)
 {
     std::int64_t size = 0, logical = 0, files = 0;
+    std::uint32_t newest = folder->mtime;
     for (const FileNode* child : folder->children()) {
         size = FileNode::addSizes(size, child->size);
         logical = FileNode::addSizes(logical, child->logicalSize);
         files += child->fileCount;
+        newest = std::max(newest, child->mtime);
     }
     folder->size = size;
     folder->logicalSize = logical;
-    folder->fileCount = files;
+    folder->fileCount = FileNode::clampCount(files);
+    folder->mtime = newest;
     folder->sortChildren();
 }

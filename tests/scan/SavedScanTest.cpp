@@ -40,7 +40,7 @@ void save(const FileTree& tree, const std::string& file)
 }
 
 // The first difference between two trees below their roots: names byte for byte, counts,
-// flags and file sizes, children matched by name. Which link of a hard-linked file carries
+// flags, times and file sizes, children matched by name. Which link of a hard-linked file carries
 // its sizes is the walk's choice, so those (and the totals above them) are compared only
 // where `links` is empty; consistencyFaults() checks the totals. Iterative: trees may be deep.
 std::string difference(const FileNode* a, const FileNode* b, const std::vector<EntryNote>& links = {})
@@ -60,7 +60,7 @@ std::string difference(const FileNode* a, const FileNode* b, const std::vector<E
         stack.pop_back();
         const bool sized = links.empty() || (!x->isDirectory() && !linked.contains(x));
         if ((x != a && x->name() != y->name()) || x->fileCount != y->fileCount || x->flags != y->flags
-            || x->childCount() != y->childCount()
+            || x->mtime != y->mtime || x->childCount() != y->childCount()
             || (sized && (x->size != y->size || x->logicalSize != y->logicalSize)))
             return x->path() + " differs from " + y->path();
         const auto xs = byName(x), ys = byName(y);
@@ -129,7 +129,7 @@ TEST(SavedScan, RoundTripsAndThePeersAgree)
     EXPECT_GT(gdu->tree.root->size, live.root->size) << "gdu's first links count again";
 
     save(live, dir / "ours.json");
-    (void)capture({ "ncdu", "-f", dir / "ours.json", "-o", dir / "again.json" }, &status);
+    (void)capture({ "ncdu", "-e", "-f", dir / "ours.json", "-o", dir / "again.json" }, &status);
     EXPECT_EQ(status, 0) << "ncdu -f";
     const std::optional<SavedScan> ours = load(dir / "ours.json"), again = load(dir / "again.json");
     ASSERT_TRUE(ours && again);
@@ -182,6 +182,7 @@ TEST(SavedScan, BadFilesGiveOneMessageAndNoTree)
         { file("{\"name\":\"a\",\"asize\":\"12\"}"), "expected a number" },
         { file("{\"name\":\"a\",\"dsize\":-1}"), "negative" },
         { file("{\"name\":\"a\",\"asize\":1.5}"), "whole number" },
+        { file("{\"name\":\"a\",\"mtime\":184467440737095516160}"), "mtime too large" },
         { file("{\"name\":\"a\",\"asize\":9223372036854775808}"), "past 2^63" },
         { file("{\"name\":\"a\",\"asize\":9223372036854775807},{\"name\":\"b\",\"asize\":1}"),
             "add up past" },
