@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "treemap/TreemapRenderer.h"
 
+#include "model/Palette.h"
 #include "platform/ParallelFor.h"
 #include "treemap/Cushion.h"
 #include "treemap/TreemapLayout.h"
@@ -308,7 +309,13 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
 RGB TreemapRenderer::color(const FileNode& node, bool lit) const
 {
     const std::int32_t k = node.kind;
-    RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
+    RGB c;
+    if (ageReference) // an unknown time (0) shows as an unknown kind does
+        c = node.mtime == 0
+            ? kUnknownKind
+            : Palette::ageColor(Palette::ageFraction(double(*ageReference - std::int64_t(node.mtime))));
+    else
+        c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
     if ((highlightKind && *highlightKind != k) || (highlightItems && !lit)) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;
         c = RGB { grey, grey, grey };

@@ -21,4 +21,5 @@ enum class Command {
     CustomizeToolbar,
     Find,
     Preferences,
+    ColorByAge,
 };
