@@ -114,6 +114,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     view->addSeparator();
     view->addAction(doc(Command::ToggleFreeSpace));
     view->addAction(doc(Command::TogglePackageContents));
+    view->addAction(doc(Command::ColorByAge));
     view->addSeparator();
     view->addAction(doc(Command::CustomizeToolbar));
     view->addAction(app(App::FullScreen));

@@ -88,4 +88,25 @@ const std::vector<RGB>& colors()
     return table;
 }
 
+double ageFraction(double ageSeconds)
+{
+    // NaN and future dates are new; log1p keeps the first day from taking half the scale.
+    if (!(ageSeconds > 0))
+        return 0;
+    return std::min(1.0, std::log1p(ageSeconds / kDaySeconds) / std::log1p(kOldestAge / kDaySeconds));
+}
+
+RGB ageColor(double fraction)
+{
+    // Yellow, orange, magenta, blue: hues far apart, brightness falling with age.
+    static constexpr std::array<RGB, 4> kStops { RGB { 0.98, 0.84, 0.22 }, RGB { 0.95, 0.46, 0.18 },
+        RGB { 0.72, 0.24, 0.55 }, RGB { 0.22, 0.32, 0.68 } };
+    const double t = std::clamp(std::isnan(fraction) ? 0.0 : fraction, 0.0, 1.0) * (kStops.size() - 1);
+    const std::size_t low = std::min(std::size_t(t), kStops.size() - 2);
+    const double f = t - double(low);
+    const RGB& a = kStops[low];
+    const RGB& b = kStops[low + 1];
+    return { a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f };
+}
+
 } // namespace Palette

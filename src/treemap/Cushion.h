@@ -42,6 +42,7 @@ struct Job {
     bool opens = false; // its children are laid out inside it
     std::int32_t kind = 0;
     bool lit = false; // the node or a folder above it is one of the renderer's highlighted items
+    std::uint32_t mtime = 0; // for colouring by age
 };
 
 // (−1, −1, 10) normalised: light from the upper left, mostly from the viewer's side.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "treemap/TreemapRenderer.h"
 
+#include "model/Palette.h"
 #include "platform/ParallelFor.h"
 #include "treemap/Cushion.h"
 #include "treemap/TreemapLayout.h"
@@ -121,7 +122,7 @@ Job childJob(const FileNode* child, const TMRect& rect, const Surface& surface, 
     const TreemapRenderer& renderer, bool folderLit)
 {
     return Job { child, rect, surface, h, false, TreeQueries::opensAsFolder(*child, renderer.showPackageContents),
-        child->kind, renderer.lights(child, folderLit) };
+        child->kind, renderer.lights(child, folderLit), child->mtime };
 }
 
 void shadeLeaf(std::uint32_t* pixels, int width, const PixelSpan& span, const Surface& s, RGB color)
@@ -193,7 +194,7 @@ private:
         // A folder that opens paints its children instead of itself, before the size and
         // rectangle checks; with size 0 or a degenerate rectangle it paints nothing at all.
         if (!job.opens) {
-            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(job.kind, job.lit));
+            shadeLeaf(m_pixels, m_width, span, job.surface, m_renderer.color(job.kind, job.mtime, job.lit));
             return true;
         }
         const FileNode& node = *job.node;
@@ -320,9 +321,14 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
 
 } // namespace
 
-RGB TreemapRenderer::color(std::int32_t k, bool lit) const
+RGB TreemapRenderer::color(std::int32_t k, std::uint32_t mtime, bool lit) const
 {
-    RGB c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
+    RGB c;
+    if (ageReference) // an unknown time (0) shows as an unknown kind does
+        c = mtime == 0 ? kUnknownKind
+                       : Palette::ageColor(Palette::ageFraction(double(*ageReference - std::int64_t(mtime))));
+    else
+        c = (k < 0 || std::size_t(k) >= colors.size()) ? kUnknownKind : colors[std::size_t(k)];
     if ((highlightKind && *highlightKind != k) || (highlightItems && !lit)) {
         const double grey = (c.r + c.g + c.b) / 3 * kDimming;
         c = RGB { grey, grey, grey };

@@ -26,6 +26,9 @@ struct TreemapRenderer {
     // Items whose leaves keep their colours while every other leaf is dimmed, as for a
     // highlighted kind (a folder lights everything inside it); null for none.
     std::shared_ptr<const std::unordered_set<const FileNode*>> highlightItems;
+    // Set: leaves are coloured by their age at this time (seconds since 1970) on the
+    // palette's age scale, instead of by kind.
+    std::optional<std::int64_t> ageReference = std::nullopt;
 
     // A width × height ARGB32-premultiplied image, or a null image when not rendered
     // (size below 1, cancelled).
@@ -39,10 +42,13 @@ struct TreemapRenderer {
     [[nodiscard]] QImage render(const FileNode* root, int width, int height, const CancelToken& token,
         const JobRunner& runJobs) const;
 
-    // Base colour of a leaf, dimmed when another kind is highlighted or when items are
+    // Base colour of a leaf (by kind, or by age), dimmed when another kind is highlighted or when items are
     // highlighted and the leaf is not `lit` (inside one of them).
-    [[nodiscard]] RGB color(const FileNode& node, bool lit = false) const { return color(node.kind, lit); }
-    [[nodiscard]] RGB color(std::int32_t kind, bool lit = false) const;
+    [[nodiscard]] RGB color(const FileNode& node, bool lit = false) const
+    {
+        return color(node.kind, node.mtime, lit);
+    }
+    [[nodiscard]] RGB color(std::int32_t kind, std::uint32_t mtime, bool lit) const;
     // Whether a child is lit, given its folder's answer.
     [[nodiscard]] bool lights(const FileNode* child, bool folderLit) const
     {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QStaticText>
@@ -34,6 +35,15 @@ QColor secondaryColor(const QColor& text)
     QColor c = text;
     c.setAlphaF(0.55f);
     return c;
+}
+
+void styleProblemLabel(QLabel* label)
+{
+    label->setWordWrap(true);
+    QPalette warning = label->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xc0, 0x1c, 0x28));
+    label->setPalette(warning);
+    label->hide();
 }
 
 QColor textColor(const QStyleOptionViewItem& option, const QModelIndex& index)

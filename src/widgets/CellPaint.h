@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QRect>
 
+class QLabel;
+
 class QModelIndex;
 class QPainter;
 class QStaticText;
@@ -23,6 +25,9 @@ void drawBackground(QPainter* painter, const QStyleOptionViewItem& option);
 [[nodiscard]] QColor textColor(const QStyleOptionViewItem& option, const QModelIndex& index);
 // The secondary label colour: the text colour at reduced strength.
 [[nodiscard]] QColor secondaryColor(const QColor& text);
+// Makes `label` say a problem next to a field: in a warning red, wrapping, hidden while
+// it says nothing.
+void styleProblemLabel(QLabel* label);
 // The application font at `points` layout points (one point is one logical pixel).
 [[nodiscard]] QFont uiFont(double points, QFont::Weight weight = QFont::Normal);
 // `text` laid out on one line in `font` (line breaks show as spaces), kept for the next

@@ -23,4 +23,5 @@ enum class Command {
     CustomizeToolbar,
     Find,
     Preferences,
+    ColorByAge,
 };

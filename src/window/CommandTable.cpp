@@ -74,6 +74,9 @@ const CommandInfo kTable[] = {
     { Command::Preferences, nullptr, QT_TRANSLATE_NOOP("Command", "Preferences…"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Choose what scans leave out and whether they enter other file systems"),
         { kCtrl | Qt::Key_Comma }, "preferences-system", nullptr, false },
+    { Command::ColorByAge, nullptr, QT_TRANSLATE_NOOP("Command", "Color by Age"), nullptr,
+        QT_TRANSLATE_NOOP("Command", "Colour the treemap by how long ago each item was modified"), {},
+        nullptr, nullptr, true },
 };
 
 QString translated(const char* text)

@@ -69,6 +69,7 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
     case Command::CustomizeToolbar:
     case Command::Find:
     case Command::Preferences:
+    case Command::ColorByAge:
         return true;
     }
     return true;
@@ -149,6 +150,8 @@ bool DocumentCommands::isChecked(Command command, const View& view) const
         return !view.scanning && m_document.showFreeSpace && m_document.freeNode();
     case Command::TogglePackageContents:
         return m_document.showPackageContents;
+    case Command::ColorByAge:
+        return view.colorByAge;
     default:
         return false;
     }

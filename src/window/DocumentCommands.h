@@ -24,6 +24,7 @@ public:
         FileNode* zoomRoot = nullptr; // the treemap's root
         bool scanning = false; // a full scan runs (the tree is the scan thread's)
         int rescans = 0; // folder rescans running
+        bool colorByAge = false; // the treemap is coloured by age
     };
 
     explicit DocumentCommands(const TallyfernDocument& document);

@@ -16,6 +16,7 @@
 #include "widgets/NameCellView.h"
 #include "widgets/SwatchCellView.h"
 #include "widgets/TextCellView.h"
+#include "window/AgeLegendView.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
 #include "window/FindPanel.h"
@@ -52,7 +53,8 @@ struct ColumnSpec {
 };
 // Files is wider than the 64 points a narrower system font needs: DejaVu writes
 // "1,000,000" in about 62 pixels.
-constexpr ColumnSpec kOutlineColumns[] = { { 210, 120 }, { 72, 56 }, { 78, 50 }, { 74, 40 }, { 110, 50 } };
+constexpr ColumnSpec kOutlineColumns[]
+    = { { 210, 120 }, { 72, 56 }, { 78, 50 }, { 74, 40 }, { 110, 50 }, { 120, 60 } };
 constexpr int kKindsWidths[] = { 22, 220, 80, 70 };
 
 // At most this many unreadable folders are listed; the count says how many there are.
@@ -97,6 +99,8 @@ void DocumentWindowController::buildMainView()
         FileOutlineModel::Count, new TextCellView(Qt::AlignRight, true, m_outlineView));
     m_outlineView->setItemDelegateForColumn(
         FileOutlineModel::Kind, new TextCellView(Qt::AlignLeft, false, m_outlineView));
+    m_outlineView->setItemDelegateForColumn(
+        FileOutlineModel::Modified, new TextCellView(Qt::AlignLeft, false, m_outlineView));
     QHeaderView* header = m_outlineView->header();
     header->setStretchLastSection(false);
     // A click on a header sorts by its column, again to reverse; size descending is the
@@ -175,9 +179,13 @@ void DocumentWindowController::buildMainView()
     m_leftSplit->addWidget(m_findPanel);
     m_leftSplit->addWidget(m_outlineView);
     m_leftSplit->addWidget(m_kindsTable);
+    m_ageLegend = new AgeLegendView;
+    m_ageLegend->hide();
+    m_leftSplit->addWidget(m_ageLegend);
     m_leftSplit->setStretchFactor(0, 1);
     m_leftSplit->setStretchFactor(1, 1);
     m_leftSplit->setStretchFactor(2, 0);
+    m_leftSplit->setStretchFactor(3, 0);
 
     m_treemapView = new TreemapView;
     m_treemapView->setObjectName(QStringLiteral("treemap"));
@@ -360,6 +368,23 @@ void DocumentWindowController::showMainView()
     m_progressCountLabel = nullptr;
     m_progressPathLabel = nullptr;
     m_outlineView->setFocus();
+}
+
+void DocumentWindowController::setColorByAge(bool on)
+{
+    // The kinds table's highlight is of kind colours, which the treemap no longer shows.
+    if (on)
+        m_kindsTable->clearSelection();
+    m_treemapView->setColorByAge(on);
+    // The legend takes the kinds table's place and height, and gives them back.
+    QList<int> sizes = m_leftSplit->sizes();
+    const int height = std::max({ sizes[2], sizes[3], m_ageLegend->sizeHint().height() });
+    m_kindsTable->setVisible(!on);
+    m_ageLegend->setVisible(on);
+    sizes[2] = on ? 0 : height;
+    sizes[3] = on ? height : 0;
+    m_leftSplit->setSizes(sizes);
+    emit commandStateChanged();
 }
 
 // ---------------------------------------------------------------------------------

@@ -55,7 +55,8 @@ private:
 
 DocumentCommands::View DocumentWindowController::commandView() const
 {
-    return { selectedNodes(), m_treemapView->root(), isScanning(), m_scanJob->rescansRunning() };
+    return { selectedNodes(), m_treemapView->root(), isScanning(), m_scanJob->rescansRunning(),
+        m_treemapView->colorsByAge() };
 }
 
 bool DocumentWindowController::canPerform(std::optional<Command> command) const
@@ -125,6 +126,9 @@ void DocumentWindowController::perform(Command command)
         break;
     case Command::Preferences:
         showPreferences();
+        break;
+    case Command::ColorByAge:
+        setColorByAge(!m_treemapView->colorsByAge());
         break;
     }
 }

@@ -165,6 +165,8 @@ private:
     void findResultsSelected();
     void dropFindResults();
     void showPreferences();
+    // Colours the treemap by age, with the age legend in place of the kinds table, or back.
+    void setColorByAge(bool on);
     // Gives the scan job the patterns and options of the preferences; false, after telling
     // the user, when the kept patterns do not compile (then none apply).
     bool applyScanPreferences();
@@ -243,4 +245,5 @@ private:
     SearchJob* m_searchJob = nullptr;
     FindResultsModel* m_findModel = nullptr;
     FindPanel* m_findPanel = nullptr;
+    QWidget* m_ageLegend = nullptr;
 };

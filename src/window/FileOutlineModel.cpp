@@ -9,6 +9,9 @@
 #include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include <algorithm>
 
 namespace {
@@ -158,7 +161,7 @@ void FileOutlineModel::totalsChanged(FileNode* changed)
     const QModelIndex index = indexOf(changed);
     if (!index.isValid())
         return;
-    emit dataChanged(index.siblingAtColumn(Size), index.siblingAtColumn(Kind));
+    emit dataChanged(index.siblingAtColumn(Size), index.siblingAtColumn(ColumnCount - 1));
     // The shares of its children are of its size.
     if (const int rows = rowCount(index); rows > 0)
         emit dataChanged(this->index(0, Percent, index), this->index(rows - 1, Percent, index));
@@ -198,6 +201,9 @@ const FileOutlineModel::Order& FileOutlineModel::orderOf(const FileNode* parent)
         break;
     case Count:
         sortBy([&](std::uint32_t a, std::uint32_t b) { return child(a)->fileCount < child(b)->fileCount; });
+        break;
+    case Modified:
+        sortBy([&](std::uint32_t a, std::uint32_t b) { return child(a)->mtime < child(b)->mtime; });
         break;
     case Kind: {
         std::vector<QString> kinds(count);
@@ -410,6 +416,10 @@ QVariant FileOutlineModel::data(const QModelIndex& index, int role) const
             return n->isDirectory() ? Fmt::count(n->fileCount) : QString();
         case Kind:
             return kindText(m_document, *n);
+        case Modified: // a folder's is the newest of its entries'
+            return n->mtime == 0
+                ? QString()
+                : QLocale().toString(QDateTime::fromSecsSinceEpoch(n->mtime), QLocale::ShortFormat);
         default:
             return {};
         }
@@ -453,6 +463,8 @@ QVariant FileOutlineModel::headerData(int section, Qt::Orientation orientation, 
             return tr("Files");
         case Kind:
             return tr("Kind");
+        case Modified:
+            return tr("Modified");
         default:
             return {};
         }

@@ -33,7 +33,7 @@ class TallyfernDocument;
 class FileOutlineModel : public QAbstractItemModel, public TreeObserver {
     Q_OBJECT
 public:
-    enum Column { Name, Size, Percent, Count, Kind, ColumnCount };
+    enum Column { Name, Size, Percent, Count, Kind, Modified, ColumnCount };
 
     explicit FileOutlineModel(TallyfernDocument& document, QObject* parent = nullptr);
 

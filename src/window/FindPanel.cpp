@@ -32,12 +32,8 @@ FindPanel::FindPanel(FindResultsModel* model, QWidget* parent)
     m_field->setClearButtonEnabled(true);
     m_regex->setObjectName(QStringLiteral("findRegex"));
     m_problem->setObjectName(QStringLiteral("findProblem"));
-    m_problem->setWordWrap(true);
     m_problem->setFont(CellPaint::uiFont(11));
-    QPalette warning = m_problem->palette();
-    warning.setColor(QPalette::WindowText, QColor(0xc0, 0x1c, 0x28));
-    m_problem->setPalette(warning);
-    m_problem->hide();
+    CellPaint::styleProblemLabel(m_problem);
     m_total->setObjectName(QStringLiteral("findTotal"));
     m_total->setFont(CellPaint::uiFont(11));
 

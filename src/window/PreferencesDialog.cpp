@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "window/PreferencesDialog.h"
 
+#include "widgets/CellPaint.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -28,11 +30,7 @@ PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget
                                   "The preferences apply to the next scan or rescan."));
     network->setWordWrap(true);
     m_problem->setObjectName(QStringLiteral("preferencesProblem"));
-    m_problem->setWordWrap(true);
-    QPalette warning = m_problem->palette();
-    warning.setColor(QPalette::WindowText, QColor(0xc0, 0x1c, 0x28));
-    m_problem->setPalette(warning);
-    m_problem->hide();
+    CellPaint::styleProblemLabel(m_problem);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -7,6 +7,7 @@
 #include "treemap/TreemapRenderer.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -72,6 +73,14 @@ void TreemapView::setHighlightItems(std::shared_ptr<const std::unordered_set<con
     setNeedsRender();
 }
 
+void TreemapView::setColorByAge(bool on)
+{
+    if (on == colorsByAge())
+        return;
+    m_ageReference = on ? std::optional<std::int64_t>(QDateTime::currentSecsSinceEpoch()) : std::nullopt;
+    setNeedsRender();
+}
+
 void TreemapView::setSelection(std::vector<FileNode*> nodes)
 {
     m_selection = std::move(nodes);
@@ -116,6 +125,7 @@ void TreemapView::startRender()
     renderer.showPackageContents = m_showPackageContents;
     renderer.highlightKind = m_highlightKind;
     renderer.highlightItems = m_highlightItems;
+    renderer.ageReference = m_ageReference;
     const FileNode* root = m_root;
     QPointer<TreemapView> view(this);
     m_renderQueue->async([renderer = std::move(renderer), root, pixelWidth, pixelHeight, ratio, token, view] {

@@ -68,6 +68,10 @@ public:
     // Items lit among dimmed others, as for a highlighted kind; null for none. Asks for a
     // render only when the set changes.
     void setHighlightItems(std::shared_ptr<const std::unordered_set<const FileNode*>> items);
+    // Colours leaves by the age of their modification time instead of by kind; the ages
+    // are taken at the moment it is switched on.
+    void setColorByAge(bool on);
+    [[nodiscard]] bool colorsByAge() const { return m_ageReference.has_value(); }
     // Redraws the outlines over the current image; no render.
     void setSelection(std::vector<FileNode*> nodes);
 
@@ -126,6 +130,7 @@ private:
     bool m_showPackageContents = false;
     std::optional<std::int32_t> m_highlightKind;
     std::shared_ptr<const std::unordered_set<const FileNode*>> m_highlightItems;
+    std::optional<std::int64_t> m_ageReference; // seconds since 1970 the ages count from
     std::vector<FileNode*> m_selection;
     QImage m_image;
     std::shared_ptr<CancelToken> m_currentToken;

@@ -25,6 +25,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 class TestFindAndSort : public QObject {
     Q_OBJECT
 private slots:
@@ -41,6 +44,7 @@ private slots:
     void aChosenResultIsSelectedAndFollowsTheTrash();
     void headerClicksSortAndKeepTiesSelectionAndEdits();
     void preferencesRefuseAMalformedPatternAndApplyToRescans();
+    void modifiedColumnAndColorByAge();
 
 private:
     DocumentWindowController& window() const { return *m_fixture->window; }
@@ -263,6 +267,44 @@ void TestFindAndSort::preferencesRefuseAMalformedPatternAndApplyToRescans()
     window().outlineView()->expand(m_fixture->indexOf(node("docs")));
     QVERIFY(excludedRow("docs/deep"));
     QVERIFY(!node("docs/report.pdf")->flags.contains(NodeFlags::Excluded));
+}
+
+void TestFindAndSort::modifiedColumnAndColorByAge()
+{
+    // One file from 2001, one from 2100; every other one from now.
+    const auto date = [&](const std::string& relative, std::int64_t seconds) {
+        const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        QCOMPARE(::utimensat(AT_FDCWD, m_fixture->folder.path(relative).c_str(), times, 0), 0);
+    };
+    date("top.bin", 978'307'200);
+    date("media/clip.mov", 4'102'444'800);
+    QSignalSpy ended(&window(), &DocumentWindowController::scanEnded);
+    window().perform(Command::RescanAll);
+    QVERIFY(ended.wait(20000));
+    FileOutlineModel* model = m_fixture->model();
+    const auto modified = [&](const std::string& relative) {
+        return m_fixture->indexOf(node(relative)).siblingAtColumn(FileOutlineModel::Modified).data().toString();
+    };
+    window().outlineView()->expand(m_fixture->indexOf(node("media")));
+    QVERIFY(!modified("top.bin").isEmpty());
+    QVERIFY(modified("top.bin") != modified("media/photo.jpg"));
+    QCOMPARE(modified("media"), modified("media/clip.mov")); // a folder shows its newest
+    QCOMPARE(modified(""), modified("media/clip.mov"));
+    QHeaderView* header = window().outlineView()->header();
+    clickHeader(header, FileOutlineModel::Modified); // newest first
+    const QModelIndex top = model->index(0, 0);
+    QCOMPARE(rowNames(model, top).first(), "media");
+    QCOMPARE(rowNames(model, top).last(), "top.bin");
+
+    QVERIFY(!window().isChecked(Command::ColorByAge));
+    window().perform(Command::ColorByAge);
+    QVERIFY(window().isChecked(Command::ColorByAge));
+    QVERIFY(window().treemapView()->colorsByAge());
+    QVERIFY(window().findChild<QWidget*>("ageLegend")->isVisible());
+    QVERIFY(!window().kindsTable()->isVisible());
+    window().perform(Command::ColorByAge);
+    QVERIFY(!window().findChild<QWidget*>("ageLegend")->isVisible());
+    QVERIFY(window().kindsTable()->isVisible());
 }
 
 QTEST_MAIN(TestFindAndSort)
