@@ -97,6 +97,9 @@ public:
     [[nodiscard]] bool isInTree(const FileNode* node) const;
 
 private:
+    // classify(), also adding every leaf the kind totals count below `node` (with the
+    // current package setting) to `totals`, when given.
+    void classify(FileNode* node, std::vector<KindStat>* totals);
     // Whether each splice still has a node in the tree.
     void judge(std::vector<bool>& alive) const;
     // Moves `child` to its place in `parent`'s otherwise ordered children.
