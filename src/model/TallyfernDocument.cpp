@@ -10,11 +10,19 @@
 #include <iterator>
 #include <new>
 
+namespace {
+
+// Renders run below the main thread, which paints the rest of the window after an edit
+// while the new treemap is drawn.
+constexpr int kRenderNiceIncrement = 5;
+
+} // namespace
+
 TallyfernDocument::TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts, QString displayName)
     : m_path(std::move(path))
     , m_displayName(displayName.isEmpty() ? DisplayName::of(m_path) : std::move(displayName))
     , m_volumeFacts(volumeFacts ? std::move(volumeFacts) : VolumeFactsProvider(&VolumeFacts::of))
-    , m_renderQueue(std::make_unique<SerialQueue>("Tallyfern.render"))
+    , m_renderQueue(std::make_unique<SerialQueue>("Tallyfern.render", kRenderNiceIncrement))
 {
 }
 
