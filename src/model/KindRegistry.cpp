@@ -126,12 +126,33 @@ std::int32_t KindRegistry::kindForFile(std::string_view name, bool executable)
     const std::size_t n = extensionBytes(name, buffer);
     if (n == 0)
         return kindWithoutExtension(name, executable);
-    const std::string_view extension(buffer, n);
+    return kindForExtension(std::string_view(buffer, n));
+}
 
+std::int32_t KindRegistry::FileKinds::kindFor(std::string_view name, bool executable)
+{
+    char buffer[kMaxExtensionBytes];
+    const std::size_t n = extensionBytes(name, buffer);
+    if (n == 0)
+        return m_registry.kindForFile(name, executable);
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (std::size_t i = 0; i < n; ++i)
+        hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 16777619u;
+    Entry& entry = m_entries[hash % m_entries.size()];
+    if (entry.kind >= 0 && entry.length == n && std::memcmp(entry.bytes, buffer, n) == 0)
+        return entry.kind;
+    entry.kind = m_registry.kindForExtension(std::string_view(buffer, n));
+    entry.length = static_cast<std::uint8_t>(n);
+    std::memcpy(entry.bytes, buffer, n);
+    return entry.kind;
+}
+
+std::int32_t KindRegistry::kindForExtension(std::string_view extension)
+{
     std::lock_guard lock(m_lock);
     if (const auto it = m_fileCache.find(extension); it != m_fileCache.end())
         return it->second;
-    const QString e = QString::fromUtf8(buffer, qsizetype(n));
+    const QString e = QString::fromUtf8(extension.data(), qsizetype(extension.size()));
     std::optional<ContentType> type = m_types.dataType(e);
     if (type && type->isDynamic)
         type.reset();

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -52,7 +53,30 @@ public:
     static constexpr std::size_t kMaxExtensionBytes = 12 * 4;
     [[nodiscard]] static std::size_t extensionBytes(std::string_view name, char* out);
 
+    // kindForFile() for one walk over many files: the kinds of the extensions it met are
+    // kept here, so that most files cost neither the registry's lock nor a string hash.
+    // Kinds are still registered by the registry, in the order the files come. One per
+    // thread.
+    class FileKinds {
+    public:
+        explicit FileKinds(KindRegistry& registry)
+            : m_registry(registry)
+        {
+        }
+        [[nodiscard]] std::int32_t kindFor(std::string_view name, bool executable);
+
+    private:
+        struct Entry {
+            std::int32_t kind = -1; // -1: empty
+            std::uint8_t length = 0;
+            char bytes[kMaxExtensionBytes];
+        };
+        KindRegistry& m_registry;
+        std::array<Entry, 256> m_entries {};
+    };
+
 private:
+    std::int32_t kindForExtension(std::string_view extension);
     std::int32_t registerKind(const QString& name, std::optional<ContentType> type); // lock held
     std::int32_t kindWithoutExtension(std::string_view name, bool executable);
 

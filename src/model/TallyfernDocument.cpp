@@ -12,11 +12,19 @@
 #include <iterator>
 #include <new>
 
+namespace {
+
+// Renders run below the main thread, which paints the rest of the window after an edit
+// while the new treemap is drawn.
+constexpr int kRenderNiceIncrement = 5;
+
+} // namespace
+
 TallyfernDocument::TallyfernDocument(std::string path, VolumeFactsProvider volumeFacts, QString displayName)
     : m_path(std::move(path))
     , m_displayName(displayName.isEmpty() ? DisplayName::of(m_path) : std::move(displayName))
     , m_volumeFacts(volumeFacts ? std::move(volumeFacts) : VolumeFactsProvider(&VolumeFacts::of))
-    , m_renderQueue(std::make_unique<SerialQueue>("Tallyfern.render"))
+    , m_renderQueue(std::make_unique<SerialQueue>("Tallyfern.render", kRenderNiceIncrement))
 {
 }
 
@@ -64,7 +72,10 @@ bool TallyfernDocument::save(const ScanMetadata& metadata, ScanSink& sink) const
 void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFacts>& facts)
 {
     m_installing = true;
-    classify(tree.root);
+    // The kind totals of the whole tree are counted on the same walk: a second walk over
+    // a million nodes that no cache holds costs a good part of the first.
+    std::vector<KindStat> totals;
+    classify(tree.root, &totals);
     m_tree = std::move(tree);
     m_extraArena = NodeArena();
     m_splices.clear();
@@ -89,21 +100,62 @@ void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFac
         if (showFreeSpace)
             attachPseudoNodes();
     }
-    computeKindStats();
+    totals.resize(std::size_t(m_kinds.count()));
+    for (std::size_t i = 0; i < totals.size(); ++i)
+        totals[i].kind = std::int32_t(i);
+    m_kindTotals = std::move(totals);
+    m_kindScope = m_tree.root;
+    m_kindScopeShowsPackages = showPackageContents;
+    rankKinds();
     m_installing = false;
 }
 
+namespace {
+
+// What the kind totals count: files, and packages as one item while their contents are
+// hidden. Pseudo items never.
+bool countsAsLeaf(const FileNode* node, bool showPackageContents)
+{
+    return !node->flags.contains(NodeFlags::Directory)
+        || (!showPackageContents && node->flags.contains(NodeFlags::Package));
+}
+
+} // namespace
+
 void TallyfernDocument::classify(FileNode* node)
+{
+    classify(node, nullptr);
+}
+
+void TallyfernDocument::classify(FileNode* node, std::vector<KindStat>* totals)
 {
     if (!node)
         return;
+    // The leaves the kind totals count, as addLeaves() would (below a package shown as
+    // one item, nothing more).
+    const auto count = [totals](const FileNode* leaf) {
+        if (leaf->kind < 0)
+            return;
+        if (std::size_t(leaf->kind) >= totals->size())
+            totals->resize(std::size_t(leaf->kind) + 1);
+        KindStat& stat = (*totals)[std::size_t(leaf->kind)];
+        stat.size += leaf->size;
+        stat.count += 1;
+    };
+    const bool counting = totals && !node->flags.contains(NodeFlags::Pseudo);
+    if (counting && countsAsLeaf(node, showPackageContents)) {
+        count(node);
+        totals = nullptr;
+    }
     // Pre-order, as a recursive walk would go, so kinds are registered in the same order;
     // an explicit stack because trees can be far deeper than any thread's stack allows.
     struct Frame {
         FileNode* folder;
         std::size_t next;
+        bool counted; // its leaves go into the totals
     };
-    std::vector<Frame> stack { { node, 0 } };
+    std::vector<Frame> stack { { node, 0, counting && totals } };
+    KindRegistry::FileKinds fileKinds(m_kinds);
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.folder->childCount()) {
@@ -111,6 +163,7 @@ void TallyfernDocument::classify(FileNode* node)
             continue;
         }
         FileNode* child = top.folder->child(top.next++);
+        const bool counted = top.counted && !child->flags.contains(NodeFlags::Pseudo);
         if (child->flags.contains(NodeFlags::Directory)) {
             if (const std::optional<std::int32_t> package = m_kinds.packageForDirectory(child->name())) {
                 child->flags.insert(NodeFlags::Package);
@@ -119,13 +172,19 @@ void TallyfernDocument::classify(FileNode* node)
                 child->flags.remove(NodeFlags::Package);
                 child->kind = KindRegistry::kFolder;
             }
+            const bool leaf = countsAsLeaf(child, showPackageContents);
+            if (counted && leaf)
+                count(child);
             if (child->hasChildren())
-                stack.push_back({ child, 0 }); // `top` is not used after this
-        } else if (child->flags.contains(NodeFlags::Symlink)) {
-            child->kind = KindRegistry::kSymlink;
-        } else {
-            child->kind = m_kinds.kindForFile(child->name(), child->flags.contains(NodeFlags::Executable));
+                stack.push_back({ child, 0, counted && !leaf }); // `top` is not used after this
+            continue;
         }
+        if (child->flags.contains(NodeFlags::Symlink))
+            child->kind = KindRegistry::kSymlink;
+        else
+            child->kind = fileKinds.kindFor(child->name(), child->flags.contains(NodeFlags::Executable));
+        if (counted)
+            count(child);
     }
 }
 
@@ -396,14 +455,6 @@ bool TallyfernDocument::isInTree(const FileNode* node) const
 }
 
 namespace {
-
-// What the kind totals count: files, and packages as one item while their contents are
-// hidden. Pseudo items never.
-bool countsAsLeaf(const FileNode* node, bool showPackageContents)
-{
-    return !node->flags.contains(NodeFlags::Directory)
-        || (!showPackageContents && node->flags.contains(NodeFlags::Package));
-}
 
 // Adds `sign` times every leaf of the subtree to `totals`, iteratively.
 void addLeaves(

@@ -115,6 +115,9 @@ public:
 
 private:
     void installWith(FileTree tree, const std::optional<VolumeFacts>& facts);
+    // classify(), also adding every leaf the kind totals count below `node` (with the
+    // current package setting) to `totals`, when given.
+    void classify(FileNode* node, std::vector<KindStat>* totals);
     // Whether each splice still has a node in the tree.
     void judge(std::vector<bool>& alive) const;
     // Moves `child` to its place in `parent`'s otherwise ordered children.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/ParallelFor.h"
 
+#include "platform/Thread.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -12,6 +14,8 @@
 
 namespace Dispatch {
 namespace {
+
+constexpr int kHelperNiceIncrement = 5;
 
 // One parallelFor call. Iterations are claimed through `next`; the caller waits until
 // `finished` reaches `count`.
@@ -48,7 +52,12 @@ public:
     {
         const unsigned n = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < n; ++i)
-            m_threads.emplace_back([this] { loop(); });
+            m_threads.emplace_back([this] {
+                // Helpers of background work (renders, searches): the main thread, which
+                // paints what an edit changed while they work, comes first.
+                runBelowMainThread(kHelperNiceIncrement);
+                loop();
+            });
     }
     ~Pool()
     {

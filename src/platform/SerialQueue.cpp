@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SerialQueue.h"
 
+#include "platform/Thread.h"
+
 #include <pthread.h>
 
-SerialQueue::SerialQueue(std::string label)
+SerialQueue::SerialQueue(std::string label, int niceIncrement)
     : m_label(std::move(label))
 {
-    m_thread = std::thread([this] { loop(); });
+    m_thread = std::thread([this, niceIncrement] {
+        if (niceIncrement != 0)
+            runBelowMainThread(niceIncrement);
+        loop();
+    });
     // Thread names are limited to 15 bytes; they only help debuggers.
     pthread_setname_np(m_thread.native_handle(), m_label.substr(0, 15).c_str());
 }

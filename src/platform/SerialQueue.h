@@ -14,7 +14,8 @@
 // The destructor lets the queued tasks finish, then joins the thread.
 class SerialQueue {
 public:
-    explicit SerialQueue(std::string label);
+    // The worker runs `niceIncrement` below the main thread.
+    explicit SerialQueue(std::string label, int niceIncrement = 0);
     ~SerialQueue();
     SerialQueue(const SerialQueue&) = delete;
     SerialQueue& operator=(const SerialQueue&) = delete;

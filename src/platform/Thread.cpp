@@ -7,6 +7,27 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+void lowerThreadPriority(int increment)
+{
+    if (increment == 0)
+        return;
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, tid);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, tid, nice + increment);
+}
+
+void runBelowMainThread(int increment)
+{
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    const int main = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    const int nice = errno == 0 ? ::getpriority(PRIO_PROCESS, tid) : 0;
+    if (errno == 0 && nice < main + increment)
+        ::setpriority(PRIO_PROCESS, tid, main + increment);
+}
+
 Thread::Thread(std::function<void()> body, Options options)
     : m_body(std::move(body))
     , m_niceIncrement(options.niceIncrement)
@@ -45,14 +66,7 @@ void Thread::join()
 void* Thread::entry(void* self)
 {
     auto* thread = static_cast<Thread*>(self);
-    if (thread->m_niceIncrement != 0) {
-        // Linux keeps a nice value per thread; failing to change it only costs smoothness.
-        const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-        errno = 0;
-        const int nice = ::getpriority(PRIO_PROCESS, tid);
-        if (errno == 0)
-            ::setpriority(PRIO_PROCESS, tid, nice + thread->m_niceIncrement);
-    }
+    lowerThreadPriority(thread->m_niceIncrement);
     thread->m_body();
     return nullptr;
 }

@@ -6,6 +6,13 @@
 
 #include <pthread.h>
 
+// Adds `increment` to the calling thread's nice value (Linux keeps one per thread).
+// A refusal only costs smoothness, so it is not reported.
+void lowerThreadPriority(int increment);
+// Makes the calling thread's nice value `increment` more than the main thread's, unless
+// it is already that low: threads of a pool made from any thread end up alike.
+void runBelowMainThread(int increment);
+
 // A thread with a chosen stack size and a lowered priority, joined by join() or the
 // destructor so that nothing its body uses is freed under it. Threads it starts inherit
 // its priority.
