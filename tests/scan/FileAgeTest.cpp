@@ -5,6 +5,7 @@
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
 #include "scan/support/ScanFixture.h"
+#include "support/TreeChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,6 @@ void setTime(const std::string& path, std::int64_t seconds)
 {
     const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
-std::optional<SavedScan> load(const std::string& file)
-{
-    ScanSource source(file);
-    std::string error;
-    std::optional<SavedScan> scan = ScanReader::read(source, error);
-    EXPECT_TRUE(scan) << error;
-    return scan;
 }
 
 } // namespace
@@ -98,7 +90,7 @@ TEST(FileAge, EndsOfTheRangeAndFolderMaximaAgreeWithThePeers)
             // gdu gives a folder the newest time within, not its own.
             if (std::string_view(source) == "gdu" && c.set == 1000)
                 continue;
-            const FileNode* node = *c.path ? find(top, c.path) : top;
+            const FileNode* node = *c.path ? nodeAt(top, c.path) : top;
             ASSERT_TRUE(node) << source << " " << c.path;
             EXPECT_EQ(node->mtime, c.kept) << source << " " << c.path;
         }
