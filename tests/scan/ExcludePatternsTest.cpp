@@ -72,15 +72,14 @@ bool leftOut(const ExcludePatterns& set, const std::string& path, const std::set
 
 TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
 {
-    const std::vector<std::vector<std::string>> table
-        = { { "*.log" }, { "doc" }, { "doc/" }, { "/doc" }, { "src/gen" }, { "build/" }, { "/build" },
-              { "**/build" }, { "src/**" }, { "x/**/w.c" }, { "**/gen/deep" }, { "x/*/q.txt" }, { "*.gz" },
-              { "*.tar.gz" }, { "?.txt" }, { "[ab].*" }, { "[!a]*" }, { "[^a-y]*" }, { "\\[x]" }, { "a\\?b" },
-              { "\\#hash" }, { "\\!bang" }, { "foo*" }, { "*bar" }, { "src/*.cpp" }, { "*/gen" },
-              { "[[:digit:]]*" }, { "[[:alpha:]].c" }, { "lib/z.*" }, { "b**" }, { "*" }, { "*", "!*/" },
-              { "*.log", "!a.log" }, { "doc", "!doc/old.log" }, { "lib/*", "!lib/build" },
-              { "*.gz", "!z.tar.gz", "*.tar.*" }, { "a*", "!*c", "a?c", "!?b*" },
-              { "x/*", "!**/q.txt", "x/q*", "!*/y" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
+    const std::vector<std::vector<std::string>> table = { { "*.log" }, { "doc" }, { "doc/" }, { "/doc" },
+        { "src/gen" }, { "build/" }, { "/build" }, { "**/build" }, { "src/**" }, { "x/**/w.c" },
+        { "**/gen/deep" }, { "x/*/q.txt" }, { "*.gz" }, { "*.tar.gz" }, { "?.txt" }, { "[ab].*" },
+        { "[!a]*" }, { "[^a-y]*" }, { "\\[x]" }, { "a\\?b" }, { "\\#hash" }, { "\\!bang" }, { "foo*" },
+        { "*bar" }, { "src/*.cpp" }, { "*/gen" }, { "[[:digit:]]*" }, { "[[:alpha:]].c" }, { "lib/z.*" },
+        { "b**" }, { "*" }, { "*", "!*/" }, { "*.log", "!a.log" }, { "doc", "!doc/old.log" },
+        { "lib/*", "!lib/build" }, { "*.gz", "!z.tar.gz", "*.tar.*" }, { "a*", "!*c", "a?c", "!?b*" },
+        { "x/*", "!**/q.txt", "x/q*", "!*/y" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
     TempDir repo;
     const std::set<std::string> paths = allPaths(), folders = makeFixture(repo.path());
     ASSERT_EQ(capture({ "git", "init", "-q", repo.path() }), "");
