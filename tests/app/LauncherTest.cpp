@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -71,6 +72,26 @@ TEST(Launcher, ScanModeNeedsNoWindowSystemAndTheWindowNeedsItsModule)
             EXPECT_TRUE(failed.err.contains(module.toUtf8()));
             EXPECT_EQ(failed.err.count('\n'), 1);
         }
+    }
+
+    // Without a display, the conventions still answer: each with its status, help and
+    // version on standard output, failures in one line on standard error.
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        bare.remove(QString::fromLatin1(name));
+    QProcessEnvironment dead = bare;
+    dead.insert(QStringLiteral("DISPLAY"), QStringLiteral(":93")); // nothing listens there
+    const std::tuple<QString, QProcessEnvironment, int> cases[] = { { QStringLiteral("--help"), bare, 0 },
+        { QStringLiteral("--version"), bare, 0 }, { QStringLiteral("--bogus"), bare, 2 },
+        { QStringLiteral("/tmp"), bare, 1 }, { QStringLiteral("/tmp"), dead, 1 } };
+    for (const auto& [argument, env, status] : cases) {
+        const Outcome o = run(app, { argument }, env);
+        EXPECT_EQ(o.exitCode, status) << argument.toStdString() << o.err.toStdString();
+        if (status == 0)
+            EXPECT_TRUE(!o.out.isEmpty() && o.err.isEmpty()) << argument.toStdString();
+        else
+            EXPECT_TRUE(o.out.isEmpty() && o.err.startsWith("tallyfern: ") && o.err.count('\n') == 1)
+                << o.err.toStdString();
     }
 }
 

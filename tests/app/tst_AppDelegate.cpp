@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -134,18 +135,12 @@ private slots:
                 QVERIFY2(!commands.action(Command(i))->isEnabled(),
                     qPrintable(commands.action(Command(i))->text()));
         };
-        const auto openMenus = [](QMainWindow* window) { // opens them all; their items
-            QList<QAction*> items;
-            for (QAction* action : window->menuBar()->actions()) {
+        const auto openMenus = [](QMainWindow* window) {
+            for (QAction* action : window->menuBar()->actions())
                 emit action->menu()->aboutToShow();
-                for (QAction* item : action->menu()->actions())
-                    if (!item->isSeparator())
-                        items << item;
-            }
-            return items;
         };
         // No document window: document commands are off, the application's own are on.
-        const QList<QAction*> chooserItems = openMenus(chooser);
+        openMenus(chooser);
         allOff();
         QVERIFY(!selectAll->isEnabled());
         QVERIFY(delegate.applicationActions().action(ApplicationActions::Id::NewScan)->isEnabled());
@@ -163,9 +158,8 @@ private slots:
                 QCOMPARE(action->isChecked(), document->isChecked(Command(i)));
         }
         QVERIFY(commands.action(Command::RescanAll)->isEnabled());
-        // Select All follows when a menu opens (or the focus moves). Every window's bar
-        // holds the same actions, so one key means one thing.
-        QCOMPARE(openMenus(document), chooserItems);
+        // Select All follows when a menu opens (or the focus moves).
+        openMenus(document);
         QVERIFY(selectAll->isEnabled());
         // Triggering goes to that window.
         commands.action(Command::RescanAll)->trigger();
@@ -225,6 +219,9 @@ private slots:
     {
         ShellFixture fixture;
         AppDelegate delegate(fixture.environment());
+        QFile file(QString::fromStdString(fixture.folder("a") + "/file")); // something to select
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+        file.close();
         DocumentWindowController* a = delegate.openDocument(fixture.folder("a"));
         DocumentWindowController* b = delegate.openDocument(fixture.folder("b"));
         QVERIFY(scanned(a) && scanned(b));
@@ -236,26 +233,20 @@ private slots:
             if (top->text() == QLatin1String("Window"))
                 menu = top->menu();
         QVERIFY(menu);
-        // Opened twice: the list is rebuilt, not appended to.
+        // Opened twice: the list is rebuilt, not appended to; the active window is checked.
         for (int i = 0; i < 2; ++i) {
             emit menu->aboutToShow();
-            QStringList listed;
-            QString checked;
-            for (QAction* action : menu->actions()) {
-                if (action->isCheckable()) {
-                    listed << action->text();
-                    if (action->isChecked())
-                        checked = action->text();
-                }
-            }
-            QStringList titles { a->windowTitle(), b->windowTitle() };
-            titles.sort();
-            QCOMPARE(listed, titles);
-            QCOMPARE(checked, b->windowTitle());
+            QStringList listed, checked;
+            for (QAction* action : menu->actions())
+                if (action->isCheckable())
+                    (action->isChecked() ? checked : listed) << action->text();
+            QCOMPARE(listed + checked, QStringList({ a->windowTitle(), b->windowTitle() }));
         }
-        for (QAction* action : menu->actions())
-            if (action->text() == a->windowTitle())
-                action->trigger();
+        // Choosing an entry may rebuild the menu: nothing of it is touched afterwards.
+        const QList<QAction*> entries = menu->actions();
+        (*std::find_if(entries.begin(), entries.end(), [&](QAction* e) {
+            return e->text() == a->windowTitle();
+        }))->trigger();
         QVERIFY(QTest::qWaitForWindowActive(a));
         a->select(a->disk().root()->child(0));
 

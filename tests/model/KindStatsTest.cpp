@@ -143,3 +143,31 @@ TEST(DeepTree, HundredThousandLevelsClassifyAndTotalWithoutRecursion)
     EXPECT_EQ(doc.root()->size, 10);
     EXPECT_EQ(treeFaults(doc.root()), "");
 }
+
+// Install counts the kind totals on its classification walk: the same as counting them
+// afterwards, with packages shown as one item or by content, and free space attached.
+TEST(ClassifyWalk, InstalledTotalsMatchACountAfterwards)
+{
+    for (const bool showContents : { false, true }) {
+        TreeBuilder b("/vol");
+        FileNode* app = b.folder(b.root(), "Tool.app");
+        b.file(app, "x.zzq", 300);
+        FileNode* inner = b.folder(app, "Inner.app");
+        b.file(inner, "y.zzr", 70);
+        b.folder(b.root(), "empty");
+        FileNode* docs = b.folder(b.root(), "docs");
+        b.file(docs, "a.zzq", 50);
+        b.file(docs, "b.zzs", 0);
+        b.file(docs, "README", 9);
+        b.symlink(docs, "link.zzq", 1);
+        TallyfernDocument doc("/vol", volume("/vol", 10'000, 4'000, std::nullopt), "vol");
+        doc.showPackageContents = showContents;
+        doc.install(b.finish());
+        ASSERT_EQ(doc.root()->childCount(), 5u) << "free and other space attached";
+        const std::vector<KindStat> installed = doc.kindStats;
+        const std::vector<RGB> colors = doc.colors;
+        doc.computeKindStats();
+        EXPECT_EQ(installed, doc.kindStats) << showContents;
+        EXPECT_EQ(colors, doc.colors) << showContents;
+    }
+}

@@ -44,21 +44,6 @@ TEST(Layout, EqualPairSplitsASquareIntoHalvesWithHalfOpenEdges)
     EXPECT_EQ(Treemap::rect(wide->child(0), wide, { 0, 0, 20, 10 }, false), (TMRect { 0, 0, 10, 10 }));
 }
 
-TEST(Layout, InconsistentFolderGivesItsRemainderToTheFinalRow)
-{
-    // 160 bytes claimed, 80 held: rows are sized against 160, so the first row is thinner
-    // than its share and the final row takes what is left.
-    TreeBuilder t;
-    FileNode* root = t.folder("r", { t.file("a", 50), t.file("b", 10), t.file("c", 10), t.file("d", 10) });
-    root->size = 160;
-    const Placed p = layout(*root, { 0, 0, 100, 100 });
-    ASSERT_EQ(p.size(), 4u);
-    EXPECT_EQ(p[0].second, (TMRect { 0, 0, 37.5, 100 * (50.0 / 60.0) }));
-    EXPECT_EQ(p[1].second, (TMRect { 0, 100 * (50.0 / 60.0), 37.5, 100 }));
-    EXPECT_EQ(p[2].second, (TMRect { 37.5, 0, 68.75, 100 }));
-    EXPECT_EQ(p[3].second, (TMRect { 68.75, 0, 100, 100 }));
-}
-
 TEST(Layout, ZeroSizesGetNoRectangleAndNoHit)
 {
     TreeBuilder t;
