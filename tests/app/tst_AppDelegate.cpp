@@ -99,8 +99,7 @@ private slots:
         const char* names[] = { "b", "a", "c" };
         for (std::size_t i = 0; i < opened.size(); ++i) {
             QCOMPARE(opened[i]->disk().path(), fixture.folder(names[i]));
-            QSignalSpy ended(opened[i], &DocumentWindowController::scanEnded);
-            QVERIFY(opened[i]->isVisible() && (!opened[i]->isScanning() || ended.wait(10000)));
+            QVERIFY(opened[i]->isVisible() && scanned(opened[i]));
             QVERIFY(opened[i]->disk().root());
         }
         QVERIFY(!delegate.volumesController());
@@ -149,8 +148,7 @@ private slots:
         DocumentWindowController* document = delegate.openDocument(fixture.folder("a"));
         QVERIFY(QTest::qWaitForWindowActive(document));
         QCOMPARE(commands.activeDocument(), document);
-        QSignalSpy ended(document, &DocumentWindowController::scanEnded);
-        QVERIFY(!document->isScanning() || ended.wait(10000));
+        QVERIFY(scanned(document));
         for (std::size_t i = 0; i < CommandActions::kCount; ++i) {
             QAction* action = commands.action(Command(i));
             QCOMPARE(action->isEnabled(), document->canPerform(Command(i)));
@@ -163,8 +161,7 @@ private slots:
         QVERIFY(selectAll->isEnabled());
         // Triggering goes to that window.
         commands.action(Command::RescanAll)->trigger();
-        QVERIFY(document->isScanning());
-        QVERIFY(ended.wait(10000));
+        QVERIFY(document->isScanning() && scanned(document));
 
         // Back on the chooser the document commands are off again; triggering does nothing.
         delegate.showVolumes();
@@ -189,8 +186,7 @@ private slots:
         }
         AppDelegate delegate(fixture.environment());
         const auto isSaved = [](DocumentWindowController* window) {
-            QSignalSpy ended(window, &DocumentWindowController::scanEnded);
-            if (window->isScanning() && !ended.wait(20000))
+            if (!scanned(window))
                 return false;
             return window->disk().savedOrigin.has_value();
         };

@@ -110,24 +110,20 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("opens");
         const QString general = QStringLiteral("config/mimeapps.list");
-        const QByteArray us = "[Default Applications]\ninode/directory=org.tallyfern.Tallyfern.desktop\n";
-        QTest::newRow("no choice") << general << QByteArray() << true;
-        QTest::newRow("a file manager first")
-            << general
-            << QByteArray(
-                   "[Default Applications]\ninode/directory=files.desktop;org.tallyfern.Tallyfern.desktop\n")
-            << true;
-        QTest::newRow("only associated")
-            << general
-            << QByteArray("[Added Associations]\ninode/directory=org.tallyfern.Tallyfern.desktop\n") << true;
-        QTest::newRow("us") << general << us << false;
-        QTest::newRow("us, for this desktop") << QStringLiteral("config/test-mimeapps.list") << us << false;
-        QTest::newRow("us, system-wide") << QStringLiteral("share/applications/mimeapps.list") << us << false;
-        QTest::newRow("an entry made for us, after one not installed")
-            << general
-            << QByteArray(
-                   "[Default Applications]\ninode/directory=gone.desktop;userapp-tallyfern-QX81.desktop\n")
-            << false;
+        const auto row = [](const char* name, const QString& list, const char* text, bool opens) {
+            QTest::newRow(name) << list << QByteArray(text) << opens;
+        };
+        const char* us = "[Default Applications]\ninode/directory=org.tallyfern.Tallyfern.desktop\n";
+        row("no choice", general, "", true);
+        row("a file manager first", general,
+            "[Default Applications]\ninode/directory=files.desktop;org.tallyfern.Tallyfern.desktop\n", true);
+        row("only associated", general,
+            "[Added Associations]\ninode/directory=org.tallyfern.Tallyfern.desktop\n", true);
+        row("us", general, us, false);
+        row("us, for this desktop", QStringLiteral("config/test-mimeapps.list"), us, false);
+        row("us, system-wide", QStringLiteral("share/applications/mimeapps.list"), us, false);
+        row("an entry made for us, after one not installed", general,
+            "[Default Applications]\ninode/directory=gone.desktop;userapp-tallyfern-QX81.desktop\n", false);
     }
 
     void revealWithoutAFileManagerOpensEachFolderOnceUnlessFoldersOpenWithUs()

@@ -58,10 +58,9 @@ TEST(Renderer, SmallImagesEmptyTreesAndColoursOutsideTheRange)
     EXPECT_EQ(word(one, 0, 0), ReferencePixel { .colors = kColors }.at(root, 1, 1, 0, 0));
     const QImage grey
         = render({ .colors = kColors }, t.folder("z", { t.folder("d", { t.file("e", 0) }) }), 6, 4);
-    ASSERT_EQ(grey.size(), QSize(6, 4));
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 6; ++col)
-            EXPECT_EQ(word(grey, col, row), kGrey);
+    QImage allGrey(6, 4, QImage::Format_ARGB32_Premultiplied);
+    allGrey.fill(kGrey);
+    EXPECT_EQ(grey, allGrey);
     // Colours outside 0 … 1 stay inside their own channel.
     const QImage odd = render({ .colors = { { -0.5, 2.0, std::nan("") } } }, t.file("f", 10, 0), 3, 1);
     EXPECT_EQ(word(odd, 1, 0), 0xFF00FF00u);
@@ -209,20 +208,11 @@ TEST(AgeScale, EndsFarPastAndFutureAndOneRuleForTreemapAndLegend)
 {
     const std::int64_t now = std::time(nullptr);
     const std::int64_t year2100 = 4'102'444'800;
-    struct Case {
-        double age;
-        double fraction;
-    };
-    const Case ends[] = {
-        { 0, 0 },
-        { double(now - year2100), 0 }, // in the future
-        { std::nan(""), 0 },
-        { Palette::kOldestAge, 1 },
-        { double(now), 1 }, // 1970
-        { 1e300, 1 },
-    };
-    for (const Case& c : ends)
-        EXPECT_DOUBLE_EQ(Palette::ageFraction(c.age), c.fraction) << c.age;
+    const std::pair<double, double> ends[]
+        = { { 0, 0 }, { double(now - year2100), 0 }, { std::nan(""), 0 }, // the future, unknown
+              { Palette::kOldestAge, 1 }, { double(now), 1 }, { 1e300, 1 } }; // 1970, beyond
+    for (const auto& [age, fraction] : ends)
+        EXPECT_DOUBLE_EQ(Palette::ageFraction(age), fraction) << age;
     // Older is never nearer the recent end, and the colours change by small steps.
     double previous = 0;
     RGB before = Palette::ageColor(0);
@@ -234,22 +224,18 @@ TEST(AgeScale, EndsFarPastAndFutureAndOneRuleForTreemapAndLegend)
         EXPECT_LT(std::abs(c.r - before.r) + std::abs(c.g - before.g) + std::abs(c.b - before.b), 0.01);
         before = c;
     }
-    EXPECT_NE(Palette::ageColor(0), Palette::ageColor(1));
-    EXPECT_EQ(Palette::ageColor(-3), Palette::ageColor(0));
-    EXPECT_EQ(Palette::ageColor(7), Palette::ageColor(1));
+    EXPECT_TRUE(Palette::ageColor(0) != Palette::ageColor(1) && Palette::ageColor(-3) == Palette::ageColor(0)
+        && Palette::ageColor(7) == Palette::ageColor(1));
 
     // The renderer's leaf colours are the scale's, at its ends and for an unknown time.
     TreeBuilder b;
-    FileNode* future = b.file("future", kMB);
-    FileNode* old = b.file("old", kMB);
-    FileNode* unknown = b.file("unknown", kMB);
+    FileNode *future = b.file("future", kMB), *old = b.file("old", kMB), *unknown = b.file("unknown", kMB);
     future->mtime = FileNode::clampTime(year2100);
     old->mtime = FileNode::clampTime(0);
     unknown->mtime = 0;
     const TreemapRenderer renderer { .colors = kColors, .ageReference = now };
-    EXPECT_EQ(renderer.color(*future), Palette::ageColor(0));
-    EXPECT_EQ(renderer.color(*old), Palette::ageColor(1));
-    EXPECT_EQ(renderer.color(*unknown), Palette::kUnranked);
+    EXPECT_EQ(std::tuple(renderer.color(*future), renderer.color(*old), renderer.color(*unknown)),
+        std::tuple(Palette::ageColor(0), Palette::ageColor(1), Palette::kUnranked));
 }
 
 } // namespace
