@@ -17,7 +17,6 @@ TEST(LaunchArguments, OptionsAreJudgedBeforeAnyWindow)
         const char* mentions; // in the text
     } cases[] = {
         { { "-h", "/tmp" }, Action::Help, "--exclude <PATTERN>" },
-        { { "--version" }, Action::Version, "tallyfern " TALLYFERN_VERSION },
         { { "--SCAN", "/tmp" }, Action::Refuse, "SCAN" },
         { { "/tmp", "--exclude" }, Action::Refuse, "exclude" },
         { { "--cross-file-systems=yes" }, Action::Refuse, "cross-file-systems" },
