@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The built executable, run as users run it: `--scan` without the window system, and a
-// clear failure when the application module is missing or broken.
+// The command line as the program reads it, and the built executable run as users run
+// it: `--scan` without the window system, a clear failure when the module is missing.
+#include "app/LaunchArguments.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -8,7 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -72,6 +76,103 @@ TEST(Launcher, ScanModeNeedsNoWindowSystemAndTheWindowNeedsItsModule)
             EXPECT_EQ(failed.err.count('\n'), 1);
         }
     }
+
+    // Without a display, the conventions still answer: each with its status, help and
+    // version on standard output, failures in one line on standard error.
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        bare.remove(QString::fromLatin1(name));
+    QProcessEnvironment dead = bare;
+    dead.insert(QStringLiteral("DISPLAY"), QStringLiteral(":93")); // nothing listens there
+    const std::tuple<QString, QProcessEnvironment, int> cases[] = { { QStringLiteral("--help"), bare, 0 },
+        { QStringLiteral("--version"), bare, 0 }, { QStringLiteral("--bogus"), bare, 2 },
+        { QStringLiteral("/tmp"), bare, 1 }, { QStringLiteral("/tmp"), dead, 1 } };
+    for (const auto& [argument, env, status] : cases) {
+        const Outcome o = run(app, { argument }, env);
+        EXPECT_EQ(o.exitCode, status) << argument.toStdString() << o.err.toStdString();
+        if (status == 0)
+            EXPECT_TRUE(!o.out.isEmpty() && o.err.isEmpty()) << argument.toStdString();
+        else
+            EXPECT_TRUE(o.out.isEmpty() && o.err.startsWith("tallyfern: ") && o.err.count('\n') == 1)
+                << o.err.toStdString();
+    }
 }
 
 } // namespace
+
+namespace fs = std::filesystem;
+using Action = LaunchArguments::Verdict::Action;
+
+TEST(LaunchArguments, OptionsAreJudgedBeforeAnyWindow)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        Action action;
+        const char* mentions; // in the text
+    } cases[] = {
+        { { "-h", "/tmp" }, Action::Help, "--exclude <PATTERN>" },
+        { { "--SCAN", "/tmp" }, Action::Refuse, "SCAN" },
+        { { "/tmp", "--exclude" }, Action::Refuse, "exclude" },
+        { { "--cross-file-systems=yes" }, Action::Refuse, "cross-file-systems" },
+        // The toolkit's own options, the windowless modes' names in other forms, scan
+        // options with their values and anything after "--" start the application.
+        { { "-style", "fusion", "-platform=offscreen", "--reverse", "/tmp" }, Action::Open, "" },
+        { { "--exclude", "--help", "--exclude-from=f", "\xff" }, Action::Open, "" },
+        { { "--", "--bogus", "-h" }, Action::Open, "" },
+    };
+    for (const auto& c : cases) {
+        const LaunchArguments::Verdict verdict = LaunchArguments::check(c.arguments);
+        EXPECT_EQ(verdict.action, c.action) << c.arguments.front();
+        EXPECT_NE(verdict.text.find(c.mentions), std::string::npos) << verdict.text;
+        if (c.action == Action::Refuse)
+            EXPECT_EQ(verdict.text.find('\n'), std::string::npos) << verdict.text;
+    }
+}
+
+TEST(LaunchArguments, FileUrlsDecodeToBytesAndOnlyLocalOnesCount)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "file:///home/ann/My%20Files", "/home/ann/My Files" },
+        { "file://localhost/tmp/x", "/tmp/x" },
+        { "file:///tmp/caf%E9", "/tmp/caf\xe9" }, // not UTF-8: byte for byte
+        { "file:///tmp/100%", "/tmp/100%" }, // stray percent kept
+        { "file:///tmp/a%2", "/tmp/a%2" }, // cut escape kept
+        { "file:///tmp/a%0Ab", "/tmp/a\nb" }, // newline in a name
+        { "file:///tmp/q?x=1#f", "/tmp/q" },
+        { "file://server/share", "" }, // not local
+        { "file:///tmp/a%00b", "" }, // NUL cannot be in a name
+        { "https://example.org/x", "" },
+        { "sftp://host/dir", "" },
+        { "trash:///", "" },
+        { "FILE:///tmp", "/tmp" },
+        { "File://LOCALHOST/tmp", "/tmp" },
+        { "file:/tmp", "/tmp" },
+    };
+    for (const auto& [url, path] : cases)
+        EXPECT_EQ(LaunchArguments::pathOfFileUrl(url), path) << url;
+}
+
+TEST(LaunchArguments, PathsAndUrlsBecomeAbsoluteResolvedFoldersInOrder)
+{
+    char pattern[] = "/tmp/tallyfern-args-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    fs::create_directory(root + "/a b");
+    fs::create_directory(root + "/real");
+    fs::create_directory_symlink(root + "/real", root + "/link");
+    fs::create_directory(root + "/caf\xe9");
+
+    const std::vector<std::string> expected = { root + "/a b", root + "/real", root + "/real",
+        root + "/caf\xe9", root + "/real", root + "/-odd", "/no/such/folder", root + "/dir:name" };
+    // Options are skipped until "--", after which a dash is a name; a link leads to its
+    // folder; a path that does not exist is cleaned lexically and still handed on (the
+    // window reports what it finds); a remote URL is refused.
+    EXPECT_EQ(LaunchArguments::folders(
+                  { "--verbose", "a b", "", "-x", "file://" + root + "/real", root + "/link/", "./caf\xe9",
+                      "--", root + "/missing/../real", "-odd", "file://host/x", "/no/such/folder",
+                      "smb://s/share", "dir:name" }, // no "//": a relative name
+                  root),
+        expected);
+    EXPECT_TRUE(LaunchArguments::folders({}, root).empty());
+    fs::remove_all(root);
+}

@@ -127,3 +127,25 @@ TEST(KindRegistry, NamesWithoutExtensionFallBackToWholeNamePatternsThenTheExecut
     }
     EXPECT_EQ(kinds.kindForFile("data", false), KindRegistry::kNoExtension);
 }
+
+// The kept kinds of a walk answer what the registry answers, and new kinds are
+// registered in the same order: more extensions than the walk keeps (so some share a
+// slot), cases, digits, non-ASCII letters, names without a usable extension.
+TEST(ClassifyWalk, KeptKindsMatchTheRegistry)
+{
+    std::vector<std::string> names { "a.zzq", "B.ZZQ", "c.zzr", "noext", "Makefile", ".hidden", "x.tar.gz",
+        "caf\xc3\xa9.\xc3\xa9t\xc3\xa9", "bad.\xff", "v.1", "v.1a", "long.abcdefghijklm", "run" };
+    for (int i = 0; i < 600; ++i)
+        names.push_back("f" + std::to_string(i) + ".x" + std::to_string(i % 300));
+    for (int i = 0; i < 600; ++i)
+        names.push_back(names[std::size_t(i * 7919 % 600 + 13)]);
+    KindRegistry plain;
+    KindRegistry walked;
+    KindRegistry::FileKinds kept(walked);
+    for (const std::string& name : names)
+        for (const bool executable : { false, true })
+            ASSERT_EQ(kept.kindFor(name, executable), plain.kindForFile(name, executable)) << name;
+    ASSERT_EQ(walked.count(), plain.count());
+    for (std::int32_t k = 0; k < plain.count(); ++k)
+        EXPECT_EQ(walked.name(k), plain.name(k));
+}

@@ -25,30 +25,43 @@ Named named(const TallyfernDocument& doc)
 
 } // namespace
 
+// Install counts the kind totals on its classification walk: packages as one item or by
+// content, the same as a count afterwards, with free space attached and a package inside
+// a package.
 TEST(KindStats, PackagesCountOnceOrByContent)
 {
-    TreeBuilder b("/data");
-    FileNode* app = b.folder(b.root(), "Tool.app");
-    FileNode* inner = b.file(app, "x.zzq", 30 * kMB);
-    b.file(app, "y.zzr", 10 * kMB);
-    FileNode* plain = b.folder(b.root(), "docs.2024");
-    FileNode* outer = b.file(plain, "doc.zzq", 5 * kMB);
-    FileNode* link = b.symlink(b.root(), "link.zzq", 1);
-    TallyfernDocument doc("/data", noVolume(), "data");
-    doc.install(b.finish());
-    EXPECT_TRUE(app->flags.contains(NodeFlags::Package));
-    EXPECT_FALSE(plain->flags.contains(NodeFlags::Package));
-    EXPECT_EQ(plain->kind, KindRegistry::kFolder);
-    EXPECT_EQ(link->kind, KindRegistry::kSymlink) << "a link is a link whatever its name";
-    EXPECT_EQ(inner->kind, outer->kind) << "package contents are classified too";
-    EXPECT_EQ(named(doc),
-        (Named {
-            { "Application bundle", 40 * kMB, 1 }, { "ZZQ File", 5 * kMB, 1 }, { "Symbolic Link", 1, 1 } }));
-    doc.showPackageContents = true;
-    doc.computeKindStats();
-    EXPECT_EQ(named(doc),
-        (Named { { "ZZQ File", 35 * kMB, 2 }, { "ZZR File", 10 * kMB, 1 }, { "Symbolic Link", 1, 1 } }));
-    EXPECT_EQ(doc.colors[std::size_t(app->kind)], Palette::kUnranked);
+    for (const bool showContents : { false, true }) {
+        TreeBuilder b("/data");
+        FileNode* app = b.folder(b.root(), "Tool.app");
+        FileNode* inner = b.file(app, "x.zzq", 30 * kMB);
+        b.file(b.folder(app, "Inner.app"), "y.zzr", 10 * kMB);
+        FileNode* plain = b.folder(b.root(), "docs.2024");
+        FileNode* outer = b.file(plain, "doc.zzq", 5 * kMB);
+        b.file(plain, "empty.zzs", 0);
+        b.folder(b.root(), "empty");
+        FileNode* link = b.symlink(b.root(), "link.zzq", 1);
+        TallyfernDocument doc("/data", volume("/data", 1000 * kMB, 400 * kMB, std::nullopt), "data");
+        doc.showPackageContents = showContents;
+        doc.install(b.finish());
+        ASSERT_TRUE(doc.freeNode());
+        EXPECT_TRUE(app->flags.contains(NodeFlags::Package));
+        EXPECT_FALSE(plain->flags.contains(NodeFlags::Package));
+        EXPECT_EQ(plain->kind, KindRegistry::kFolder);
+        EXPECT_EQ(link->kind, KindRegistry::kSymlink) << "a link is a link whatever its name";
+        EXPECT_EQ(inner->kind, outer->kind) << "package contents are classified too";
+        const Named expected = showContents
+            ? Named { { "ZZQ File", 35 * kMB, 2 }, { "ZZR File", 10 * kMB, 1 }, { "Symbolic Link", 1, 1 } }
+            : Named { { "Application bundle", 40 * kMB, 1 }, { "ZZQ File", 5 * kMB, 1 },
+                  { "Symbolic Link", 1, 1 } };
+        EXPECT_EQ(named(doc), expected);
+        EXPECT_EQ(
+            doc.colors[std::size_t(app->kind)], showContents ? Palette::kUnranked : Palette::colors()[0]);
+        const std::vector<KindStat> installed = doc.kindStats;
+        const std::vector<RGB> colors = doc.colors;
+        doc.computeKindStats();
+        EXPECT_EQ(installed, doc.kindStats) << showContents;
+        EXPECT_EQ(colors, doc.colors) << showContents;
+    }
 }
 
 TEST(KindStats, RanksBySizeWithTiesInIdentifierOrderAndColoursByRank)

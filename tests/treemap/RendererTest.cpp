@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "model/Palette.h"
 #include "platform/ParallelFor.h"
 #include "support/ReferencePixel.h"
 #include "support/TreeBuilder.h"
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <ctime>
 #include <utility>
 
 namespace {
@@ -56,10 +58,9 @@ TEST(Renderer, SmallImagesEmptyTreesAndColoursOutsideTheRange)
     EXPECT_EQ(word(one, 0, 0), ReferencePixel { .colors = kColors }.at(root, 1, 1, 0, 0));
     const QImage grey
         = render({ .colors = kColors }, t.folder("z", { t.folder("d", { t.file("e", 0) }) }), 6, 4);
-    ASSERT_EQ(grey.size(), QSize(6, 4));
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 6; ++col)
-            EXPECT_EQ(word(grey, col, row), kGrey);
+    QImage allGrey(6, 4, QImage::Format_ARGB32_Premultiplied);
+    allGrey.fill(kGrey);
+    EXPECT_EQ(grey, allGrey);
     // Colours outside 0 … 1 stay inside their own channel.
     const QImage odd = render({ .colors = { { -0.5, 2.0, std::nan("") } } }, t.file("f", 10, 0), 3, 1);
     EXPECT_EQ(word(odd, 1, 0), 0xFF00FF00u);
@@ -166,6 +167,75 @@ TEST(Renderer, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
     };
     EXPECT_TRUE(renderer.render(root, 300, 300, late, cancelMidway).isNull());
     EXPECT_GT(finished.load(), 255u);
+}
+
+using Items = std::unordered_set<const FileNode*>;
+
+QImage lit(const FileNode* root, std::shared_ptr<const Items> items, std::optional<std::int32_t> kind = {})
+{
+    return TreemapRenderer { .colors = kColors, .highlightKind = kind, .highlightItems = std::move(items) }
+        .render(root, 60, 40, CancelToken {});
+}
+
+// Lighting found items among dimmed others: each leaf is lit by exactly one of two
+// complementary sets.
+TEST(Highlight, EveryLeafIsLitByExactlyOneOfTwoComplementarySets)
+{
+    TreeBuilder b;
+    FileNode* a = b.folder(
+        "a", { b.file("a1", 5 * kMB), b.folder("a2", { b.file("x", 3 * kMB), b.file("y", kMB) }) });
+    FileNode* c = b.file("c", 4 * kMB);
+    FileNode* d = b.folder("d", { b.file("d1", 2 * kMB), b.file("d2", 2 * kMB) });
+    FileNode* root = b.folder("root", { a, c, d });
+    const QImage plain = lit(root, nullptr);
+    const QImage dim = lit(root, nullptr, 99); // a kind no leaf has: every leaf dimmed
+    const QImage first = lit(root, std::make_shared<Items>(Items { a, c }));
+    const QImage second = lit(root, std::make_shared<Items>(Items { d }));
+    ASSERT_FALSE(plain.isNull());
+    ASSERT_NE(plain, dim);
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const QRgb p = plain.pixel(x, y), q = dim.pixel(x, y);
+            const QRgb f = first.pixel(x, y), s = second.pixel(x, y);
+            ASSERT_TRUE((f == p && s == q) || (f == q && s == p)) << x << "," << y;
+        }
+    // A zoom root inside a lit folder is lit all over; the empty set dims everything.
+    EXPECT_EQ(lit(a->child(1), std::make_shared<Items>(Items { a })), lit(a->child(1), nullptr));
+    EXPECT_EQ(lit(root, std::make_shared<Items>()), dim);
+}
+
+TEST(AgeScale, EndsFarPastAndFutureAndOneRuleForTreemapAndLegend)
+{
+    const std::int64_t now = std::time(nullptr);
+    const std::int64_t year2100 = 4'102'444'800;
+    const std::pair<double, double> ends[]
+        = { { 0, 0 }, { double(now - year2100), 0 }, { std::nan(""), 0 }, // the future, unknown
+              { Palette::kOldestAge, 1 }, { double(now), 1 }, { 1e300, 1 } }; // 1970, beyond
+    for (const auto& [age, fraction] : ends)
+        EXPECT_DOUBLE_EQ(Palette::ageFraction(age), fraction) << age;
+    // Older is never nearer the recent end, and the colours change by small steps.
+    double previous = 0;
+    RGB before = Palette::ageColor(0);
+    for (int i = 1; i <= 2000; ++i) {
+        const double f = Palette::ageFraction(Palette::kOldestAge * i / 1900);
+        EXPECT_GE(f, previous);
+        previous = f;
+        const RGB c = Palette::ageColor(i / 2000.0);
+        EXPECT_LT(std::abs(c.r - before.r) + std::abs(c.g - before.g) + std::abs(c.b - before.b), 0.01);
+        before = c;
+    }
+    EXPECT_TRUE(Palette::ageColor(0) != Palette::ageColor(1) && Palette::ageColor(-3) == Palette::ageColor(0)
+        && Palette::ageColor(7) == Palette::ageColor(1));
+
+    // The renderer's leaf colours are the scale's, at its ends and for an unknown time.
+    TreeBuilder b;
+    FileNode *future = b.file("future", kMB), *old = b.file("old", kMB), *unknown = b.file("unknown", kMB);
+    future->mtime = FileNode::clampTime(year2100);
+    old->mtime = FileNode::clampTime(0);
+    unknown->mtime = 0;
+    const TreemapRenderer renderer { .colors = kColors, .ageReference = now };
+    EXPECT_EQ(std::tuple(renderer.color(*future), renderer.color(*old), renderer.color(*unknown)),
+        std::tuple(Palette::ageColor(0), Palette::ageColor(1), Palette::kUnranked));
 }
 
 } // namespace
