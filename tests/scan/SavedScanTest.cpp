@@ -147,8 +147,9 @@ TEST(SavedScan, RoundTripsAndThePeersAgree)
         for (const auto& c : kTimes) {
             const FileNode* node = nodeAt(top, c.path);
             ASSERT_TRUE(node) << source << " " << c.path;
-            const bool folderByGdu = std::string_view(source) == "gdu" && c.set == 1000;
-            EXPECT_EQ(node->mtime, folderByGdu ? node->mtime : c.kept) << source << " " << c.path;
+            if (std::string_view(source) == "gdu" && c.set == 1000)
+                continue;
+            EXPECT_EQ(node->mtime, c.kept) << source << " " << c.path;
         }
         EXPECT_EQ(AgeRange::of(top), (AgeRange { 1, UINT32_MAX })) << source;
     }
