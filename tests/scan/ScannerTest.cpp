@@ -291,8 +291,7 @@ TEST(Scanner, CancellingLeavesUnlistedFoldersEmptyAndUncounted)
         const bool opened = reader.m_opened.count(std::string(folder->name())) != 0;
         listed += opened;
         EXPECT_EQ(std::tuple(folder->childCount(), folder->size != 0, folder->flags),
-            opened ? std::tuple(std::size_t(2), true, NodeFlags(NodeFlags::Directory))
-                   : std::tuple(std::size_t(0), false, NodeFlags(NodeFlags::Directory)));
+            std::tuple(opened ? 2u : 0u, opened, NodeFlags(NodeFlags::Directory)));
     }
     EXPECT_LT(listed, 41);
     EXPECT_EQ(std::tuple(progress.directories, progress.files, progress.bytes),
