@@ -5,10 +5,10 @@
 #include "model/TreeQueries.h"
 #include "platform/MainThread.h"
 #include "platform/Thread.h"
+#include "scan/ExcludePatterns.h"
 #include "scan/ScanReader.h"
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
-#include "scan/ExcludePatterns.h"
 #include "scan/Scanner.h"
 
 #include <QPointer>

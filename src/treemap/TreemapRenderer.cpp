@@ -121,8 +121,9 @@ struct LeafShader {
 Job childJob(const FileNode* child, const TMRect& rect, const Surface& surface, double h,
     const TreemapRenderer& renderer, bool folderLit)
 {
-    return Job { child, rect, surface, h, false, TreeQueries::opensAsFolder(*child, renderer.showPackageContents),
-        child->kind, renderer.lights(child, folderLit), child->mtime };
+    return Job { child, rect, surface, h, false,
+        TreeQueries::opensAsFolder(*child, renderer.showPackageContents), child->kind,
+        renderer.lights(child, folderLit), child->mtime };
 }
 
 void shadeLeaf(std::uint32_t* pixels, int width, const PixelSpan& span, const Surface& s, RGB color)
@@ -295,7 +296,8 @@ QImage renderTree(const TreemapRenderer& renderer, const FileNode* root, int wid
     bool lit = false;
     for (const FileNode* up = root->parent; up && renderer.highlightItems && !lit; up = up->parent)
         lit = renderer.lights(up, false);
-    Job top = childJob(root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, renderer, lit);
+    Job top = childJob(
+        root, TMRect { 0, 0, double(width), double(height) }, Surface {}, kRootRidge, renderer, lit);
     top.isRoot = true;
     std::vector<Job> jobs { top };
     if (!expandJobs(jobs, renderer, token))

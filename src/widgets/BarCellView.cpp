@@ -75,8 +75,8 @@ void BarCellView::paint(QPainter* painter, const QStyleOptionViewItem& option, c
         painter->setFont(font);
         // A label inside the bar takes the colour that contrasts with the bar's: the
         // highlight on a selected row's white bar, the highlighted text on the others.
-        const bool onBar
-            = l.bar.contains(QRectF(l.labelOrigin, QSizeF(text.size().width(), fm.height())).intersected(l.track));
+        const bool onBar = l.bar.contains(
+            QRectF(l.labelOrigin, QSizeF(text.size().width(), fm.height())).intersected(l.track));
         const QColor color = onBar ? (emphasized ? option.palette.color(QPalette::Highlight)
                                                  : option.palette.color(QPalette::HighlightedText))
                                    : (emphasized ? QColor(Qt::white) : option.palette.color(QPalette::Text));

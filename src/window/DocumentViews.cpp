@@ -395,8 +395,8 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    const QString totals
-        = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount)).arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    const QString totals = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount))
+                               .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
     const QString seconds = QString::asprintf("%.1f", m_disk->scanDuration);
     if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin) {
         QString text = tr("%1 · saved scan %2 · read in %3 s").arg(totals, savedScanSource(*origin), seconds);

@@ -34,8 +34,12 @@ namespace {
 struct ShellFixture {
     std::string folder(const char* name) const
     {
-        QDir(dir.path()).mkpath(QLatin1String(name));
-        return QFile::encodeName(dir.path() + QLatin1Char('/') + QLatin1String(name)).toStdString();
+        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(name);
+        QDir().mkpath(path);
+        QFile file(path + QStringLiteral("/data.bin")); // something to select
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(4096, 'x'));
+        return QFile::encodeName(path).toStdString();
     }
     AppDelegate::Environment environment()
     {
@@ -139,7 +143,9 @@ private slots:
             for (QAction* action : window->menuBar()->actions()) {
                 emit action->menu()->aboutToShow();
                 for (QAction* item : action->menu()->actions())
-                    if (!item->isSeparator())
+                    // The Window menu's list of windows is the window's own.
+                    if (!item->isSeparator()
+                        && !(item->isCheckable() && action->text() == QLatin1String("Window")))
                         items << item;
             }
             return items;

@@ -25,6 +25,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeView>
 
 #include <memory>
 
@@ -185,8 +186,14 @@ private slots:
             QVERIFY(!view->accessibleName().isEmpty());
 
         // A right click below the last row leaves the selection as it is.
-        QWidget* viewport = window.outlineView()->viewport();
-        QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(20, viewport->height() - 3));
+        QTreeView* outline = window.outlineView();
+        outline->collapse(fixture.indexOf(fixture.node("docs"))); // room below the rows
+        QModelIndex last = outline->model()->index(0, 0);
+        for (QModelIndex next = last; next.isValid(); next = outline->indexBelow(next))
+            last = next;
+        const int below = outline->visualRect(last).bottom() + 4;
+        QVERIFY(below < outline->viewport()->height());
+        QTest::mouseClick(outline->viewport(), Qt::RightButton, {}, QPoint(20, below));
         QCOMPARE(window.selectedNodes(), std::vector<FileNode*> { report });
     }
 

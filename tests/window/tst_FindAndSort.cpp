@@ -36,7 +36,7 @@ private slots:
     {
         ScanPreferences {}.save();
         m_fixture = std::make_unique<DocumentFixture>();
-        QVERIFY(m_fixture->open());
+        QVERIFY(m_fixture->open(false));
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -274,16 +274,19 @@ void TestFindAndSort::modifiedColumnAndColorByAge()
     // One file from 2001, one from 2100; every other one from now.
     const auto date = [&](const std::string& relative, std::int64_t seconds) {
         const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
-        QCOMPARE(::utimensat(AT_FDCWD, m_fixture->folder.path(relative).c_str(), times, 0), 0);
+        QCOMPARE(::utimensat(AT_FDCWD, m_fixture->path(relative).c_str(), times, 0), 0);
     };
     date("top.bin", 978'307'200);
     date("media/clip.mov", 4'102'444'800);
     QSignalSpy ended(&window(), &DocumentWindowController::scanEnded);
     window().perform(Command::RescanAll);
     QVERIFY(ended.wait(20000));
-    FileOutlineModel* model = m_fixture->model();
+    auto* model = static_cast<FileOutlineModel*>(window().outlineView()->model());
     const auto modified = [&](const std::string& relative) {
-        return m_fixture->indexOf(node(relative)).siblingAtColumn(FileOutlineModel::Modified).data().toString();
+        return m_fixture->indexOf(node(relative))
+            .siblingAtColumn(FileOutlineModel::Modified)
+            .data()
+            .toString();
     };
     window().outlineView()->expand(m_fixture->indexOf(node("media")));
     QVERIFY(!modified("top.bin").isEmpty());

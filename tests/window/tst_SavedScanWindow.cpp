@@ -6,9 +6,9 @@
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
+#include "support/TreeChecks.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineView.h"
-#include "support/TreeChecks.h"
 #include "window/support/WindowFixture.h"
 
 #include <QLabel>
@@ -130,7 +130,8 @@ void TestSavedScanWindow::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
     QCOMPARE(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
     const std::string saved = dir.filePath(QStringLiteral("again.json.gz")).toStdString();
     saveAs(saved);
-    QTRY_VERIFY(window->findChild<QLabel*>(QStringLiteral("status"))->text().startsWith(QStringLiteral("Saved")));
+    QTRY_VERIFY(
+        window->findChild<QLabel*>(QStringLiteral("status"))->text().startsWith(QStringLiteral("Saved")));
     QCOMPARE(contentsOf(saved), contentsOf(file));
     auto again = openSaved(saved);
     QVERIFY(again && !again->canPerform(Command::RevealInFileManager));

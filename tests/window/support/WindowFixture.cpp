@@ -94,9 +94,11 @@ void FolderFixture::write(const std::string& relative, std::int64_t bytes) const
     ::close(fd);
 }
 
-bool DocumentFixture::open()
+bool DocumentFixture::open(bool wholeVolume)
 {
-    window = openScanned(path(""), [](const std::string& at) {
+    window = openScanned(path(""), [wholeVolume](const std::string& at) {
+        if (!wholeVolume)
+            return std::optional<VolumeFacts>();
         return std::optional<VolumeFacts>(VolumeFacts { at, 100'000'000, 40'000'000, 40'000'000 });
     });
     if (window)

@@ -65,7 +65,7 @@ public:
     static void isolateHome();
     [[nodiscard]] static std::string trashFiles();
 
-    bool open(); // shows the window once its first scan has ended
+    bool open(bool wholeVolume = true); // shows the window once its first scan has ended
     void close()
     {
         if (window)
