@@ -20,16 +20,12 @@ TEST(CliScan, OnlyExactlyScanAndOnePathMatch)
         { { "tallyfern", "--export", "f.json", "/tmp" }, true },
         { { "tallyfern", "--scan", "/tmp", "--exclude", "x", "--cross-file-systems", "--exclude-from", "f" },
             true },
-        { { "tallyfern", "--export", "f.json", "/tmp", "--exclude", "x" }, true },
         { { "tallyfern" }, false },
         { { "tallyfern", "--scan" }, false },
         { { "tallyfern", "--scan", "/a", "/b" }, false },
         { { "tallyfern", "--SCAN", "/tmp" }, false },
-        { { "tallyfern", "--scanner", "/tmp" }, false },
         { { "tallyfern", "/tmp", "--scan" }, false },
-        { { "tallyfern", "--load" }, false },
         { { "tallyfern", "--export", "f.json" }, false },
-        { { "tallyfern", "--load", "a", "b" }, false },
         { { "tallyfern", "--load", "f.json", "--exclude", "x" }, false },
         { { "tallyfern", "--scan", "/a", "--exclude", "x", "/b" }, false },
     };
@@ -49,14 +45,15 @@ TEST(CliScan, LinesForEveryRootAndFailuresOnStandardError)
 {
     const std::string binary = tallyfernBinary();
     ASSERT_EQ(::access(binary.c_str(), X_OK), 0) << "build the tallyfern target first: " << binary;
-    TempDir shm("/dev/shm"), dir;
-    const DiskSize chainLeaf = makeChain(shm.path(), 100000, "d", 10);
+    TempDir shm("/dev/shm"), dir, shmSizes("/dev/shm");
+    makeChain(shm.path(), 100000, "d", 10);
+    writeFile(shmSizes / "ten", 10); // the leaf's sizes, in a folder not scanned
     makeDir(dir / "empty");
     makeDir(dir / "one");
     writeFile(dir / "one/ten", 10);
     makeDir(dir / "long");
     const std::string name(250, 'p');
-    const DiskSize leaf = makeChain(dir / "long", 160, name, 10);
+    makeChain(dir / "long", 160, name, 10);
     std::string deep = dir / "long";
     for (int i = 0; i < 160; ++i)
         deep += "/" + name;
@@ -71,8 +68,9 @@ TEST(CliScan, LinesForEveryRootAndFailuresOnStandardError)
         { std::tuple<std::string, std::string, std::string> { "", dir / "empty", totals(0, 1, 0, 0, 0) },
             { "", dir / "missing", unlistable }, { "", dir / "one/ten", unlistable },
             { "", dir / "one", totals(1, 1, 0, sizeOf(dir / "one/ten").allocated, 10) },
-            { "", shm.path(), totals(1, 100001, 0, chainLeaf.allocated, 10) },
-            { "", deep.substr(0, (dir / "long").size() + 20 * 251), totals(1, 141, 0, leaf.allocated, 10) },
+            { "", shm.path(), totals(1, 100001, 0, sizeOf(shmSizes / "ten").allocated, 10) },
+            { "", deep.substr(0, (dir / "long").size() + 20 * 251),
+                totals(1, 141, 0, sizeOf(dir / "one/ten").allocated, 10) },
             { "", deep, "1 tallyfern: cannot scan: the folder's path is longer than 32,767 bytes\n" },
             { "4", dir.path(),
                 "1 tallyfern: cannot scan: too few file descriptors are left to scan (raise the limit with "

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "scan/AgeRange.h"
 #include "scan/CliScan.h"
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
@@ -9,8 +10,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unordered_set>
 
 using namespace scantest;
@@ -48,18 +51,48 @@ std::string difference(const FileNode* a, const FileNode* b, const std::vector<E
     return {};
 }
 
-// Scan, save, load: the same tree, names byte for byte, in every compression. The peers
-// write and read the same format: their files load with the totals a live scan gives
-// (gdu's hard links excepted), and ncdu reads ours back entry for entry.
+// Times a node keeps: before 1970 as 1 (0 is unknown), past 2106 as the largest; a
+// folder holds the newest within, its own included. -1: make no file, only set the time.
+const struct {
+    const char* path;
+    std::int64_t set;
+    std::uint32_t kept;
+} kTimes[] = {
+    { "old/first-second", 1, 1 },
+    { "old/at-1970", 0, 1 },
+    { "old/before-1970", -86400 * 400, 1 },
+    { "new/deep/in-2100", 4102444800, 4102444800u },
+    { "new/link", 1234567890, 1234567890 },
+    { "new/past-2106", 5000000000, UINT32_MAX },
+    { "old", 1500000000, 1500000000 }, // newer than all inside: its own time counts
+    { "new/deep", 1000, 4102444800u },
+    { "new", 1000, UINT32_MAX },
+    { "", 1000, UINT32_MAX },
+};
+
+// Scan, save, load: the same tree, names byte for byte, times, in every compression. The
+// peers write and read the same format: their files load with the totals and times a
+// live scan gives (gdu's hard links and folder times excepted: it gives a folder the
+// newest time within), and ncdu reads ours back entry for entry.
 TEST(SavedScan, RoundTripsAndThePeersAgree)
 {
     TempDir dir;
-    makeDir(dir / "odd");
+    const std::string times = dir / "times", mixed = sharedMixedTree();
+    for (const char* folder : { "odd", "times", "times/old", "times/new", "times/new/deep" })
+        makeDir(dir / folder);
     for (const std::string& name : { std::string("new\nline"), std::string("q\"b\\\x01\t"),
              std::string("\xff\xfe raw"), std::string(255, 'n') })
         writeFile(dir / "odd" / name, name.size());
-    const std::string mixed = sharedMixedTree();
-    for (const std::string& root : { mixed, dir / "odd" }) {
+    for (const auto& c : kTimes) {
+        const std::string path = times + (*c.path ? "/" : "") + c.path;
+        if (std::string_view(c.path) == "new/link")
+            makeSymlink("nowhere", path);
+        else if (std::string_view(c.path).find('-') != std::string_view::npos)
+            writeFile(path, 10);
+        const timespec both[2] = { { c.set, 0 }, { c.set, 0 } };
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), both, AT_SYMLINK_NOFOLLOW), 0) << path;
+    }
+    for (const std::string& root : { mixed, dir / "odd", times }) {
         Scanner scanner(root);
         const FileTree tree = scanner.run();
         for (const char* suffix : { ".json", ".json.gz", ".zst" }) {
@@ -75,16 +108,20 @@ TEST(SavedScan, RoundTripsAndThePeersAgree)
             EXPECT_EQ(treeFaults(back->tree.root), "");
         }
     }
+    const auto peer = [&](std::vector<std::string> argv) {
+        int status = -1;
+        (void)capture(argv, &status);
+        EXPECT_EQ(status, 0) << argv[0] << " " << argv[1];
+        return load(*(std::find(argv.begin(), argv.end(), "-o") + 1));
+    };
 
-    int status = -1;
-    (void)capture({ "ncdu", "-o", dir / "ncdu.json", mixed }, &status);
-    ASSERT_EQ(status, 0) << "ncdu -o";
+    const std::optional<SavedScan> ncdu = peer({ "ncdu", "-o", dir / "ncdu.json", mixed });
+    ASSERT_TRUE(ncdu);
+    EXPECT_EQ(AgeRange::of(ncdu->tree.root), AgeRange {}) << "saved without times";
     EXPECT_EQ(withoutTime(capture({ tallyfernBinary(), "--load", dir / "ncdu.json" })),
         withoutTime(CliScan::scanLine(mixed)));
 
-    (void)capture({ "gdu", "-n", "-o", dir / "gdu.json", mixed }, &status);
-    ASSERT_EQ(status, 0) << "gdu -o";
-    const std::optional<SavedScan> gdu = load(dir / "gdu.json");
+    const std::optional<SavedScan> gdu = peer({ "gdu", "-n", "-o", dir / "gdu.json", mixed });
     Scanner scanner(mixed);
     const FileTree live = scanner.run();
     ASSERT_TRUE(gdu);
@@ -94,11 +131,28 @@ TEST(SavedScan, RoundTripsAndThePeersAgree)
     EXPECT_GT(gdu->tree.root->size, live.root->size) << "gdu's first links count again";
 
     save(live, dir / "ours.json");
-    (void)capture({ "ncdu", "-e", "-f", dir / "ours.json", "-o", dir / "again.json" }, &status);
-    EXPECT_EQ(status, 0) << "ncdu -f";
-    const std::optional<SavedScan> ours = load(dir / "ours.json"), again = load(dir / "again.json");
+    const std::optional<SavedScan> ours = load(dir / "ours.json"),
+                                   again
+        = peer({ "ncdu", "-e", "-f", dir / "ours.json", "-o", dir / "again.json" });
     ASSERT_TRUE(ours && again);
     EXPECT_EQ(difference(ours->tree.root, again->tree.root), "");
+
+    Scanner timeScanner(times);
+    const FileTree timeTree = timeScanner.run();
+    const std::optional<SavedScan> ncduTimes = peer({ "ncdu", "-e", "-o", dir / "nt.json", times }),
+                                   gduTimes = peer({ "gdu", "-n", "-o", dir / "gt.json", times });
+    ASSERT_TRUE(ncduTimes && gduTimes);
+    for (const auto& [source, top] : { std::pair { "scan", timeTree.root }, { "ncdu", ncduTimes->tree.root },
+             { "gdu", gduTimes->tree.root } }) {
+        for (const auto& c : kTimes) {
+            const FileNode* node = nodeAt(top, c.path);
+            ASSERT_TRUE(node) << source << " " << c.path;
+            if (std::string_view(source) == "gdu" && c.set == 1000)
+                continue;
+            EXPECT_EQ(node->mtime, c.kept) << source << " " << c.path;
+        }
+        EXPECT_EQ(AgeRange::of(top), (AgeRange { 1, UINT32_MAX })) << source;
+    }
 }
 
 std::string gzipped(const std::string& head, std::size_t spaces)

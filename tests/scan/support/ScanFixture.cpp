@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <unordered_set>
+#include <utility>
 
 namespace scantest {
 
@@ -80,38 +81,19 @@ void writeFile(const std::string& path, std::size_t bytes)
     check(bool(out << std::string(bytes, 'x')) && bool(out.flush()), "write", path);
 }
 
-DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes)
+void makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes)
 {
-    DiskSize leaf;
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int i = 0; i < levels && fd >= 0; ++i) {
-        if (::mkdirat(fd, name.c_str(), 0755) != 0) {
-            ADD_FAILURE() << "mkdirat at level " << i << ": " << std::strerror(errno);
-            break;
-        }
-        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        check(::mkdirat(fd, name.c_str(), 0755) == 0, "mkdirat in chain", root);
+        ::close(std::exchange(fd, ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    }
+    const int leaf = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    check(leaf >= 0 && ::write(leaf, std::string(leafBytes, 'x').data(), leafBytes) == ssize_t(leafBytes),
+        "leaf of chain", root);
+    ::close(leaf);
+    if (fd >= 0)
         ::close(fd);
-        fd = next;
-    }
-    if (fd < 0) {
-        ADD_FAILURE() << "open in chain: " << std::strerror(errno);
-        return leaf;
-    }
-    if (leafBytes) {
-        const int file = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        const std::string data(leafBytes, 'x');
-        struct stat st { };
-        if (file < 0 || ::write(file, data.data(), leafBytes) != static_cast<ssize_t>(leafBytes)
-            || ::fstat(file, &st) != 0)
-            ADD_FAILURE() << "leaf: " << std::strerror(errno);
-        else
-            leaf = { static_cast<std::int64_t>(st.st_blocks) * 512, static_cast<std::int64_t>(st.st_size),
-                st.st_ino };
-        if (file >= 0)
-            ::close(file);
-    }
-    ::close(fd);
-    return leaf;
 }
 
 DiskSize sizeOf(const std::string& path)
@@ -223,18 +205,8 @@ std::string capture(const std::vector<std::string>& argv, int* status)
 
 std::string tallyfernBinary()
 {
-    // The application sits at the top of the build folder, the one holding CMakeCache.txt.
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return {};
-    std::string dir(self, std::size_t(n));
-    while (dir.rfind('/') != std::string::npos && dir.rfind('/') > 0) {
-        dir.resize(dir.rfind('/'));
-        if (::access((dir + "/CMakeCache.txt").c_str(), F_OK) == 0)
-            return dir + "/tallyfern";
-    }
-    return {};
+    // The application sits at the top of the build folder, above the test programs.
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "tallyfern";
 }
 
 void save(const FileTree& tree, const std::string& file)

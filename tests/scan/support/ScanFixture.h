@@ -52,9 +52,9 @@ struct DiskSize {
 };
 [[nodiscard]] DiskSize sizeOf(const std::string& path);
 // `levels` nested folders `name` below `root`, made relative to each other so that the
-// depth is not limited by the longest path the system accepts. With `leafBytes`, the
-// bottom folder gets a file "leaf" of that size, whose sizes are returned.
-DiskSize makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes = 0);
+// depth is not limited by the longest path the system accepts; the bottom folder gets a
+// file "leaf" of `leafBytes`.
+void makeChain(const std::string& root, int levels, const std::string& name, std::size_t leafBytes);
 
 // About 20,000 entries of every sort (sparse files, hard links inside and to a file
 // outside, symbolic links, FIFOs, empty folders, names that are not UTF-8), built once
