@@ -8,10 +8,8 @@
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <stdexcept>
@@ -71,12 +69,6 @@ void DocumentFixture::isolateHome()
     qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
 }
 
-std::string DocumentFixture::trashFiles()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()
-        + "/Trash/files";
-}
-
 std::string FolderFixture::path(const std::string& relative) const
 {
     const std::string root = QDir(folder.path()).canonicalPath().toStdString();
@@ -112,11 +104,6 @@ FileNode* DocumentFixture::node(const std::string& relative) const
 QModelIndex DocumentFixture::indexOf(const FileNode* node) const
 {
     return static_cast<FileOutlineModel*>(window->outlineView()->model())->indexOf(node);
-}
-
-QLabel* DocumentFixture::label(const char* name) const
-{
-    return window->findChild<QLabel*>(QLatin1String(name));
 }
 
 void DocumentFixture::reveal(const FileNode* node) const
