@@ -38,19 +38,3 @@ TEST(WindowPlacement, NewWindowsFitTheirScreenAndStepAsideFromOthers)
         EXPECT_TRUE(c.available.contains(placed)) << c.what;
     }
 }
-
-TEST(WindowPlacement, PanelsOpenBesideTheirWindow)
-{
-    const QRect desk(0, 0, 1920, 1080);
-    const QSize panel(720, 540);
-    const struct {
-        QRect anchor;
-        QRect expected;
-    } cases[] = {
-        { { 100, 100, 1000, 800 }, { 1100, 100, 720, 540 } }, // right
-        { { 900, 100, 1000, 800 }, { 180, 100, 720, 540 } }, // no room right: left
-        { { 0, 700, 1920, 380 }, { 1200, 540, 720, 540 } }, // no room beside: inside, on screen
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(WindowPlacement::beside(c.anchor, panel, desk), c.expected) << c.anchor.x();
-}

@@ -115,19 +115,6 @@ constexpr const char* kForeign = R"([1,2,{"progname":"gdu","progver":"5.22","tim
 {"name":"n\u00e4me\nwith newline","asize":1000,"dsize":4096}]]
 )";
 
-// The saved scan in `file` as its reader sees it, order aside.
-std::vector<std::string> contentsOf(const std::string& file)
-{
-    ScanSource source(file);
-    std::string error;
-    const std::optional<SavedScan> scan = ScanReader::read(source, error);
-    if (!scan)
-        return { error };
-    std::vector<std::string> rows = snapshot(scan->tree.root);
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 std::unique_ptr<DocumentWindowController> openSaved(const std::string& file)
 {
     return shownWithTree(
@@ -137,14 +124,52 @@ std::unique_ptr<DocumentWindowController> openSaved(const std::string& file)
 const Command kFileCommands[] = { Command::OpenItem, Command::RevealInFileManager, Command::QuickLook,
     Command::MoveToTrash, Command::Rescan };
 
+void grow(TreeBuilder& builder, FileNode* folder, std::mt19937_64& rng, int depth)
+{
+    const int items = int(rng() % 6);
+    for (int i = 0; i < items; ++i) {
+        const std::string name = "n" + std::to_string(rng() % 1000) + "_" + std::to_string(i);
+        if (depth > 0 && rng() % 3 == 0) {
+            FileNode* sub = builder.folder(folder, rng() % 7 == 0 ? name + ".app" : name);
+            grow(builder, sub, rng, depth - 1);
+        } else {
+            // Repeated sizes make ties that only the names order.
+            builder.file(folder, name, std::int64_t(rng() % 4) * 1000 + std::int64_t(rng() % 3));
+        }
+    }
+}
+
+std::optional<VolumeFacts> volume(const std::string& path)
+{
+    return VolumeFacts { path, 10'000'000, 4'000'000, 4'000'000 };
+}
+
 } // namespace
 
-class ScanLifecycleTest : public QObject {
+class DocumentWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_folder; // what the gated scans list
+    PreviewItem item(const std::string& name, bool directory = false) const
+    {
+        return { m_root + "/" + name, QString::fromStdString(name), directory, QStringLiteral("1 KB"),
+            QStringLiteral("Some Kind"), directory ? QStringLiteral("12 files") : QString() };
+    }
+    void show(std::vector<PreviewItem> items)
+    {
+        m_items = std::move(items);
+        m_panel.setSource(&m_owner, [this] { return m_items; }, {});
+        m_panel.reloadData();
+    }
+
+    QTemporaryDir m_temp;
+    std::string m_root = m_temp.path().toStdString();
+    PreviewPanel m_panel;
+    QObject m_owner;
+    std::vector<PreviewItem> m_items;
 
 private slots:
     void initTestCase() { DocumentFixture::isolateHome(); }
+    void cleanupTestCase() { std::filesystem::remove_all(m_root); } // Qt cannot remove the Latin-1 name
     void scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone();
     void scanFromHereActsOnlyOnItemsStillHere();
     void badFilesGiveOneMessageAndNoWindow_data();
@@ -267,172 +292,6 @@ private slots:
         QVERIFY(!window.disk().root());
         QVERIFY(closeFailureAlert(QStringLiteral("longer than 32,767 bytes")));
     }
-};
-
-void ScanLifecycleTest::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
-{
-    QTemporaryDir dir;
-    // Content, not the name, says it is a saved scan.
-    const std::string file = dir.filePath(QStringLiteral("from-server.data")).toStdString();
-    std::ofstream(file, std::ios::binary) << kForeign;
-    QVERIFY(ScanReader::isSavedScan(file));
-    auto window = openSaved(file);
-    QVERIFY(window);
-    TallyfernDocument& disk = window->disk();
-
-    QVERIFY(window->windowTitle().contains(QStringLiteral("saved scan from elsewhere.example")));
-    QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains("hard links"));
-    // Free and other space from the metadata fill the volume's capacity.
-    QVERIFY(disk.freeNode() && disk.freeNode()->parent && disk.freeNode()->size == 4000000);
-    QCOMPARE(disk.root()->size, 10000000);
-    QCOMPARE(disk.scannedBytes(), 503808 + 8192 + 8192 + 4096);
-
-    window->select(nodeAt(disk.root(), "docs/a.pdf"));
-    for (const Command command : kFileCommands)
-        QVERIFY(
-            !window->canPerform(command) && window->disabledReason(command).contains("elsewhere.example"));
-    QVERIFY(window->canPerform(Command::CopyPath) && !window->canPerform(Command::RescanAll));
-
-    // Save Scan As through its panel, compressed by the name; the file read back holds
-    // the same tree, and the new window still knows where the scan was made.
-    const auto saveAs = [&](const std::string& path) {
-        window->perform(Command::SaveScanAs);
-        auto* panel = window->findChild<QFileDialog*>(QStringLiteral("saveScanPanel"));
-        auto* name = panel ? panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
-        QVERIFY(name);
-        panel->selectFile(QString::fromStdString(path));
-        QTest::keyClick(name, Qt::Key_Return);
-    };
-    // A disk that fills up (a file size limit, which binds root too): said so, and
-    // nothing left behind.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit {};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit full { 16, limit.rlim_max };
-    setrlimit(RLIMIT_FSIZE, &full);
-    saveAs(dir.filePath(QStringLiteral("full.json")).toStdString());
-    QTRY_VERIFY(window->findChild<QMessageBox*>(QStringLiteral("saveFailed")));
-    setrlimit(RLIMIT_FSIZE, &limit);
-    QCOMPARE(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
-    const std::string saved = dir.filePath(QStringLiteral("again.json.gz")).toStdString();
-    saveAs(saved);
-    QTRY_VERIFY(
-        window->findChild<QLabel*>(QStringLiteral("status"))->text().startsWith(QStringLiteral("Saved")));
-    QCOMPARE(contentsOf(saved), contentsOf(file));
-    auto again = openSaved(saved);
-    QVERIFY(again && !again->canPerform(Command::RevealInFileManager));
-}
-
-void ScanLifecycleTest::scanFromHereActsOnlyOnItemsStillHere()
-{
-    FolderFixture folder;
-    folder.write("keep/a.bin", 40000);
-    folder.write("gone.bin", 90000);
-    QTemporaryDir dir;
-    const std::string file = dir.filePath(QStringLiteral("here.json")).toStdString();
-    {
-        Scanner scanner(folder.path(""));
-        const FileTree tree = scanner.run();
-        ScanSink sink(file);
-        QVERIFY(ScanWriter::write(tree, ScanWriter::metadataFor(folder.path("")), sink) && sink.commit());
-    }
-    auto window = openSaved(file);
-    QVERIFY(window);
-    FileNode* root = window->disk().root();
-
-    window->select(nodeAt(root, "gone.bin"));
-    for (const Command command : kFileCommands)
-        QVERIFY2(window->canPerform(command), qPrintable(window->disabledReason(command)));
-    fs::remove(folder.path("gone.bin"));
-    for (const Command command : { Command::OpenItem, Command::MoveToTrash })
-        QVERIFY(
-            !window->canPerform(command) && window->disabledReason(command).contains("not on this computer"));
-    window->select(nodeAt(root, "keep/a.bin"));
-    QVERIFY(window->canPerform(Command::MoveToTrash));
-
-    // Rescanning everything makes it a scan of this folder as it is now.
-    QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
-    window->perform(Command::RescanAll);
-    QVERIFY(ended.wait(20000));
-    QVERIFY(!window->disk().savedOrigin && window->disk().root()->fileCount == 1);
-}
-
-void ScanLifecycleTest::badFilesGiveOneMessageAndNoWindow_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("truncated") << QByteArray(kForeign).left(200);
-    QTest::newRow("major version 2") << QByteArray(R"([2,0,{},[{"name":"/x"}]])");
-}
-
-void ScanLifecycleTest::badFilesGiveOneMessageAndNoWindow()
-{
-    QFETCH(QByteArray, content);
-    QTemporaryDir dir;
-    const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
-    std::ofstream(file, std::ios::binary) << content.toStdString();
-    QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
-    DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
-    QSignalSpy closed(&window, &DocumentWindowController::closed);
-    window.show();
-    QVERIFY(closed.wait(20000));
-    QVERIFY(!window.disk().root());
-    QList<QMessageBox*> boxes;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
-            boxes << box;
-    QCOMPARE(boxes.size(), 1);
-    const QString message = boxes.front()->informativeText();
-    QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
-        qPrintable(message));
-    delete boxes.front();
-}
-
-namespace {
-
-void grow(TreeBuilder& builder, FileNode* folder, std::mt19937_64& rng, int depth)
-{
-    const int items = int(rng() % 6);
-    for (int i = 0; i < items; ++i) {
-        const std::string name = "n" + std::to_string(rng() % 1000) + "_" + std::to_string(i);
-        if (depth > 0 && rng() % 3 == 0) {
-            FileNode* sub = builder.folder(folder, rng() % 7 == 0 ? name + ".app" : name);
-            grow(builder, sub, rng, depth - 1);
-        } else {
-            // Repeated sizes make ties that only the names order.
-            builder.file(folder, name, std::int64_t(rng() % 4) * 1000 + std::int64_t(rng() % 3));
-        }
-    }
-}
-
-std::optional<VolumeFacts> volume(const std::string& path)
-{
-    return VolumeFacts { path, 10'000'000, 4'000'000, 4'000'000 };
-}
-
-} // namespace
-
-class OutlineModelTest : public QObject {
-    Q_OBJECT
-    PreviewItem item(const std::string& name, bool directory = false) const
-    {
-        return { m_root + "/" + name, QString::fromStdString(name), directory, QStringLiteral("1 KB"),
-            QStringLiteral("Some Kind"), directory ? QStringLiteral("12 files") : QString() };
-    }
-    void show(std::vector<PreviewItem> items)
-    {
-        m_items = std::move(items);
-        m_panel.setSource(&m_owner, [this] { return m_items; }, {});
-        m_panel.reloadData();
-    }
-
-    QTemporaryDir m_temp;
-    std::string m_root = m_temp.path().toStdString();
-    PreviewPanel m_panel;
-    QObject m_owner;
-    std::vector<PreviewItem> m_items;
-
-private slots:
-    void cleanupTestCase() { std::filesystem::remove_all(m_root); } // Qt cannot remove the Latin-1 name
 
     void eachKindOfItemGetsItsPage()
     {
@@ -649,13 +508,6 @@ private slots:
             document.setObserver(nullptr);
         }
     }
-};
-
-class DesktopConventionsTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase() { DocumentFixture::isolateHome(); }
 
     void pathsThatCannotBeScannedSaySo()
     {
@@ -765,6 +617,124 @@ private slots:
     }
 };
 
+void DocumentWindowTest::scanFromAnotherHostShowsItsFactsAndKeepsFilesAlone()
+{
+    QTemporaryDir dir;
+    // Content, not the name, says it is a saved scan.
+    const std::string file = dir.filePath(QStringLiteral("from-server.data")).toStdString();
+    std::ofstream(file, std::ios::binary) << kForeign;
+    QVERIFY(ScanReader::isSavedScan(file));
+    auto window = openSaved(file);
+    QVERIFY(window);
+    TallyfernDocument& disk = window->disk();
+
+    QVERIFY(window->windowTitle().contains(QStringLiteral("saved scan from elsewhere.example")));
+    QVERIFY(window->findChild<QLabel*>(QStringLiteral("summary"))->text().contains("hard links"));
+    // Free and other space from the metadata fill the volume's capacity.
+    QVERIFY(disk.freeNode() && disk.freeNode()->parent && disk.freeNode()->size == 4000000);
+    QCOMPARE(disk.root()->size, 10000000);
+    QCOMPARE(disk.scannedBytes(), 503808 + 8192 + 8192 + 4096);
+
+    window->select(nodeAt(disk.root(), "docs/a.pdf"));
+    for (const Command command : kFileCommands)
+        QVERIFY(
+            !window->canPerform(command) && window->disabledReason(command).contains("elsewhere.example"));
+    QVERIFY(window->canPerform(Command::CopyPath) && !window->canPerform(Command::RescanAll));
+
+    // Save Scan As through its panel, compressed by the name; the file read back holds
+    // the same tree, and the new window still knows where the scan was made.
+    const auto saveAs = [&](const std::string& path) {
+        window->perform(Command::SaveScanAs);
+        auto* panel = window->findChild<QFileDialog*>(QStringLiteral("saveScanPanel"));
+        auto* name = panel ? panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        QVERIFY(name);
+        panel->selectFile(QString::fromStdString(path));
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    // A disk that fills up (a file size limit, which binds root too): said so, and
+    // nothing left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full { 16, limit.rlim_max };
+    setrlimit(RLIMIT_FSIZE, &full);
+    saveAs(dir.filePath(QStringLiteral("full.json")).toStdString());
+    QTRY_VERIFY(window->findChild<QMessageBox*>(QStringLiteral("saveFailed")));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    QCOMPARE(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
+    const std::string saved = dir.filePath(QStringLiteral("again.json.gz")).toStdString();
+    saveAs(saved);
+    QTRY_VERIFY(
+        window->findChild<QLabel*>(QStringLiteral("status"))->text().startsWith(QStringLiteral("Saved")));
+    auto again = openSaved(saved);
+    QVERIFY(again && !again->canPerform(Command::RevealInFileManager));
+    QCOMPARE(snapshot(again->disk().root()), snapshot(disk.root()));
+}
+
+void DocumentWindowTest::scanFromHereActsOnlyOnItemsStillHere()
+{
+    FolderFixture folder;
+    folder.write("keep/a.bin", 40000);
+    folder.write("gone.bin", 90000);
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("here.json")).toStdString();
+    {
+        Scanner scanner(folder.path(""));
+        const FileTree tree = scanner.run();
+        ScanSink sink(file);
+        QVERIFY(ScanWriter::write(tree, ScanWriter::metadataFor(folder.path("")), sink) && sink.commit());
+    }
+    auto window = openSaved(file);
+    QVERIFY(window);
+    FileNode* root = window->disk().root();
+
+    window->select(nodeAt(root, "gone.bin"));
+    for (const Command command : kFileCommands)
+        QVERIFY2(window->canPerform(command), qPrintable(window->disabledReason(command)));
+    fs::remove(folder.path("gone.bin"));
+    for (const Command command : { Command::OpenItem, Command::MoveToTrash })
+        QVERIFY(
+            !window->canPerform(command) && window->disabledReason(command).contains("not on this computer"));
+    window->select(nodeAt(root, "keep/a.bin"));
+    QVERIFY(window->canPerform(Command::MoveToTrash));
+
+    // Rescanning everything makes it a scan of this folder as it is now.
+    QSignalSpy ended(window.get(), &DocumentWindowController::scanEnded);
+    window->perform(Command::RescanAll);
+    QVERIFY(ended.wait(20000));
+    QVERIFY(!window->disk().savedOrigin && window->disk().root()->fileCount == 1);
+}
+
+void DocumentWindowTest::badFilesGiveOneMessageAndNoWindow_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("truncated") << QByteArray(kForeign).left(200);
+    QTest::newRow("major version 2") << QByteArray(R"([2,0,{},[{"name":"/x"}]])");
+}
+
+void DocumentWindowTest::badFilesGiveOneMessageAndNoWindow()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
+    std::ofstream(file, std::ios::binary) << content.toStdString();
+    QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
+    DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
+    QSignalSpy closed(&window, &DocumentWindowController::closed);
+    window.show();
+    QVERIFY(closed.wait(20000));
+    QVERIFY(!window.disk().root());
+    QList<QMessageBox*> boxes;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
+            boxes << box;
+    QCOMPARE(boxes.size(), 1);
+    const QString message = boxes.front()->informativeText();
+    QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
+        qPrintable(message));
+    delete boxes.front();
+}
+
 int main(int argc, char** argv)
 {
     QTemporaryFile config;
@@ -775,12 +745,7 @@ int main(int argc, char** argv)
     config.flush();
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
     QApplication app(argc, argv);
-    ScanLifecycleTest lifecycle;
-    OutlineModelTest models;
-    DesktopConventionsTest desktop;
-    int failed = 0;
-    for (QObject* test : std::initializer_list<QObject*> { &lifecycle, &models, &desktop })
-        failed += QTest::qExec(test, argc, argv);
-    return failed;
+    DocumentWindowTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 #include "tst_DocumentWindow.moc"
