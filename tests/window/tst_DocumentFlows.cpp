@@ -149,8 +149,7 @@ private slots:
         QVERIFY(
             fs::exists(top->path()) && node("top.bin") == top && !node("docs/deep") && !node("many/f01.log"));
         QVERIFY(root->size == rootSize - gone && root->fileCount == rootCount - 2);
-        QCOMPARE(many->size, manySize - log->size);
-        QCOMPARE(treeFaults(root), std::string());
+        QVERIFY(many->size == manySize - log->size && treeFaults(root).empty());
         auto* report = window().findChild<QMessageBox*>(QStringLiteral("trashFailures"));
         QVERIFY(report && report->informativeText().startsWith(QStringLiteral("top.bin: ")));
 
@@ -215,8 +214,7 @@ private slots:
         QVERIFY(m_fixture->answerTrash());
         const std::int64_t rootSize = node("")->size;
         QTRY_VERIFY_WITH_TIMEOUT(!rescanRunning(), 20000);
-        QVERIFY(!node("media"));
-        QCOMPARE(node("")->size, rootSize);
+        QVERIFY(!node("media") && node("")->size == rootSize);
         QCOMPARE(treeFaults(node("")), std::string());
 
         // The background scan of a closed window ends and its result finds no window.

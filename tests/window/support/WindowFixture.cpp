@@ -24,12 +24,6 @@ FileTrash::Outcome RecordingWorkspace::moveToTrash(const std::string& path)
     return FileTrash().moveToTrash(path);
 }
 
-QPoint centreOf(const TreemapView& view, const FileNode* node)
-{
-    const std::optional<TMRect> r = Treemap::rect(node, view.root(), view.bounds(), false);
-    return r ? QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint() : QPoint(-1, -1);
-}
-
 std::unique_ptr<DocumentWindowController> openScanned(const std::string& root, VolumeFactsProvider facts)
 {
     return shownWithTree(std::make_unique<DocumentWindowController>(root, std::move(facts)));
@@ -126,7 +120,8 @@ void DocumentFixture::selectRows(const std::vector<FileNode*>& nodes) const
 void DocumentFixture::clickBlock(const FileNode* node, bool twice) const
 {
     TreemapView* view = window->treemapView();
-    const QPoint point = centreOf(*view, node);
+    const std::optional<TMRect> r = Treemap::rect(node, view->root(), view->bounds(), false);
+    const QPoint point = r ? QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint() : QPoint(-1, -1);
     // A double click as the user makes it: the first click, then the second.
     QTest::mouseClick(view, Qt::LeftButton, {}, point);
     if (twice)

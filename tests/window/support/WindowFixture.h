@@ -28,8 +28,6 @@ public:
     std::set<std::string> refused;
 };
 
-// The centre of the node's block in the view, or (-1, -1) when it has none.
-[[nodiscard]] QPoint centreOf(const TreemapView& view, const FileNode* node);
 // A document window on `root`, shown, once its first scan has ended; null if it did not.
 [[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
     const std::string& root, VolumeFactsProvider facts = {});
