@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: MIT
 // The command logic on trees made in memory: enablement, what each command acts on, and
-// the Trash's file moves through a workspace that refuses what it is told to.
+// the Trash's file moves through a workspace that refuses what it is told to; and the
+// kinds table, which follows edits in place while the kinds keep their ranks, and starts
+// over when they do not.
 #include "window/DocumentCommands.h"
 #include "model/TallyfernDocument.h"
-#include "platform/gui/Workspace.h"
-#include "support/TreeBuilder.h"
-#include "support/TreeChecks.h"
+#include "widgets/Fmt.h"
+#include "window/KindsTableModel.h"
 #include "window/ToolbarConfiguration.h"
+#include "window/support/WindowFixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace {
 
-class RefusingWorkspace : public Workspace {
+// Moves nothing: says what it was asked and refuses what it is told to.
+class RefusingWorkspace : public RecordingWorkspace {
 public:
-    void open(const std::string&) override { }
-    void openUrl(const QUrl&) override { }
-    void reveal(const std::vector<std::string>&) override { }
     FileTrash::Outcome moveToTrash(const std::string& path) override
     {
         asked.push_back(path);
@@ -26,7 +27,6 @@ public:
             return { false, {}, QStringLiteral("refused") };
         return { true, "/trash/" + path, {} };
     }
-    std::set<std::string> refused;
     std::vector<std::string> asked;
 };
 
@@ -86,6 +86,11 @@ TEST_F(DocumentCommandsTest, EnablementFollowsSelectionZoomAndScans)
         { { "free" }, "", Command::OpenItem, false }, // a pseudo item is no file
         { { "free" }, "", Command::ZoomIn, true },
         { { "docs/a.txt" }, "", Command::CopyPath, true },
+        { { "docs" }, "", Command::OpenTerminal, true },
+        { { "Tool.app" }, "", Command::OpenTerminal, true }, // a package is a folder on disk
+        { { "docs", "docs/a.txt" }, "", Command::OpenTerminal, true }, // the folder holds the file
+        { { "top.bin" }, "", Command::OpenTerminal, false },
+        { { "docs", "empty" }, "", Command::OpenTerminal, false },
         { { "" }, "", Command::MoveToTrash, false }, // never the scanned folder itself
         { { "", "top.bin" }, "", Command::MoveToTrash, false }, // the root holds it
         { { "free", "top.bin" }, "", Command::MoveToTrash, true },
@@ -186,3 +191,44 @@ TEST(ToolbarConfiguration, ASavedListKeepsKnownItemsOnceAndSpacesAsOften)
 }
 
 } // namespace
+
+TEST(KindsTableEdits, FiguresInPlaceRanksByReset)
+{
+    TreeBuilder b("/data");
+    FileNode* big = b.file(b.root(), "big.zzq", 900);
+    FileNode* small = b.file(b.root(), "small.zzq", 100);
+    b.file(b.root(), "other.zzr", 500);
+    FileNode* last = b.file(b.root(), "last.zzs", 50);
+    TallyfernDocument doc("/data", [](const std::string&) { return std::optional<VolumeFacts>(); });
+    doc.install(b.finish());
+    KindsTableModel table(doc);
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QSignalSpy resets(&table, &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&table, &QAbstractItemModel::dataChanged);
+
+    // {node to remove, the table keeps its rows, the row whose figures change}
+    const struct {
+        FileNode* removed;
+        bool inPlace;
+        int changedRow;
+    } edits[] = {
+        { small, true, 0 }, { big, false, -1 }, { last, false, -1 }, // same ranks; ZZQ gone; ZZS gone
+    };
+    for (const auto& edit : edits) {
+        resets.clear();
+        changes.clear();
+        ASSERT_TRUE(doc.removeNode(edit.removed));
+        table.reload();
+        EXPECT_EQ(resets.isEmpty(), edit.inPlace);
+        if (edit.inPlace) {
+            ASSERT_EQ(changes.size(), 1);
+            EXPECT_EQ(changes[0][0].value<QModelIndex>().row(), edit.changedRow);
+        }
+        ASSERT_EQ(table.rowCount(), int(doc.kindStats.size()));
+        for (int row = 0; row < table.rowCount(); ++row) {
+            EXPECT_EQ(table.kindAt(row), doc.kindStats[std::size_t(row)].kind);
+            EXPECT_EQ(table.index(row, KindsTableModel::Size).data(),
+                Fmt::bytes(doc.kindStats[std::size_t(row)].size));
+        }
+    }
+}

@@ -27,8 +27,6 @@ TEST(WindowPlacement, NewWindowsFitTheirScreenAndStepAsideFromOthers)
             { centred, QSize(1280, 800) } },
         { "cascades", { 1280, 800 }, desk, {}, { centred + QPoint(3, -2) },
             { centred + QPoint(kCascadeStep, kCascadeStep), QSize(1280, 800) } },
-        { "twice", { 1280, 800 }, desk, {}, { centred, centred + QPoint(kCascadeStep, kCascadeStep) },
-            { centred + 2 * QPoint(kCascadeStep, kCascadeStep), QSize(1280, 800) } },
         { "full area gives up a step", { 1280, 800 }, small, {}, { small.topLeft() },
             small.adjusted(kCascadeStep, kCascadeStep, 0, 0) },
         { "bottom corner starts again at the top", { 260, 210 }, { 0, 0, 500, 400 }, QPoint(240, 190),
@@ -39,20 +37,4 @@ TEST(WindowPlacement, NewWindowsFitTheirScreenAndStepAsideFromOthers)
         EXPECT_EQ(placed, c.expected) << c.what;
         EXPECT_TRUE(c.available.contains(placed)) << c.what;
     }
-}
-
-TEST(WindowPlacement, PanelsOpenBesideTheirWindow)
-{
-    const QRect desk(0, 0, 1920, 1080);
-    const QSize panel(720, 540);
-    const struct {
-        QRect anchor;
-        QRect expected;
-    } cases[] = {
-        { { 100, 100, 1000, 800 }, { 1100, 100, 720, 540 } }, // right
-        { { 900, 100, 1000, 800 }, { 180, 100, 720, 540 } }, // no room right: left
-        { { 0, 700, 1920, 380 }, { 1200, 540, 720, 540 } }, // no room beside: inside, on screen
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(WindowPlacement::beside(c.anchor, panel, desk), c.expected) << c.anchor.x();
 }

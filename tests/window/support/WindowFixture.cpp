@@ -8,10 +8,8 @@
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <stdexcept>
@@ -24,12 +22,6 @@ FileTrash::Outcome RecordingWorkspace::moveToTrash(const std::string& path)
     if (refused.contains(path))
         return { false, path, QStringLiteral("Operation not permitted") };
     return FileTrash().moveToTrash(path);
-}
-
-QPoint centreOf(const TreemapView& view, const FileNode* node)
-{
-    const std::optional<TMRect> r = Treemap::rect(node, view.root(), view.bounds(), false);
-    return r ? QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint() : QPoint(-1, -1);
 }
 
 std::unique_ptr<DocumentWindowController> openScanned(const std::string& root, VolumeFactsProvider facts)
@@ -71,12 +63,6 @@ void DocumentFixture::isolateHome()
     qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
 }
 
-std::string DocumentFixture::trashFiles()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()
-        + "/Trash/files";
-}
-
 std::string FolderFixture::path(const std::string& relative) const
 {
     const std::string root = QDir(folder.path()).canonicalPath().toStdString();
@@ -116,11 +102,6 @@ QModelIndex DocumentFixture::indexOf(const FileNode* node) const
     return static_cast<FileOutlineModel*>(window->outlineView()->model())->indexOf(node);
 }
 
-QLabel* DocumentFixture::label(const char* name) const
-{
-    return window->findChild<QLabel*>(QLatin1String(name));
-}
-
 void DocumentFixture::reveal(const FileNode* node) const
 {
     for (FileNode* ancestor : node->ancestors())
@@ -141,7 +122,8 @@ void DocumentFixture::selectRows(const std::vector<FileNode*>& nodes) const
 void DocumentFixture::clickBlock(const FileNode* node, bool twice) const
 {
     TreemapView* view = window->treemapView();
-    const QPoint point = centreOf(*view, node);
+    const std::optional<TMRect> r = Treemap::rect(node, view->root(), view->bounds(), false);
+    const QPoint point = r ? QPointF((r->x0 + r->x1) / 2, (r->y0 + r->y1) / 2).toPoint() : QPoint(-1, -1);
     // A double click as the user makes it: the first click, then the second.
     QTest::mouseClick(view, Qt::LeftButton, {}, point);
     if (twice)

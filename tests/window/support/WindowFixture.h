@@ -15,7 +15,6 @@
 #include <vector>
 
 class FileOutlineModel;
-class QLabel;
 
 // A workspace that opens and reveals nothing, and moves to the real trash (under the
 // test's XDG data home) except for the paths it is told to refuse.
@@ -25,17 +24,10 @@ public:
     void openUrl(const QUrl&) override { }
     void reveal(const std::vector<std::string>&) override { }
     [[nodiscard]] FileTrash::Outcome moveToTrash(const std::string& path) override;
-    [[nodiscard]] bool openTerminal(const std::string& folder) override
-    {
-        terminals.push_back(folder);
-        return true;
-    }
+    [[nodiscard]] bool openTerminal(const std::string&) override { return true; }
     std::set<std::string> refused;
-    std::vector<std::string> terminals; // the folders terminals were opened in
 };
 
-// The centre of the node's block in the view, or (-1, -1) when it has none.
-[[nodiscard]] QPoint centreOf(const TreemapView& view, const FileNode* node);
 // A document window on `root`, shown, once its first scan has ended; null if it did not.
 [[nodiscard]] std::unique_ptr<DocumentWindowController> openScanned(
     const std::string& root, VolumeFactsProvider facts = {});
@@ -63,7 +55,6 @@ public:
 
     // Keeps the user's trash and settings out of reach; call once, before any window.
     static void isolateHome();
-    [[nodiscard]] static std::string trashFiles();
 
     bool open(bool wholeVolume = true); // shows the window once its first scan has ended
     void close()
@@ -76,7 +67,6 @@ public:
     [[nodiscard]] DocumentWindowController& operator*() const { return *window; }
     [[nodiscard]] FileNode* node(const std::string& relative) const; // "" is the root
     [[nodiscard]] QModelIndex indexOf(const FileNode* node) const;
-    [[nodiscard]] QLabel* label(const char* name) const; // "status", "summary"
     // Expands the node's ancestors and scrolls its row into view.
     void reveal(const FileNode* node) const;
     // Clicks the first node's row, then Ctrl-clicks the others', as a user does.
