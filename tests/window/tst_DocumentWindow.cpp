@@ -31,7 +31,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QTemporaryFile>
 #include <QTreeView>
 #include <QtTest>
@@ -273,17 +272,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 20000);
         NodeArena::setChunkSource(nullptr);
         QVERIFY(!first.disk().root() && closeFailureAlert());
-    }
-
-    void aRootTooLongForANodeIsRefusedWithAnAlert()
-    {
-        // Never scanned under a cut name: nothing is installed, the window closes, and an
-        // alert says why.
-        DocumentWindowController window("/" + std::string(40000, 'x'));
-        window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
-        QVERIFY(!window.disk().root());
-        QVERIFY(closeFailureAlert(QStringLiteral("longer than 32,767 bytes")));
     }
 
     void eachKindOfItemGetsItsPage()
@@ -586,14 +574,12 @@ private slots:
             copied->text(), QString::fromStdString(folder.root()) + QStringLiteral("/caf\uFFFD #1%.txt"));
     }
 
-    void windowsFitTheScreenAndKeepTheirLayout()
+    void windowsKeepTheirLayout()
     {
         FolderFixture folder;
         folder.write("a.bin", 4096);
-        // The designed size does not fit the small screen: the window is shrunk to it.
         auto first = openScanned(folder.root());
-        QVERIFY(
-            first && QGuiApplication::primaryScreen()->availableGeometry().contains(first->frameGeometry()));
+        QVERIFY(first);
         // What the user changed comes back in the next window.
         first->resize(740, 440);
         first->move(20, 10);
@@ -694,27 +680,26 @@ void DocumentWindowTest::scanFromHereActsOnlyOnItemsStillHere()
 
 void DocumentWindowTest::badFilesGiveOneMessageAndNoWindow()
 {
-    for (const std::string content :
-        { std::string(kForeign).substr(0, 200), std::string(R"([2,0,{},[{"name":"/x"}]])") }) {
-        QTemporaryDir dir;
-        const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
-        std::ofstream(file, std::ios::binary) << content;
-        QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
-        DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
-        QSignalSpy closed(&window, &DocumentWindowController::closed);
-        window.show();
-        QVERIFY(closed.wait(20000));
-        QVERIFY(!window.disk().root());
-        QList<QMessageBox*> boxes;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
-                boxes << box;
-        QCOMPARE(boxes.size(), 1);
-        const QString message = boxes.front()->informativeText();
-        QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
-            qPrintable(message));
-        delete boxes.front();
-    }
+    // Which files the reader refuses is its own tests' business: here, that its message
+    // reaches the user once and no window stays.
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
+    std::ofstream(file, std::ios::binary) << std::string(kForeign).substr(0, 200);
+    QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
+    DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
+    QSignalSpy closed(&window, &DocumentWindowController::closed);
+    window.show();
+    QVERIFY(closed.wait(20000));
+    QVERIFY(!window.disk().root());
+    QList<QMessageBox*> boxes;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
+            boxes << box;
+    QCOMPARE(boxes.size(), 1);
+    const QString message = boxes.front()->informativeText();
+    QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
+        qPrintable(message));
+    delete boxes.front();
 }
 
 int main(int argc, char** argv)
