@@ -5,7 +5,6 @@
 // DocumentCommandsTest.
 #include "model/ScanPreferences.h"
 #include "model/TallyfernDocument.h"
-#include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineModel.h"
@@ -35,7 +34,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -316,19 +314,12 @@ void DocumentFlowsTest::typedQueriesFindWhatFindFindsAndAChosenResultFollowsTheT
                 QVERIFY2(expected > 0, qPrintable(c.query));
             }
             QTRY_COMPARE(results()->rowCount(), expected);
+            // The order of the results and their total are the search's (NameSearchTest).
             QVERIFY(!problem->isVisible() && window().treemapView()->highlightsItems());
-            // Largest first, and the total counts each byte once.
-            std::int64_t previous = INT64_MAX, total = 0;
-            std::set<const void*> found;
-            for (int row = 0; row < expected; ++row)
-                found.insert(results()->index(row, 0).data(Qt::UserRole + 1).value<void*>());
-            for (int row = 0; row < expected; ++row) {
-                const auto* n
-                    = static_cast<FileNode*>(results()->index(row, 0).data(Qt::UserRole + 1).value<void*>());
-                QVERIFY(n->size <= std::exchange(previous, n->size));
-                total += found.contains(n->parent) ? 0 : n->size;
-            }
-            QVERIFY(panel()->findChild<QLabel*>("findTotal")->text().endsWith(" · " + Fmt::bytes(total)));
+            QVERIFY(panel()
+                        ->findChild<QLabel*>("findTotal")
+                        ->text()
+                        .startsWith(QString::number(expected) + " item"));
         }
         if (c.regex)
             QTest::mouseClick(panel()->findChild<QCheckBox*>("findRegex"), Qt::LeftButton);
