@@ -10,7 +10,6 @@
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
 #include "treemap/Treemap.h"
-#include "widgets/BarCellView.h"
 #include "widgets/ItemRoles.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
@@ -507,16 +506,13 @@ private slots:
         DocumentWindowController& window = *fixture.window;
         QVERIFY(QTest::qWaitForWindowActive(&window));
         TreemapView* treemap = window.treemapView();
-        // Screen readers hear the selection and every cell.
-        FileNode* report = fixture.node("docs/report.pdf");
-        window.select(report);
-        const QModelIndex percent = fixture.indexOf(report).siblingAtColumn(FileOutlineModel::Percent);
-        QCOMPARE(percent.data(Qt::AccessibleTextRole).toString(),
-            BarCellView::labelText(FileOutlineModel::fraction(report)));
+        // Screen readers can name every view.
         for (QWidget* view : QList<QWidget*> { window.outlineView(), window.kindsTable(), treemap })
             QVERIFY(!view->accessibleName().isEmpty());
 
         // A right click below the last row leaves the selection as it is.
+        FileNode* report = fixture.node("docs/report.pdf");
+        window.select(report);
         window.outlineView()->collapseAll(); // so that there is room below the rows
         QWidget* viewport = window.outlineView()->viewport();
         QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(20, viewport->height() - 3));
