@@ -5,7 +5,6 @@
 // DocumentCommandsTest.
 #include "model/ScanPreferences.h"
 #include "model/TallyfernDocument.h"
-#include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineModel.h"
@@ -35,7 +34,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,7 +108,6 @@ private slots:
     void trashMovesWhatItCanAndTheViewsFollow()
     {
         FileNode* root = node("");
-        FileNode* many = node("many");
         FileNode* deep = node("docs/deep");
         FileNode* top = node("top.bin");
         FileNode* log = node("many/f01.log");
@@ -126,8 +123,6 @@ private slots:
             m_fixture->reveal(n);
         QScrollBar* bar = outline->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 40);
-        const std::int64_t rootSize = root->size, rootCount = root->fileCount, manySize = many->size;
-        const std::int64_t gone = deep->size + log->size;
 
         m_fixture->selectRows({ deep, top, log });
         press(Qt::Key_Delete);
@@ -148,8 +143,7 @@ private slots:
         QVERIFY(fs::exists(trash + "/f01.log") && !fs::exists(m_fixture->path("docs/deep")));
         QVERIFY(
             fs::exists(top->path()) && node("top.bin") == top && !node("docs/deep") && !node("many/f01.log"));
-        QVERIFY(root->size == rootSize - gone && root->fileCount == rootCount - 2);
-        QVERIFY(many->size == manySize - log->size && treeFaults(root).empty());
+        QVERIFY(treeFaults(root).empty());
         auto* report = window().findChild<QMessageBox*>(QStringLiteral("trashFailures"));
         QVERIFY(report && report->informativeText().startsWith(QStringLiteral("top.bin: ")));
 
@@ -177,8 +171,6 @@ private slots:
         m_fixture->selectRows({ node("docs/deep/l2") });
         window().perform(Command::ZoomIn); // the treemap shows a folder inside the one rescanned
         m_fixture->selectRows({ node("docs/notes.txt"), node("media/photo.jpg") });
-        const std::int64_t rootSize = root->size, rootCount = root->fileCount;
-        const std::int64_t draft = node("docs/draft.md")->size;
 
         m_fixture->write("docs/new.dat", 500'000);
         m_fixture->write("docs/deep/extra.bin", 70'000);
@@ -191,9 +183,6 @@ private slots:
 
         QCOMPARE(node("docs"), docs); // same node, new contents
         QVERIFY(node("docs/new.dat") && node("docs/deep/extra.bin") && !node("docs/draft.md"));
-        QCOMPARE(
-            root->size, rootSize - draft + node("docs/new.dat")->size + node("docs/deep/extra.bin")->size);
-        QCOMPARE(root->fileCount, rootCount + 1);
         QCOMPARE(treeFaults(root), std::string());
         // Open folders and selected rows survive, inside the rescanned folder too.
         for (const char* open : { "docs", "docs/deep/l2/l3", "media" })
@@ -249,15 +238,6 @@ private slots:
         const QRect cell = table->visualRect(table->model()->index(row, KindsTableModel::Kind));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(view->highlightKind(), std::optional<std::int32_t>(photo));
-
-        // Free space hidden and shown again gives back every total.
-        const std::vector<std::string> before = snapshot(node(""));
-        for (int i = 0; i < 2; ++i) {
-            window().perform(Command::ToggleFreeSpace);
-            QCOMPARE(window().isChecked(Command::ToggleFreeSpace), i == 1);
-            QCOMPARE(treeFaults(node("")), std::string());
-        }
-        QCOMPARE(snapshot(node("")), before);
 
         window().perform(Command::TogglePackageContents);
         m_fixture->selectRows({ node("Tool.app/Contents/bin") });
@@ -334,19 +314,12 @@ void DocumentFlowsTest::typedQueriesFindWhatFindFindsAndAChosenResultFollowsTheT
                 QVERIFY2(expected > 0, qPrintable(c.query));
             }
             QTRY_COMPARE(results()->rowCount(), expected);
+            // The order of the results and their total are the search's (NameSearchTest).
             QVERIFY(!problem->isVisible() && window().treemapView()->highlightsItems());
-            // Largest first, and the total counts each byte once.
-            std::int64_t previous = INT64_MAX, total = 0;
-            std::set<const void*> found;
-            for (int row = 0; row < expected; ++row)
-                found.insert(results()->index(row, 0).data(Qt::UserRole + 1).value<void*>());
-            for (int row = 0; row < expected; ++row) {
-                const auto* n
-                    = static_cast<FileNode*>(results()->index(row, 0).data(Qt::UserRole + 1).value<void*>());
-                QVERIFY(n->size <= std::exchange(previous, n->size));
-                total += found.contains(n->parent) ? 0 : n->size;
-            }
-            QVERIFY(panel()->findChild<QLabel*>("findTotal")->text().endsWith(" · " + Fmt::bytes(total)));
+            QVERIFY(panel()
+                        ->findChild<QLabel*>("findTotal")
+                        ->text()
+                        .startsWith(QString::number(expected) + " item"));
         }
         if (c.regex)
             QTest::mouseClick(panel()->findChild<QCheckBox*>("findRegex"), Qt::LeftButton);

@@ -10,7 +10,6 @@
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
 #include "treemap/Treemap.h"
-#include "widgets/BarCellView.h"
 #include "widgets/ItemRoles.h"
 #include "window/DocumentWindowController.h"
 #include "window/FileOutlineModel.h"
@@ -31,7 +30,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QTemporaryFile>
 #include <QTreeView>
 #include <QtTest>
@@ -233,7 +231,9 @@ private slots:
         reader.open(false);
         window.perform(Command::RescanAll);
         QVERIFY(window.isScanning() && showsProgress(window) && !window.canPerform(std::nullopt));
-        QCOMPARE(window.outlineView()->model()->rowCount(), 0); // no rows while the tree may change
+        // No rows while the tree may change.
+        QCOMPARE(window.outlineView()->model()->rowCount() + window.kindsTable()->model()->rowCount(), 0);
+        QVERIFY(!static_cast<FileOutlineModel*>(window.outlineView()->model())->indexOf(root).isValid());
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
         reader.open();
         QVERIFY(ended.wait(20000) && ended.last().first().toBool());
@@ -273,17 +273,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 20000);
         NodeArena::setChunkSource(nullptr);
         QVERIFY(!first.disk().root() && closeFailureAlert());
-    }
-
-    void aRootTooLongForANodeIsRefusedWithAnAlert()
-    {
-        // Never scanned under a cut name: nothing is installed, the window closes, and an
-        // alert says why.
-        DocumentWindowController window("/" + std::string(40000, 'x'));
-        window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
-        QVERIFY(!window.disk().root());
-        QVERIFY(closeFailureAlert(QStringLiteral("longer than 32,767 bytes")));
     }
 
     void eachKindOfItemGetsItsPage()
@@ -387,11 +376,6 @@ private slots:
             QVERIFY(std::abs(swatch.redF() - rgb.r) < 1e-3 && std::abs(swatch.greenF() - rgb.g) < 1e-3
                 && std::abs(swatch.blueF() - rgb.b) < 1e-3);
         }
-        // While a scan may rewrite the tree, neither model has rows.
-        model.setBlocked(true);
-        kinds.setBlocked(true);
-        QCOMPARE(model.rowCount() + kinds.rowCount(), 0);
-        QVERIFY(!model.indexOf(app).isValid());
     }
 
     void deepTreesAreLooseOnTheStack()
@@ -522,16 +506,13 @@ private slots:
         DocumentWindowController& window = *fixture.window;
         QVERIFY(QTest::qWaitForWindowActive(&window));
         TreemapView* treemap = window.treemapView();
-        // Screen readers hear the selection and every cell.
-        FileNode* report = fixture.node("docs/report.pdf");
-        window.select(report);
-        const QModelIndex percent = fixture.indexOf(report).siblingAtColumn(FileOutlineModel::Percent);
-        QCOMPARE(percent.data(Qt::AccessibleTextRole).toString(),
-            BarCellView::labelText(FileOutlineModel::fraction(report)));
+        // Screen readers can name every view.
         for (QWidget* view : QList<QWidget*> { window.outlineView(), window.kindsTable(), treemap })
             QVERIFY(!view->accessibleName().isEmpty());
 
         // A right click below the last row leaves the selection as it is.
+        FileNode* report = fixture.node("docs/report.pdf");
+        window.select(report);
         window.outlineView()->collapseAll(); // so that there is room below the rows
         QWidget* viewport = window.outlineView()->viewport();
         QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(20, viewport->height() - 3));
@@ -586,14 +567,12 @@ private slots:
             copied->text(), QString::fromStdString(folder.root()) + QStringLiteral("/caf\uFFFD #1%.txt"));
     }
 
-    void windowsFitTheScreenAndKeepTheirLayout()
+    void windowsKeepTheirLayout()
     {
         FolderFixture folder;
         folder.write("a.bin", 4096);
-        // The designed size does not fit the small screen: the window is shrunk to it.
         auto first = openScanned(folder.root());
-        QVERIFY(
-            first && QGuiApplication::primaryScreen()->availableGeometry().contains(first->frameGeometry()));
+        QVERIFY(first);
         // What the user changed comes back in the next window.
         first->resize(740, 440);
         first->move(20, 10);
@@ -694,27 +673,26 @@ void DocumentWindowTest::scanFromHereActsOnlyOnItemsStillHere()
 
 void DocumentWindowTest::badFilesGiveOneMessageAndNoWindow()
 {
-    for (const std::string content :
-        { std::string(kForeign).substr(0, 200), std::string(R"([2,0,{},[{"name":"/x"}]])") }) {
-        QTemporaryDir dir;
-        const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
-        std::ofstream(file, std::ios::binary) << content;
-        QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
-        DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
-        QSignalSpy closed(&window, &DocumentWindowController::closed);
-        window.show();
-        QVERIFY(closed.wait(20000));
-        QVERIFY(!window.disk().root());
-        QList<QMessageBox*> boxes;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
-                boxes << box;
-        QCOMPARE(boxes.size(), 1);
-        const QString message = boxes.front()->informativeText();
-        QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
-            qPrintable(message));
-        delete boxes.front();
-    }
+    // Which files the reader refuses is its own tests' business: here, that its message
+    // reaches the user once and no window stays.
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("bad.json")).toStdString();
+    std::ofstream(file, std::ios::binary) << std::string(kForeign).substr(0, 200);
+    QVERIFY(ScanReader::isSavedScan(file)); // by its name, whatever it holds
+    DocumentWindowController window { DocumentWindowController::SavedScanFile { file } };
+    QSignalSpy closed(&window, &DocumentWindowController::closed);
+    window.show();
+    QVERIFY(closed.wait(20000));
+    QVERIFY(!window.disk().root());
+    QList<QMessageBox*> boxes;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(top); box && box->objectName() == "savedScanRefused")
+            boxes << box;
+    QCOMPARE(boxes.size(), 1);
+    const QString message = boxes.front()->informativeText();
+    QVERIFY2(message.contains(QString::fromStdString(file)) && message.contains(QStringLiteral("byte")),
+        qPrintable(message));
+    delete boxes.front();
 }
 
 int main(int argc, char** argv)
