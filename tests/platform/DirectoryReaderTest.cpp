@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 // A folder swapped for a link between its listing and its opening must not lead the
-// scan elsewhere: the link is examined as a link and never opened as a folder.
+// scan elsewhere: the link is never opened as a folder (its lstat facts the scanner's tests check).
 TEST(DirectoryReader, ALinkToAFolderIsNeitherFollowedNorOpened)
 {
     QTemporaryDir dir;
@@ -21,12 +21,6 @@ TEST(DirectoryReader, ALinkToAFolderIsNeitherFollowedNorOpened)
     const DirectoryReader& reader = DirectoryReader::system();
     const int fd = reader.openPath(root.c_str());
     ASSERT_GE(fd, 0);
-    DirectoryReader::EntryFacts real, link;
-    ASSERT_EQ(reader.examine(fd, "real", real), 0);
-    ASSERT_EQ(reader.examine(fd, "link", link), 0);
-    EXPECT_EQ(real.type, DirectoryReader::EntryType::Directory);
-    EXPECT_EQ(link.type, DirectoryReader::EntryType::Symlink);
-    EXPECT_NE(link.inode, real.inode);
     const int child = reader.openChild(fd, "real");
     EXPECT_GE(child, 0);
     EXPECT_LT(reader.openChild(fd, "link"), 0);

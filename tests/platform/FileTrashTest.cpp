@@ -228,7 +228,6 @@ TEST_F(VolumeTrashTest, OnlyRealPrivateFoldersOfTheUserAreEverUsed)
         { ".Trash without the sticky bit", { { ".Trash", Put::Open }, { shared, Put::Private } }, own },
         { ".Trash a link", { { ".Trash", Put::Link } }, own },
         { ".Trash/uid a link", { { ".Trash", Put::Sticky }, { shared, Put::Link } }, own },
-        { "both forms links", { { ".Trash", Put::Sticky }, { shared, Put::Link }, { own, Put::Link } }, "" },
         { ".Trash-uid a link", { { own, Put::Link } }, "" },
         { ".Trash-uid open to all", { { own, Put::Open } }, "" },
         { ".Trash-uid a file", { { own, Put::File } }, "" },

@@ -53,7 +53,6 @@ TEST(Terminal, StartsInTheFolderItselfWithoutAShell)
         { "\"" + fake + "\"", odd, true, odd + "\nend\n" },
         { "\"" + fake + "\" -e \"two words\"", odd, true, odd + "\n[-e]\n[two words]\nend\n" },
         { "\"" + fake + "\"", root + "/link", false, "" },
-        { "\"" + fake + "\"", root + "/missing", false, "" },
         { root + "/no-such-terminal", odd, false, "" },
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {

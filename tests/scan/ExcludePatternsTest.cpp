@@ -120,7 +120,6 @@ TEST(ExcludePatterns, MalformedPatternsAreRefusedWithAReasonAndExitStatusTwo)
 
     for (const std::vector<std::string>& args :
         std::vector<std::vector<std::string>> { { "--scan", dir.path(), "--exclude", "[x" },
-            { "--scan", dir.path(), "--exclude-from", dir / "list" },
             { "--export", dir / "out.json", dir.path(), "--exclude" },
             { "--scan", dir.path(), "--exclude-from", dir / "missing" } }) {
         std::vector<std::string> argv = { tallyfernBinary() };

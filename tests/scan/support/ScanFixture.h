@@ -23,10 +23,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::string& path() const { return m_path; }
-    [[nodiscard]] std::string operator/(std::string_view relative) const
-    {
-        return m_path + "/" + std::string(relative);
-    }
+    operator const std::string&() const { return m_path; } // so that `dir / "name"` works
 
 private:
     std::string m_path;
