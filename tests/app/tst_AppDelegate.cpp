@@ -3,6 +3,7 @@
 // follow the active document window.
 #include "app/AppDelegate.h"
 #include "model/TallyfernDocument.h"
+#include "model/support/Volumes.h"
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
@@ -46,13 +47,12 @@ struct ShellFixture {
     {
         AppDelegate::Environment env;
         env.volumes.mounts = [] { return MountTable::parse("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"); };
-        const auto unknown = [](const std::string&) { return std::optional<VolumeFacts>(); };
-        env.volumes.facts = unknown;
+        env.volumes.facts = noVolume();
         env.volumes.home = "/home/tester";
         env.volumes.user = "tester";
         env.volumes.probeOpener = [](const char*) { return ENOENT; };
         env.volumes.watchMounts = false;
-        env.documentFacts = unknown; // documents of fixture folders are not whole volumes
+        env.documentFacts = noVolume(); // documents of fixture folders are not whole volumes
         env.chooseFolders = [] { return std::optional<std::vector<std::string>>(); };
         env.openUrl = [](const QUrl&) {};
         env.terminate = [count = terminations] { ++*count; };

@@ -27,7 +27,6 @@ FileTree scanOf(
 // the free figure falls back, other space is clamped, and neither is attached at zero.
 TEST(DocumentVolume, FreeFigureFallsBackAndOtherSpaceIsClampedAndNeverAttachedAtZero)
 {
-    const auto none = [](const std::string&) { return std::optional<VolumeFacts>(); };
     struct Case {
         std::string path;
         VolumeFactsProvider facts;
@@ -45,7 +44,7 @@ TEST(DocumentVolume, FreeFigureFallsBackAndOtherSpaceIsClampedAndNeverAttachedAt
         { "/", volume("/", 1000 * kGB, 300 * kGB, 300 * kGB), 600 * kGB, "300 0 3" }, // 800 GB: other clamped
         { "/Volumes/Data/Users", kData, 400 * kGB, "- 2" },
         { "/Volumes/Data", volume("/Volumes/Data", unknown, 300 * kGB, 300 * kGB), 400 * kGB, "- 2" },
-        { "/Volumes/Data", none, 400 * kGB, "- 2" },
+        { "/Volumes/Data", noVolume(), 400 * kGB, "- 2" },
         { "/Volumes/DataX", kData, 400 * kGB, "- 2" },
         { "/Volumes//Data/.", kData, 400 * kGB, "300 100 4" }, // paths compare standardised
         { "/Volumes/Data", volume("/Volumes/Data/", 1000 * kGB, 300 * kGB, 300 * kGB), 400 * kGB,

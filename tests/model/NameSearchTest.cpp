@@ -57,17 +57,13 @@ TEST_F(NameSearchTest, CountsEqualFindIname)
 {
     // query, as a regular expression?, the same question for find -iname
     const std::vector<std::tuple<std::string, bool, std::string>> table = {
-        { "photo", false, "*photo*" },
         { "REPORT-1", false, "*report-1*" },
         { "a.log", false, "*a.log*" },
         { "dir1", false, "*dir1*" },
-        { "*.dat", false, "*.dat" },
-        { "r?ad*", false, "r?ad*" },
         { "[pc]*-1?.dat", false, "[pc]*-1?.dat" },
         { "x\\[1]*", false, "x\\[1]*" },
         { "caf\xc3\xa9", false, "*caf\xc3\xa9*" },
         { "^cache-.*5\\.dat$", true, "cache-*5.dat" },
-        { "nothing-like-this", false, "*nothing-like-this*" },
     };
     const std::atomic<bool> never { false };
     for (const auto& [query, regex, iname] : table) {

@@ -67,8 +67,7 @@ TEST(Renderer, SmallImagesEmptyTreesAndColoursOutsideTheRange)
 }
 
 // Also the same picture at twice the resolution: both sizes follow the formulas over a
-// layout that scales exactly, by all cores or one. A highlighted kind that no node has
-// dims every leaf.
+// layout that scales exactly, by all cores or one.
 TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
 {
     std::mt19937_64 rng(5);
@@ -85,21 +84,10 @@ TEST(Renderer, RandomTreesMatchTheFormulasPixelForPixelAtTwoSizes)
         const ReferencePixel ref {
             .colors = kColors, .showPackageContents = show, .highlightKind = highlight
         };
-        const QImage image = render(renderer, root, 41 + round, 29);
-        expectMatchesReference(image, root, ref);
+        expectMatchesReference(render(renderer, root, 41 + round, 29), root, ref);
         expectMatchesReference(render(renderer, root, 2 * (41 + round), 58), root, ref);
         // The caller alone paints what all cores paint.
         EXPECT_TRUE(render(renderer, root, 300, 200) == renderer.render(root, 300, 200, CancelToken {}, 0));
-        if (highlight != 42)
-            continue;
-        int leafPixels = 0;
-        for (int row = 0; row < image.height(); ++row)
-            for (int col = 0; col < image.width(); ++col)
-                if (const std::uint32_t w = word(image, col, row); w != kGrey) {
-                    ++leafPixels;
-                    EXPECT_TRUE((w >> 16 & 0xFF) == (w & 0xFF) && (w >> 8 & 0xFF) == (w & 0xFF));
-                }
-        EXPECT_GT(leafPixels, 0);
     }
 }
 

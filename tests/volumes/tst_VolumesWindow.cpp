@@ -109,7 +109,6 @@ private slots:
         QCOMPARE(names(chooser),
             QStringList({ "Computer", "USB STICK", "remote", "CAMERA", "backup", "EMPTY", "Home Folder" }));
         const std::vector<Volume>& volumes = chooser.volumes();
-        QCOMPARE(volumes[1].path, std::string("/media/ann/USB STICK"));
         // Free space is the "important usage" figure where there is one, else "available".
         QCOMPARE(volumes[1].free, std::optional<std::int64_t>(8'000'000'000));
         QCOMPARE(volumes[3].free, std::optional<std::int64_t>(50'000'000'000));

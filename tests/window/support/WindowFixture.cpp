@@ -2,6 +2,7 @@
 #include "window/support/WindowFixture.h"
 
 #include "model/TallyfernDocument.h"
+#include "model/support/Volumes.h"
 #include "treemap/Treemap.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
@@ -82,11 +83,8 @@ void FolderFixture::write(const std::string& relative, std::int64_t bytes) const
 
 bool DocumentFixture::open(bool wholeVolume)
 {
-    window = openScanned(path(""), [wholeVolume](const std::string& at) {
-        if (!wholeVolume)
-            return std::optional<VolumeFacts>();
-        return std::optional<VolumeFacts>(VolumeFacts { at, 100'000'000, 40'000'000, 40'000'000 });
-    });
+    window = openScanned(
+        path(""), wholeVolume ? volume(path(""), 100'000'000, 40'000'000, 40'000'000) : noVolume());
     if (window)
         window->setWorkspace(workspace);
     return window != nullptr;
