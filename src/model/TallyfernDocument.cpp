@@ -2,6 +2,7 @@
 #include "model/TallyfernDocument.h"
 
 #include "model/Palette.h"
+#include "model/SizeSwap.h"
 #include "platform/DisplayName.h"
 #include "platform/MountTable.h"
 #include "scan/ScanReader.h"
@@ -66,12 +67,16 @@ bool TallyfernDocument::save(const ScanMetadata& metadata, ScanSink& sink) const
     std::vector<EntryNote> notes = m_tree.notes;
     for (const Splice& splice : m_splices)
         notes.insert(notes.end(), splice.notes.begin(), splice.notes.end());
-    return ScanWriter::write(m_tree.root, notes, metadata, sink);
+    return ScanWriter::write(m_tree.root, notes, metadata, sink, m_apparent);
 }
 
 void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFacts>& facts)
 {
     m_installing = true;
+    // A scan arrives with allocated sizes; swapped first, so that the kind totals counted
+    // below are of the sizes shown.
+    if (m_apparent)
+        SizeSwap::swapSubtree(tree.root);
     // The kind totals of the whole tree are counted on the same walk: a second walk over
     // a million nodes that no cache holds costs a good part of the first.
     std::vector<KindStat> totals;
@@ -90,7 +95,8 @@ void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFac
         const std::int64_t free
             = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
         const std::int64_t total = *facts->total;
-        const std::int64_t scanned = std::max<std::int64_t>(m_tree.root->size, 0);
+        const std::int64_t scanned
+            = std::max<std::int64_t>(m_apparent ? m_tree.root->logicalSize : m_tree.root->size, 0);
         // Written so that no subtraction can overflow, whatever the figures.
         const std::int64_t unseen = total > scanned && total - scanned > free ? total - scanned - free : 0;
         m_freeNode = m_extraArena.make(
@@ -223,7 +229,7 @@ void TallyfernDocument::removeChildAt(FileNode* parent, std::size_t index)
 void TallyfernDocument::attachPseudoNodes()
 {
     FileNode* root = m_tree.root;
-    if (!root)
+    if (!root || m_apparent)
         return;
     bool added = false;
     for (FileNode* item : { m_freeNode, m_otherNode }) {
@@ -317,6 +323,9 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     if (!node || !fresh || !root || !isInTree(node))
         return;
     m_splices.reserve(m_splices.size() + 1); // before any change, so that the record cannot fail after it
+    // A rescan arrives with allocated sizes.
+    if (m_apparent)
+        SizeSwap::swapSubtree(fresh);
     const bool isRoot = node == root;
     const bool pseudoAttached = isRoot
         && ((m_freeNode && m_freeNode->parent == root) || (m_otherNode && m_otherNode->parent == root));
@@ -444,6 +453,22 @@ bool TallyfernDocument::removeNode(FileNode* node)
     if (m_kindScope)
         rankKinds();
     return true;
+}
+
+void TallyfernDocument::setApparentSizes(bool on)
+{
+    FileNode* root = m_tree.root;
+    if (on == m_apparent || !root) {
+        m_apparent = on;
+        return;
+    }
+    if (on)
+        detachPseudoNodes();
+    SizeSwap::swapSubtree(root);
+    m_apparent = on;
+    if (!on && showFreeSpace)
+        attachPseudoNodes();
+    m_kindScope = nullptr;
 }
 
 bool TallyfernDocument::isInTree(const FileNode* node) const

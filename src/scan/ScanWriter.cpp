@@ -110,8 +110,8 @@ void writeTime(ScanSink& sink, const FileNode& node)
 }
 
 // One info object, without the closing brace.
-void writeInfo(
-    ScanSink& sink, const FileNode& node, const EntryNote* note, std::optional<std::uint64_t> device)
+void writeInfo(ScanSink& sink, const FileNode& node, const EntryNote* note,
+    std::optional<std::uint64_t> device, bool swapped)
 {
     sink.write("{\"name\":", 8);
     writeString(sink, node.name());
@@ -131,8 +131,10 @@ void writeInfo(
     }
     const bool hardLink = note && note->linkCount >= 2;
     // Every link carries its sizes: readers count each (dev, ino) once themselves.
-    const std::uint64_t logical = nonNegative(hardLink ? note->logical : node.logicalSize);
-    const std::uint64_t allocated = nonNegative(hardLink ? note->allocated : node.size);
+    const std::int64_t nodeLogical = swapped ? node.size : node.logicalSize;
+    const std::int64_t nodeAllocated = swapped ? node.logicalSize : node.size;
+    const std::uint64_t logical = nonNegative(hardLink ? note->logical : nodeLogical);
+    const std::uint64_t allocated = nonNegative(hardLink ? note->allocated : nodeAllocated);
     if (logical)
         writeField(sink, "asize", logical);
     if (allocated)
@@ -180,8 +182,8 @@ bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
     return write(tree.root, tree.notes, metadata, sink);
 }
 
-bool write(
-    const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata, ScanSink& sink)
+bool write(const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata,
+    ScanSink& sink, bool sizesSwapped)
 {
     sink.write("[1,2,{\"progname\":", 17);
     writeString(sink, metadata.progname);
@@ -231,7 +233,7 @@ bool write(
     };
     std::vector<Frame> stack;
     sink.put('[');
-    writeInfo(sink, *root, nullptr, rootDevice);
+    writeInfo(sink, *root, nullptr, rootDevice, sizesSwapped);
     sink.put('}');
     stack.push_back(Frame { root, 0 });
     while (!stack.empty() && sink.ok()) {
@@ -248,11 +250,11 @@ bool write(
         sink.write(",\n", 2);
         if (child->isDirectory() && !child->flags.contains(NodeFlags::Excluded)) {
             sink.put('[');
-            writeInfo(sink, *child, note, std::nullopt);
+            writeInfo(sink, *child, note, std::nullopt, sizesSwapped);
             sink.put('}');
             stack.push_back(Frame { child, 0 });
         } else {
-            writeInfo(sink, *child, note, deviceOf(note));
+            writeInfo(sink, *child, note, deviceOf(note), sizesSwapped);
             sink.put('}');
         }
     }

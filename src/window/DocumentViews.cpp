@@ -395,8 +395,10 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    const QString totals = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount))
-                               .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    QString totals = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount))
+                         .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    if (m_disk->showsApparentSizes())
+        totals += tr(" · apparent sizes");
     const QString seconds = QString::asprintf("%.1f", m_disk->scanDuration);
     if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin) {
         QString text = tr("%1 · saved scan %2 · read in %3 s").arg(totals, savedScanSource(*origin), seconds);
@@ -440,7 +442,8 @@ QString DocumentWindowController::describe(const FileNode* node) const
             + tr("%1 files", nullptr, EnglishPlurals::numerus(node->fileCount))
                   .arg(Fmt::count(node->fileCount));
     else if (node->logicalSize != node->size)
-        text += tr(" (%1 logical)").arg(Fmt::bytes(node->logicalSize));
+        text += (m_disk->showsApparentSizes() ? tr(" (%1 allocated)") : tr(" (%1 logical)"))
+                    .arg(Fmt::bytes(node->logicalSize));
     if (node->flags.contains(NodeFlags::Unreadable))
         text += kDot + tr("could not be read");
     return text;

@@ -78,7 +78,7 @@ public:
     // Commands (enum in src/window/Command.h). canPerform(std::nullopt) answers "any command at all".
     bool canPerform(std::optional<Command> command) const;
     void perform(Command command);
-    bool isChecked(Command command) const; // checkmarks of ToggleFreeSpace / TogglePackageContents
+    bool isChecked(Command command) const; // checkmarks of the commands that switch a view
     // Why a disabled command cannot act here, for its tooltip; empty when no reason needs
     // telling.
     QString disabledReason(Command command) const;
@@ -189,6 +189,7 @@ private:
     void collapseSubfolders();
     void toggleFreeSpace();
     void togglePackageContents();
+    void toggleApparentSizes();
     void outlineDoubleClicked(const QModelIndex& index);
     void revealInFileManager();
     void openItem();

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// View > Show Apparent Sizes pressed in a real window, and pressed again.
+#include "model/TallyfernDocument.h"
+#include "widgets/Fmt.h"
+#include "window/CommandActions.h"
+#include "window/FileOutlineModel.h"
+#include "window/FileOutlineView.h"
+#include "window/support/WindowFixture.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QtTest>
+
+#include <filesystem>
+
+class ApparentSizesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keySwitchesEverySizeAndBack()
+    {
+        DocumentFixture::isolateHome();
+        DocumentFixture fixture;
+        QFile sparse(QString::fromStdString(fixture.path("sparse.img")));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.write("x", 1) == 1 && sparse.resize(50'000'000));
+        sparse.close();
+        std::int64_t logical = 0; // what the files hold, by an independent walk
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.root()))
+            logical += entry.is_regular_file() ? std::int64_t(entry.file_size()) : 0;
+        QVERIFY(fixture.open()); // a 100 MB volume, 40 MB of it free
+        CommandActions actions; // the menu bar's, which answer the keys
+        DocumentWindowController& window = *fixture;
+        actions.setActiveDocumentLookup([document = QPointer(&window)] { return document.data(); });
+        actions.watch(&window);
+        window.setCommandActions(&actions);
+        window.addAction(actions.action(Command::ShowApparentSizes));
+        window.activateWindow();
+        fixture.selectRows({ fixture.node("sparse.img") });
+
+        QAbstractItemModel* outline = window.outlineView()->model();
+        const auto* summary = window.findChild<QLabel*>(QStringLiteral("summary"));
+        const auto* status = window.findChild<QLabel*>(QStringLiteral("status"));
+        for (const bool apparent : { true, false }) {
+            QTest::keyClick(window.outlineView(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(actions.action(Command::ShowApparentSizes)->isChecked(), apparent);
+            QCOMPARE(summary->text().contains(QStringLiteral("apparent sizes")), apparent);
+            QCOMPARE(status->text().contains(QStringLiteral("allocated)")), apparent);
+            const QModelIndex top = outline->index(0, FileOutlineModel::Size);
+            QCOMPARE(top.data().toString(), Fmt::bytes(apparent ? logical : 100'000'000));
+            // The pseudo items leave with allocated sizes; the sparse file leads without them.
+            QCOMPARE(outline->index(0, FileOutlineModel::Name, top.siblingAtColumn(0)).data().toString(),
+                apparent ? QStringLiteral("sparse.img") : QStringLiteral("Other Space"));
+            QCOMPARE(window.selectedNodes(), std::vector<FileNode*> { fixture.node("sparse.img") });
+        }
+    }
+};
+
+QTEST_MAIN(ApparentSizesTest)
+#include "tst_ApparentSizes.moc"
