@@ -5,6 +5,8 @@
 #include "window/CommandActions.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
+#include "window/KeyTableView.h"
+#include "window/KindsTableModel.h"
 #include "window/support/WindowFixture.h"
 
 #include <QLabel>
@@ -20,9 +22,8 @@ private slots:
     {
         DocumentFixture::isolateHome();
         DocumentFixture fixture;
-        QFile sparse(QString::fromStdString(fixture.path("sparse.img")));
-        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.write("x", 1) == 1 && sparse.resize(50'000'000));
-        sparse.close();
+        fixture.write("sparse.img", 1);
+        std::filesystem::resize_file(fixture.path("sparse.img"), 50'000'000); // the rest a hole
         std::int64_t logical = 0; // what the files hold, by an independent walk
         for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture.root()))
             logical += entry.is_regular_file() ? std::int64_t(entry.file_size()) : 0;
@@ -43,6 +44,7 @@ private slots:
             QTest::keyClick(window.outlineView(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
             QCOMPARE(actions.action(Command::ShowApparentSizes)->isChecked(), apparent);
             QCOMPARE(summary->text().contains(QStringLiteral("apparent sizes")), apparent);
+            QCOMPARE(window.canPerform(Command::ToggleFreeSpace), !apparent); // free space is allocated
             QCOMPARE(status->text().contains(QStringLiteral("allocated)")), apparent);
             const QModelIndex top = outline->index(0, FileOutlineModel::Size);
             QCOMPARE(top.data().toString(), Fmt::bytes(apparent ? logical : 100'000'000));
@@ -50,6 +52,9 @@ private slots:
             QCOMPARE(outline->index(0, FileOutlineModel::Name, top.siblingAtColumn(0)).data().toString(),
                 apparent ? QStringLiteral("sparse.img") : QStringLiteral("Other Space"));
             QCOMPARE(window.selectedNodes(), std::vector<FileNode*> { fixture.node("sparse.img") });
+            if (apparent) // the kinds are counted afresh
+                QCOMPARE(window.kindsTable()->model()->index(0, KindsTableModel::Size).data().toString(),
+                    Fmt::bytes(50'000'000));
         }
     }
 };
