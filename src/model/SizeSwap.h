@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/KindStat.h"
+
+#include <vector>
+
 class FileNode;
 
 // Exchanges the allocated and logical sizes of every node of a subtree (its two size
@@ -13,6 +17,15 @@ class FileNode;
 // subtree meanwhile. The top node's place among its own siblings is the caller's affair.
 namespace SizeSwap {
 
-void swapSubtree(FileNode* top);
+// Kind totals counted on the same walk, of the new sizes: the items below and including
+// `scope` that the document's totals count (files; a package as one item while package
+// contents are hidden; never a pseudo item).
+struct KindCount {
+    const FileNode* scope = nullptr;
+    bool showPackageContents = false;
+    std::vector<KindStat> totals; // indexed by kind identifier; grown as kinds are met
+};
+
+void swapSubtree(FileNode* top, KindCount* count = nullptr);
 
 } // namespace SizeSwap

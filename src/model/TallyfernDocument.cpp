@@ -462,13 +462,22 @@ void TallyfernDocument::setApparentSizes(bool on)
         m_apparent = on;
         return;
     }
+    // The kind totals are counted afresh on the same walk: a second one over a million
+    // nodes would cost about as much again.
+    SizeSwap::KindCount count { focus && isInTree(focus) ? focus : root, showPackageContents, {} };
     if (on)
         detachPseudoNodes();
-    SizeSwap::swapSubtree(root);
+    SizeSwap::swapSubtree(root, &count);
     m_apparent = on;
     if (!on && showFreeSpace)
         attachPseudoNodes();
-    m_kindScope = nullptr;
+    count.totals.resize(std::max(count.totals.size(), std::size_t(m_kinds.count())));
+    for (std::size_t i = 0; i < count.totals.size(); ++i)
+        count.totals[i].kind = std::int32_t(i);
+    m_kindTotals = std::move(count.totals);
+    m_kindScope = count.scope;
+    m_kindScopeShowsPackages = showPackageContents;
+    rankKinds();
 }
 
 bool TallyfernDocument::isInTree(const FileNode* node) const

@@ -97,9 +97,14 @@ public:
     // Swaps the two sizes of every node (on the pool's threads) and re-sorts every folder;
     // without a tree, the next install takes the setting. The pseudo items leave the tree
     // while logical sizes show: a volume's free space is allocated space, which logical
-    // sizes cannot be set beside. The kind totals go stale. Callers that add sizes to the
-    // tree (propagate) pass deltas of the fields as they stand.
+    // sizes cannot be set beside. The kind totals of the focus are counted afresh. Callers
+    // that add sizes to the tree (propagate) pass deltas of the fields as they stand.
     void setApparentSizes(bool on);
+    // The node's allocated bytes, whichever size shows: what the disk gets back when it goes.
+    [[nodiscard]] std::int64_t allocatedSize(const FileNode& node) const
+    {
+        return m_apparent ? node.logicalSize : node.size;
+    }
     // Per-kind totals of the focus (or the root) and the colours by rank.
     void computeKindStats();
     // True when the kind totals describe `scope` as the tree is now: removeNode and

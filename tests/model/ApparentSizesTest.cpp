@@ -98,8 +98,10 @@ TEST(ApparentSizes, SwitchingTwiceGivesBackTheTreeExactly)
     std::vector<FileNode*> folders { builder.root() };
     for (int i = 0; i < 60'000; ++i) {
         FileNode* parent = folders[random() % folders.size()];
-        // Few sizes, so that ties broken by name abound.
-        const std::string name = std::to_string(random() % 40) + "n" + std::to_string(i);
+        // Few sizes, so that ties broken by name abound; folders named .app are packages.
+        const char* const kinds[] = { ".app", ".jpg", ".txt" };
+        const std::string name
+            = std::to_string(random() % 40) + "n" + std::to_string(i) + kinds[random() % 3];
         if (random() % 8 == 0)
             folders.push_back(builder.folder(parent, name));
         else
@@ -108,8 +110,12 @@ TEST(ApparentSizes, SwitchingTwiceGivesBackTheTreeExactly)
     TallyfernDocument doc("/data", noVolume(), "data");
     doc.install(builder.finish());
     const std::vector<std::string> before = snapshot(doc.root());
+    doc.focus = doc.root()->child(0);
     doc.setApparentSizes(true);
     EXPECT_EQ(treeFaults(doc.root()), "");
+    const std::vector<KindStat> counted = doc.kindStats; // on the swap's own walk
+    doc.computeKindStats();
+    EXPECT_EQ(doc.kindStats, counted);
     doc.setApparentSizes(false);
     EXPECT_EQ(snapshot(doc.root()), before);
 }

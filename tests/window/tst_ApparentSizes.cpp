@@ -10,10 +10,13 @@
 #include "window/support/WindowFixture.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QtTest>
 
 #include <filesystem>
+
+#include <sys/stat.h>
 
 class ApparentSizesTest : public QObject {
     Q_OBJECT
@@ -52,9 +55,17 @@ private slots:
             QCOMPARE(outline->index(0, FileOutlineModel::Name, top.siblingAtColumn(0)).data().toString(),
                 apparent ? QStringLiteral("sparse.img") : QStringLiteral("Other Space"));
             QCOMPARE(window.selectedNodes(), std::vector<FileNode*> { fixture.node("sparse.img") });
-            if (apparent) // the kinds are counted afresh
-                QCOMPARE(window.kindsTable()->model()->index(0, KindsTableModel::Size).data().toString(),
-                    Fmt::bytes(50'000'000));
+            if (!apparent)
+                continue;
+            // The kinds are counted afresh; the Trash frees what the disk holds.
+            QCOMPARE(window.kindsTable()->model()->index(0, KindsTableModel::Size).data().toString(),
+                Fmt::bytes(50'000'000));
+            struct stat held { };
+            QVERIFY(::stat(fixture.path("sparse.img").c_str(), &held) == 0);
+            window.perform(Command::MoveToTrash);
+            const auto* question = window.findChild<QMessageBox*>(QStringLiteral("trashConfirmation"));
+            QVERIFY(question && question->informativeText().contains(Fmt::bytes(held.st_blocks * 512)));
+            QVERIFY(fixture.answerTrash(QStringLiteral("Cancel")));
         }
     }
 };
