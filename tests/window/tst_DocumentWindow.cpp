@@ -580,6 +580,9 @@ private slots:
             < header->sectionSize(time.column()));
         // What the user changed comes back in the next window.
         first->resize(740, 440);
+        // Narrow, the view scrolls sideways rather than squeezing the names.
+        QTRY_VERIFY(header->sectionSize(FileOutlineModel::Name)
+            > header->fontMetrics().horizontalAdvance(QStringLiteral("twelve chars")));
         first->move(20, 10);
         first->outlineView()->header()->resizeSection(FileOutlineModel::Size, 111);
         first->close();
