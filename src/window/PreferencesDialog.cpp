@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/PreferencesDialog.h"
 
+#include "platform/DisplayName.h"
 #include "widgets/CellPaint.h"
 
 #include <QCheckBox>
@@ -9,7 +10,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget* parent)
+PreferencesDialog::PreferencesDialog(
+    const ScanPreferences& preferences, const LaunchScanOptions& launch, QWidget* parent)
     : QDialog(parent)
     , m_patterns(new QPlainTextEdit)
     , m_cross(new QCheckBox(tr("Scan other local file systems mounted inside the folder")))
@@ -43,6 +45,22 @@ PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget
     layout->addWidget(m_problem);
     layout->addWidget(m_cross);
     layout->addWidget(network);
+    if (!launch.empty()) {
+        QStringList lines;
+        for (const std::string& line : launch.excludes)
+            lines << DisplayName::decode(line);
+        if (launch.crossFileSystems)
+            lines << tr("(other local file systems are entered)");
+        auto* heading
+            = new QLabel(tr("Also in force from the command line, for this window only (not saved):"));
+        heading->setWordWrap(true);
+        auto* given = new QPlainTextEdit(lines.join(QLatin1Char('\n')));
+        given->setObjectName(QStringLiteral("launchExcludes"));
+        given->setReadOnly(true);
+        given->setLineWrapMode(QPlainTextEdit::NoWrap);
+        layout->addWidget(heading);
+        layout->addWidget(given);
+    }
     layout->addWidget(buttons);
     resize(520, 420);
 }
