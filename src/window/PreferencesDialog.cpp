@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 PreferencesDialog::PreferencesDialog(
     const ScanPreferences& preferences, const LaunchScanOptions& launch, QWidget* parent)
     : QDialog(parent)
@@ -58,6 +60,14 @@ PreferencesDialog::PreferencesDialog(
         given->setObjectName(QStringLiteral("launchExcludes"));
         given->setReadOnly(true);
         given->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Read only, so it looks like the dialog and not like the list to edit; a few
+        // lines high, scrolling beyond.
+        QPalette flat = given->palette();
+        flat.setColor(QPalette::Base, flat.color(QPalette::Window));
+        given->setPalette(flat);
+        const int shown = int(std::min<qsizetype>(lines.size(), 4));
+        given->setFixedHeight(given->fontMetrics().lineSpacing() * shown + 4 * given->frameWidth()
+            + int(given->document()->documentMargin() * 2));
         layout->addWidget(heading);
         layout->addWidget(given);
     }
