@@ -132,9 +132,10 @@ Verdict check(const std::vector<std::string>& arguments)
     // The toolkit's options are written with one dash (-style), ours with two.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
-        "See what fills your disks. Each FOLDER opens a window and is scanned at once; without "
-        "one, the volumes are listed.\n--scan prints the totals of PATH, --export also saves the "
-        "scan to FILE, --load prints the totals of a saved scan; none opens a window."));
+        "See what fills your disks. Each FOLDER opens a window and is scanned at once, leaving "
+        "out what the scan options name; without one, the volumes are listed.\n--scan prints the "
+        "totals of PATH, --export also saves the scan to FILE, --load prints the totals of a saved "
+        "scan; none opens a window."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     for (const Option& entry : kOptions) {
