@@ -284,13 +284,16 @@ QString AppDelegate::shortcutsText()
     QStringList lines {
         tr("Click a block in the treemap to find it in the list; double-click to drill into its "
            "folder. Select a kind in the lower-left table to highlight every file of that kind."),
-        QString(), tr("Space — Quick Look")
+        QString()
     };
     for (const CommandInfo& info : CommandTable::all()) {
         const QList<QKeySequence> keys = info.shortcuts();
         if (keys.isEmpty())
             continue;
         QStringList names;
+        // The views answer Space themselves; it is no shortcut of the command.
+        if (info.command == Command::QuickLook)
+            names << tr("Space");
         for (const QKeySequence& key : keys)
             names << key.toString(QKeySequence::NativeText);
         lines << tr("%1 — %2").arg(names.join(QStringLiteral(" / ")), info.displayText());
