@@ -39,7 +39,7 @@ struct Launch {
 [[nodiscard]] bool plan(const std::vector<std::string>& arguments, const std::string& workingFolder,
     Launch& launch, std::string& error);
 
-// `arguments` without the program name, after the toolkit took its own options out.
+// `arguments` without the program name (the toolkit's options may still be in them).
 // Each folder is made absolute against `workingFolder` and resolved where it exists;
 // names stay bytes. Options and their values are skipped, except after "--". A URL that
 // does not name a local file is left out with a line on standard error.
