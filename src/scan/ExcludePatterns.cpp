@@ -313,6 +313,7 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
         m_namePatterns.add(index, pattern.prefix);
     }
     m_patterns.push_back(std::move(pattern));
+    m_lines.emplace_back(line);
     return true;
 }
 

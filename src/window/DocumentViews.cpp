@@ -235,6 +235,7 @@ void DocumentWindowController::buildMainView()
     m_summaryLabel->setPalette(secondary);
     m_summaryLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusLabel, 1);
+    statusLayout->addWidget(launchScanButton());
     statusLayout->addWidget(m_warningButton);
     statusLayout->addWidget(m_summaryLabel);
 

@@ -443,12 +443,6 @@ void DocumentFlowsTest::preferencesRefuseAMalformedPatternAndApplyToRescansWithD
     window().outlineView()->expand(m_fixture->indexOf(node("docs")));
     window().outlineView()->expand(m_fixture->indexOf(node("many")));
     QVERIFY(excludedRow("many/f01.log") && excludedRow("docs/deep") && node("many")->size == 0);
-    // A folder rescan leaves out what the whole scan did, paths included.
-    m_fixture->selectRows({ node("docs") });
-    window().perform(Command::Rescan);
-    QTRY_VERIFY(window().canPerform(Command::Rescan));
-    window().outlineView()->expand(m_fixture->indexOf(node("docs")));
-    QVERIFY(excludedRow("docs/deep") && !node("docs/report.pdf")->flags.contains(NodeFlags::Excluded));
 }
 
 QTEST_MAIN(DocumentFlowsTest)
