@@ -30,8 +30,8 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QThreadPool>
-#include <QTreeView>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 
 #include <cstdlib>
@@ -476,8 +476,7 @@ void DocumentFlowsTest::commandLineExcludesHoldForScanAndRescansAndAreNotSaved()
     auto* dialog = window->findChild<QDialog*>(QStringLiteral("preferences"));
     QCOMPARE(
         dialog->findChild<QPlainTextEdit*>(QStringLiteral("launchExcludes"))->toPlainText(), "sub/skip/");
-    QTest::mouseClick(
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
     QCOMPARE(ScanPreferences::load().excludes, QStringList { "data.bin" });
 
     // New bytes below the excluded folder stay out of a rescan of the folder above it,
