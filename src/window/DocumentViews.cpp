@@ -113,7 +113,9 @@ void DocumentWindowController::buildMainView()
     for (int c = 0; c < FileOutlineModel::ColumnCount; ++c)
         header->resizeSection(c, kOutlineColumns[c].width);
     // The name column takes what the window gains or loses; the others keep their width.
-    header->setSectionResizeMode(FileOutlineModel::Name, QHeaderView::Stretch);
+    m_outlineView->setFillColumn(FileOutlineModel::Name,
+        std::max(kOutlineColumns[FileOutlineModel::Name].minimum,
+            16 * m_outlineView->fontMetrics().averageCharWidth()));
     connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int width) {
         const int minimum = kOutlineColumns[section].minimum;
         if (width < minimum && header->sectionResizeMode(section) == QHeaderView::Interactive)
@@ -233,6 +235,7 @@ void DocumentWindowController::buildMainView()
     m_summaryLabel->setPalette(secondary);
     m_summaryLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusLabel, 1);
+    statusLayout->addWidget(launchScanButton());
     statusLayout->addWidget(m_warningButton);
     statusLayout->addWidget(m_summaryLabel);
 
