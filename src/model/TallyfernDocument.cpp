@@ -95,8 +95,7 @@ void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFac
         const std::int64_t free
             = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
         const std::int64_t total = *facts->total;
-        const std::int64_t scanned
-            = std::max<std::int64_t>(m_apparent ? m_tree.root->logicalSize : m_tree.root->size, 0);
+        const std::int64_t scanned = std::max<std::int64_t>(allocatedSize(*m_tree.root), 0);
         // Written so that no subtraction can overflow, whatever the figures.
         const std::int64_t unseen = total > scanned && total - scanned > free ? total - scanned - free : 0;
         m_freeNode = m_extraArena.make(

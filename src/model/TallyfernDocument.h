@@ -169,7 +169,9 @@ private:
     FileNode** m_rootArray = nullptr; // last children array made by appendToRoot
     std::size_t m_rootArrayCapacity = 0;
     TreeObserver* m_observer = nullptr;
-    bool m_apparent = false; // see showsApparentSizes()
+    // See showsApparentSizes(). Set on the main thread while no scan runs, so the scan
+    // thread's install reads it safely.
+    bool m_apparent = false;
     bool m_installing = false; // install() tells no observer: the tree is new to everyone
     std::unique_ptr<SerialQueue> m_renderQueue;
 };
