@@ -4,7 +4,6 @@
 #include "scan/ScanStream.h"
 #include "scan/ScanWriter.h"
 #include "scan/Scanner.h"
-#include "support/TreeBuilder.h"
 #include "support/TreeChecks.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <set>
 
 namespace {
@@ -88,34 +86,4 @@ TEST(ApparentSizes, ScanTrashAndRescanAgreeWithDuAndAFreshScan)
     EXPECT_EQ(sizes(doc->root()), sizes(scanned(root, true)->root()));
     doc->setApparentSizes(false);
     EXPECT_EQ(sizes(doc->root()), sizes(scanned(root, false)->root()));
-}
-
-// Large enough to be split among threads; free and other space are the window test's.
-TEST(ApparentSizes, SwitchingTwiceGivesBackTheTreeExactly)
-{
-    std::mt19937 random(11);
-    TreeBuilder builder("/data");
-    std::vector<FileNode*> folders { builder.root() };
-    for (int i = 0; i < 60'000; ++i) {
-        FileNode* parent = folders[random() % folders.size()];
-        // Few sizes, so that ties broken by name abound; folders named .app are packages.
-        const char* const kinds[] = { ".app", ".jpg", ".txt" };
-        const std::string name
-            = std::to_string(random() % 40) + "n" + std::to_string(i) + kinds[random() % 3];
-        if (random() % 8 == 0)
-            folders.push_back(builder.folder(parent, name));
-        else
-            builder.file(parent, name, std::int64_t(random() % 6) * 4096, std::int64_t(random() % 6) * 1000);
-    }
-    TallyfernDocument doc("/data", noVolume(), "data");
-    doc.install(builder.finish());
-    const std::vector<std::string> before = snapshot(doc.root());
-    doc.focus = doc.root()->child(0);
-    doc.setApparentSizes(true);
-    EXPECT_EQ(treeFaults(doc.root()), "");
-    const std::vector<KindStat> counted = doc.kindStats; // on the swap's own walk
-    doc.computeKindStats();
-    EXPECT_EQ(doc.kindStats, counted);
-    doc.setApparentSizes(false);
-    EXPECT_EQ(snapshot(doc.root()), before);
 }

@@ -6,6 +6,7 @@
 #include "model/ScanPreferences.h"
 #include "model/TallyfernDocument.h"
 #include "model/support/Volumes.h"
+#include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineModel.h"
@@ -249,6 +250,39 @@ private slots:
         window().perform(Command::TogglePackageContents);
         QCOMPARE(zoomRoot(), node(""));
         QVERIFY(!m_fixture->indexOf(node("Tool.app/Contents")).isValid());
+    }
+
+    // View > Show Apparent Sizes by its key, and back: the pseudo items (allocated space)
+    // leave and return, the selection stays, and the Trash still states what the disk frees.
+    void apparentSizesSwitchEveryViewAndBack()
+    {
+        std::int64_t logical = 0; // what the files hold, by an independent walk
+        for (const auto& entry : fs::recursive_directory_iterator(m_fixture->path("")))
+            logical += entry.is_regular_file() ? std::int64_t(entry.file_size()) : 0;
+        FileNode* report = node("docs/report.pdf");
+        m_fixture->selectRows({ report });
+        QAbstractItemModel* outline = window().outlineView()->model();
+        const auto label = [&](const char* name) { return window().findChild<QLabel*>(name)->text(); };
+        for (const bool apparent : { true, false }) {
+            press(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_A);
+            QCOMPARE(m_actions->action(Command::ShowApparentSizes)->isChecked(), apparent);
+            QVERIFY(label("summary").contains("apparent sizes") == apparent
+                && label("status").contains("allocated)") == apparent);
+            QCOMPARE(window().canPerform(Command::ToggleFreeSpace), !apparent);
+            const QModelIndex top = outline->index(0, FileOutlineModel::Size);
+            QCOMPARE(top.data().toString(), Fmt::bytes(apparent ? logical : 100'000'000));
+            QCOMPARE(
+                outline->index(0, 0, top.siblingAtColumn(0)).data().toString().endsWith(" Space"), !apparent);
+            QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { report });
+            if (apparent) {
+                struct stat held { };
+                QVERIFY(::stat(m_fixture->path("docs/report.pdf").c_str(), &held) == 0);
+                window().perform(Command::MoveToTrash);
+                const auto* question = window().findChild<QMessageBox*>(QStringLiteral("trashConfirmation"));
+                QVERIFY(question && question->informativeText().contains(Fmt::bytes(held.st_blocks * 512)));
+                QVERIFY(m_fixture->answerTrash(QStringLiteral("Cancel")));
+            }
+        }
     }
 
     void clickingABlock80000LevelsDeepSelectsItWithoutFreezing()
