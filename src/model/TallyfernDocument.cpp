@@ -302,8 +302,8 @@ void TallyfernDocument::propagate(
     FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count, std::uint32_t newest)
 {
     for (FileNode* node = from; node; node = node->parent) {
-        node->size += size;
-        node->logicalSize += logical;
+        node->size = FileNode::addSizes(node->size, size);
+        node->logicalSize = FileNode::addSizes(node->logicalSize, logical);
         node->fileCount = FileNode::clampCount(node->fileCount + count);
         node->mtime = std::max(node->mtime, newest);
         if (TreeObserver* watcher = observer())

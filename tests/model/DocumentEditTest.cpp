@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -106,6 +107,19 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
     EXPECT_EQ(doc.kindStats, counted);
     doc.setApparentSizes(false);
     EXPECT_EQ(snapshot(doc.root()), before);
+}
+
+// Sparse files can claim exabytes: an edit that would pass the largest size stays at it.
+TEST(DocumentEdit, SizesPastTheLargestStayAtIt)
+{
+    TreeBuilder builder("/data");
+    FileNode* huge = builder.file(builder.folder(builder.root(), "f"), "a", std::int64_t(1) << 62);
+    builder.file(builder.root(), "b", std::int64_t(1) << 61);
+    TallyfernDocument doc("/data", noVolume(), "data");
+    doc.install(builder.finish());
+    doc.propagate(huge, std::int64_t(1) << 62, std::int64_t(1) << 62, 0);
+    EXPECT_EQ(std::pair(doc.root()->size, doc.root()->logicalSize),
+        std::pair(std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max()));
 }
 
 TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)
