@@ -77,8 +77,12 @@ TEST_F(NameSearchTest, CountsEqualFindIname)
             std::tuple(findCount(iname), found->items.size(), found->size))
             << query;
         EXPECT_TRUE(std::is_sorted(found->items.begin(), found->items.end(),
-            [](const FileNode* a, const FileNode* b) { return a->size > b->size; }))
+            [](const FileNode* a, const FileNode* b) {
+                return a->size != b->size ? a->size > b->size : a->name() < b->name();
+            }))
             << query;
+        auto byAddress = [](std::vector<const FileNode*> items) { return std::ranges::sort(items), items; };
+        EXPECT_EQ(byAddress(found->items), byAddress(serial.items)) << query;
     }
 }
 
