@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kChunks = 128;
 // Children prefetched ahead of the one being matched: a node is a cache miss, and a
 // folder's children lie scattered over the arena.
-constexpr std::size_t kAhead = 6;
+constexpr std::size_t kAhead = 8;
 
 char lowered(char c)
 {
@@ -42,10 +42,11 @@ bool isAscii(std::string_view text)
 
 void prefetch(const FileNode* node)
 {
-    // The children link sits just before a folder's node, the name just after its fields.
+    // The fields and the start of the name; a folder's children link just before them
+    // is read for one node in twenty.
     const char* at = reinterpret_cast<const char*>(node);
-    __builtin_prefetch(at - FileNode::kLinksSize);
-    __builtin_prefetch(at + FileNode::kNameOffset + 16);
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 48);
 }
 
 // A result while the search runs: what orders it, held beside the node so that sorting
