@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "model/NameSearch.h"
 #include "scan/ExcludePatterns.h"
+#include "support/TreeBuilder.h"
 
 #include <QString>
 
@@ -47,6 +48,28 @@ TEST(NameMatchTest, AgreesWithFoldingBothSides)
         ASSERT_EQ(search->matches(name), expected) << '"' << query << "\" in \"" << name << '"';
     }
     EXPECT_GT(globs, 5000);
+}
+
+// A chain of 100,000 folders, a file in each: no walk recurses, a match inside a matching
+// folder adds nothing to the total, and a list of equal sizes and names keeps an order.
+TEST(NameMatchTest, HundredThousandLevels)
+{
+    TreeBuilder b("/deep");
+    FileNode* folder = b.root();
+    for (int i = 0; i < 100'000; ++i) {
+        b.file(folder, "leaf", 1);
+        folder = b.folder(folder, "Level.d");
+    }
+    const FileTree tree = b.finish();
+    const std::atomic<bool> never { false };
+    std::string error;
+    for (const char* query : { "level", "EAF" }) {
+        const auto found = NameSearch::compile(query, false, error)->run(tree.root, never);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->items.size(), 100'000u) << query;
+        EXPECT_EQ(
+            found->size, query[0] == 'l' ? tree.root->child(0)->size : 100'000 * tree.root->child(1)->size);
+    }
 }
 
 } // namespace
