@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "model/NameSearch.h"
+#include "model/NodeSet.h"
 #include "scan/ExcludePatterns.h"
 #include "support/TreeBuilder.h"
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 namespace {
 
@@ -55,6 +57,24 @@ TEST(NameMatchTest, HundredThousandLevels)
     const auto found = NameSearch::compile("level", false, error)->run(tree.root, std::atomic<bool>(false));
     EXPECT_EQ(std::pair(found->items.size(), found->size),
         std::pair(std::size_t(100'000), tree.root->child(0)->size));
+}
+
+// Addresses only compared, never read: a set holds each listed one (repeats and null
+// aside) and nothing else, however full its table.
+TEST(NameMatchTest, NodeSetHoldsWhatItWasGiven)
+{
+    std::mt19937 random(7);
+    auto node = [](std::size_t i) { return reinterpret_cast<const FileNode*>(std::uintptr_t(64 + 48 * i)); };
+    for (const std::size_t count : { 0, 1, 2, 5, 1000, 70'000 }) {
+        std::vector<const FileNode*> listed = { nullptr };
+        for (std::size_t i = 0; i < count; ++i)
+            listed.push_back(node(random() % (2 * count)));
+        const NodeSet set(listed);
+        const std::set<const FileNode*> expected(listed.begin() + 1, listed.end());
+        EXPECT_EQ(set.size(), expected.size());
+        for (std::size_t i = 0; i < 2 * count + 2; ++i)
+            ASSERT_EQ(set.contains(node(i)), expected.contains(node(i))) << count << ' ' << i;
+    }
 }
 
 } // namespace
