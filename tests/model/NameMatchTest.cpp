@@ -17,7 +17,7 @@ namespace {
 // folds to 'k', 0xff is not UTF-8): a match is what folding both sides and searching gives.
 TEST(NameMatchTest, AgreesWithFoldingBothSides)
 {
-    const std::vector<std::string> pieces = { "a", "A", "k", "K", "@", "`", "[", "{", "z", "Z", "-", "?",
+    const std::vector<std::string> pieces = { "a", "A", "k", "K", "@", "`", "]", "{", "z", "Z", "-", "?",
         "\xe2\x84\xaa", "\xc3\xa9", "\xc3\x89", "\xff" };
     std::mt19937 random(15);
     auto folded = [](const std::string& t) { return QString::fromStdString(t).toCaseFolded().toStdString(); };
@@ -33,13 +33,11 @@ TEST(NameMatchTest, AgreesWithFoldingBothSides)
         if (round % 3 == 0)
             query = (random() % 2 ? "*" : "") + query + (random() % 2 ? "*" : "?*");
         std::string error;
-        const auto search = NameSearch::compile(query, false, error);
-        if (!search)
-            continue; // an unbalanced '['
         const bool expected = query.find_first_of("*?[") != std::string::npos
             ? ExcludePatterns::match(folded(query), folded(name))
             : folded(name).find(folded(query)) != std::string::npos;
-        ASSERT_EQ(search->matches(name), expected) << '"' << query << "\" in \"" << name << '"';
+        ASSERT_EQ(NameSearch::compile(query, false, error).value().matches(name), expected)
+            << '"' << query << "\" in \"" << name << '"';
     }
 }
 
@@ -59,8 +57,7 @@ TEST(NameMatchTest, HundredThousandLevels)
         std::pair(std::size_t(100'000), tree.root->child(0)->size));
 }
 
-// Addresses only compared, never read: a set holds each listed one (repeats and null
-// aside) and nothing else, however full its table.
+// Addresses compared, never read: each listed one (null aside) is held, nothing else.
 TEST(NameMatchTest, NodeSetHoldsWhatItWasGiven)
 {
     std::mt19937 random(7);
@@ -71,9 +68,9 @@ TEST(NameMatchTest, NodeSetHoldsWhatItWasGiven)
             listed.push_back(node(random() % (2 * count)));
         const NodeSet set(listed);
         const std::set<const FileNode*> expected(listed.begin() + 1, listed.end());
-        EXPECT_EQ(set.size(), expected.size());
         for (std::size_t i = 0; i < 2 * count + 2; ++i)
             ASSERT_EQ(set.contains(node(i)), expected.contains(node(i))) << count << ' ' << i;
+        EXPECT_EQ(set.size(), expected.size());
     }
 }
 
