@@ -16,8 +16,8 @@ namespace {
 // Tasks per search: enough that a core slowed by other work hands its share to the
 // others, few enough that splitting and merging stay a small part of the time.
 constexpr std::size_t kChunks = 128;
-// Children prefetched ahead of the one being matched: a node is a cache miss, and a
-// folder's children lie scattered over the arena.
+// Children prefetched ahead of the one being matched: each node is reached through a
+// pointer, and without a hint every one of them waits for memory.
 constexpr std::size_t kAhead = 8;
 
 char lowered(char c)
