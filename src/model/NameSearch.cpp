@@ -8,10 +8,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstring>
 
 namespace {
 
-constexpr std::size_t kChunks = 256;
+// Tasks per search: enough that a core slowed by other work hands its share to the
+// others, few enough that splitting and merging stay a small part of the time.
+constexpr std::size_t kChunks = 128;
+// Children prefetched ahead of the one being matched: each node is reached through a
+// pointer, and without a hint every one of them waits for memory.
+constexpr std::size_t kAhead = 8;
 
 char lowered(char c)
 {
@@ -20,20 +27,148 @@ char lowered(char c)
 
 bool isAscii(std::string_view text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < text.size(); ++i)
+        if ((unsigned char)text[i] >= 0x80)
+            return false;
+    return true;
 }
 
-// A subtree walked by one task; `covered` when an ancestor already matched (its bytes
-// are in the total through that ancestor).
+void prefetch(const FileNode* node)
+{
+    // The fields and the start of the name; a folder's children link just before them
+    // is read for one node in twenty.
+    const char* at = reinterpret_cast<const char*>(node);
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 48);
+}
+
+// A result while the search runs: what orders it, held beside the node so that sorting
+// rarely reads a node (a cache miss each).
+struct Hit {
+    std::int64_t size;
+    // The first 16 name bytes, big-endian, zero-padded: the 8 of a name alone would tie
+    // often (the same word starts many names of the same size).
+    std::uint64_t head;
+    std::uint64_t next;
+    const FileNode* node;
+};
+
+Hit hitOf(const FileNode* node)
+{
+    const std::string_view name = node->name();
+    std::uint64_t bytes[2] = { 0, 0 };
+    for (std::size_t k = 0; k < std::min<std::size_t>(16, name.size()); ++k)
+        bytes[k / 8] |= std::uint64_t((unsigned char)name[k]) << (56 - 8 * (k % 8));
+    return { node->size, bytes[0], bytes[1], node };
+}
+
+// Largest first, then by name bytes (names hold no NUL, so the padded prefix orders as
+// the name does), then by address so that the order is total.
+bool before(const Hit& a, const Hit& b)
+{
+    if (a.size != b.size)
+        return a.size > b.size;
+    if (a.head != b.head)
+        return a.head < b.head;
+    if (a.next != b.next)
+        return a.next < b.next;
+    if (a.node == b.node)
+        return false;
+    if (const int c = a.node->name().compare(b.node->name()); c != 0)
+        return c < 0;
+    return a.node < b.node;
+}
+
+// Children [begin, end) of `parent` and everything below them, walked by one task;
+// `covered` when an ancestor already matched (its bytes are in the total through it).
 struct Chunk {
-    const FileNode* top;
+    const FileNode* parent;
+    std::size_t begin;
+    std::size_t end;
     bool covered;
 };
 
 struct Partial {
-    std::vector<const FileNode*> items;
+    std::vector<Hit> hits;
     std::int64_t size = 0;
 };
+
+} // namespace
+
+namespace {
+
+enum class Scan { Found, Absent, Unsure };
+
+// Whether `name` holds `needle` (ASCII, not empty, letters lowered) with ASCII letters
+// compared regardless of case: Found; else Absent for an ASCII name (whose folded form is
+// just its lowered self), Unsure for another. Found is sure for any name: the bytes found
+// are ASCII and stay side by side whatever folding does to the others.
+//
+// Names are short and mostly miss: eight bytes at a time, a byte equal to the needle's
+// first (setting bit 5 turns 'A'..'Z' into 'a'..'z' and nothing else into a lower-case
+// letter) marks where to compare the rest.
+Scan lookFor(std::string_view name, std::string_view needle)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull, low = 0x7f7f7f7f7f7f7f7full;
+    const std::size_t n = name.size(), m = needle.size();
+    const auto first = (unsigned char)needle[0];
+    const std::uint64_t fold = first >= 'a' && first <= 'z' ? 0x20 * ones : 0;
+    const std::uint64_t want = first * ones;
+    std::uint64_t seen = 0;
+    for (std::size_t at = 0; at < n; at += 8) {
+        std::uint64_t word = 0;
+        // Byte k of the word in bits 8k..8k+7. The last bytes of a long name come with
+        // the ones before them, shifted out.
+        const std::size_t skip = at + 8 <= n ? 0 : n >= 8 ? at + 8 - n : 8;
+        if (skip < 8) {
+            std::memcpy(&word, name.data() + at - skip, 8);
+            if constexpr (std::endian::native == std::endian::big)
+                word = __builtin_bswap64(word);
+            word >>= 8 * skip;
+        } else {
+            for (std::size_t k = n; k-- > at;)
+                word = word << 8 | (unsigned char)name[k];
+        }
+        seen |= word;
+        const std::uint64_t x = (word | fold) ^ want;
+        // 0x80 in each byte where x is zero, exactly (no carry crosses bytes).
+        std::uint64_t hits = ~(((x & low) + low) | x | low);
+        while (hits) {
+            const std::size_t i = at + std::size_t(__builtin_ctzll(hits)) / 8;
+            hits &= hits - 1;
+            if (i + m > n)
+                break;
+            std::size_t k = 1;
+            while (k < m && lowered(name[i + k]) == needle[k])
+                ++k;
+            if (k == m)
+                return Scan::Found;
+        }
+    }
+    return seen & ~low ? Scan::Unsure : Scan::Absent;
+}
+
+// The longest run of plain bytes in a glob before any '[' or '\' (past those, telling a
+// literal byte from a bracket's member takes the matcher itself): every match holds it.
+std::string literalOfGlob(std::string_view glob)
+{
+    glob = glob.substr(0, glob.find_first_of("[\\"));
+    std::string_view best;
+    while (!glob.empty()) {
+        const std::size_t stop = std::min(glob.find_first_of("*?"), glob.size());
+        if (stop > best.size())
+            best = glob.substr(0, stop);
+        glob.remove_prefix(std::min(stop + 1, glob.size()));
+    }
+    return std::string(best);
+}
 
 } // namespace
 
@@ -68,6 +203,13 @@ std::optional<NameSearch> NameSearch::compile(
             = QString::fromUtf8(query.data(), qsizetype(query.size())).toCaseFolded().toUtf8();
         search.m_folded.assign(folded.constData(), std::size_t(folded.size()));
     }
+    if (search.m_mode == Mode::Substring) {
+        search.m_asciiOnly = isAscii(search.m_folded); // 'K' (Kelvin) folds to 'k'
+        if (search.m_asciiOnly)
+            search.m_literal = search.m_folded;
+    } else if (search.m_asciiOnly) {
+        search.m_literal = literalOfGlob(search.m_folded);
+    }
     return search;
 }
 
@@ -75,25 +217,19 @@ bool NameSearch::matches(std::string_view name) const
 {
     if (m_mode == Mode::Regex)
         return m_regex.match(QString::fromUtf8(name.data(), qsizetype(name.size()))).hasMatch();
+    if (!m_literal.empty()) {
+        const Scan scan = lookFor(name, m_literal);
+        if (scan == Scan::Absent)
+            return false;
+        if (scan == Scan::Found && m_mode == Mode::Substring)
+            return true;
+    }
+    const bool asciiName = isAscii(name);
+    // An ASCII name cannot hold a query whose folded form is not ASCII.
+    if (m_mode == Mode::Substring && !m_asciiOnly && asciiName)
+        return false;
     thread_local std::string folded;
-    if (m_asciiOnly && isAscii(name)) {
-        if (m_mode == Mode::Substring) {
-            // Lowering the name costs more than searching it: compare folded on the fly.
-            const std::string& q = m_folded;
-            if (q.size() > name.size())
-                return false;
-            const std::size_t last = name.size() - q.size();
-            for (std::size_t i = 0; i <= last; ++i) {
-                if (lowered(name[i]) != q[0])
-                    continue;
-                std::size_t k = 1;
-                while (k < q.size() && lowered(name[i + k]) == q[k])
-                    ++k;
-                if (k == q.size())
-                    return true;
-            }
-            return m_folded.empty();
-        }
+    if (m_asciiOnly && asciiName) {
         folded.resize(name.size());
         std::transform(name.begin(), name.end(), folded.begin(), lowered);
     } else {
@@ -105,36 +241,136 @@ bool NameSearch::matches(std::string_view name) const
                                 : folded.find(m_folded) != std::string::npos;
 }
 
+namespace {
+
+// Matches in `children` and everything below them, depth first: a folder's children are
+// read in place, one frame per level, so a tree deeper than a thread's stack is walked too.
+void walk(const NameSearch& search, std::span<FileNode* const> children, bool covered, Partial& out)
+{
+    struct Frame {
+        FileNode* const* next;
+        FileNode* const* end;
+        bool covered;
+    };
+    auto enter = [](std::span<FileNode* const> nodes, bool covered) {
+        for (std::size_t i = 0; i < std::min(kAhead, nodes.size()); ++i)
+            prefetch(nodes[i]);
+        return Frame { nodes.data(), nodes.data() + nodes.size(), covered };
+    };
+    std::vector<Frame> stack = { enter(children, covered) };
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.end) {
+            stack.pop_back();
+            continue;
+        }
+        const FileNode* node = *frame.next++;
+        if (frame.end - frame.next > std::ptrdiff_t(kAhead))
+            prefetch(frame.next[kAhead]);
+        if (node->flags.contains(NodeFlags::Pseudo))
+            continue;
+        bool below = frame.covered;
+        if (search.matches(node->name())) {
+            out.hits.push_back(hitOf(node));
+            if (!below)
+                out.size += node->size;
+            below = true;
+        }
+        if (node->hasChildren())
+            stack.push_back(enter(node->children(), below));
+    }
+}
+
+// The hits of `parts` in order: slices sorted at once on the pool, then merged pairwise,
+// so that few passes go over the list; nullopt once `cancelled` is set.
+std::optional<NameSearch::Found> order(std::vector<Partial>& parts, const std::atomic<bool>& cancelled)
+{
+    NameSearch::Found found;
+    std::size_t total = 0;
+    for (const Partial& part : parts) {
+        found.size += part.size;
+        total += part.hits.size();
+    }
+    std::vector<Hit> from(total), to;
+    auto at = from.begin();
+    for (Partial& part : parts) {
+        at = std::copy(part.hits.begin(), part.hits.end(), at);
+        part.hits = {};
+    }
+    const std::size_t slices = std::clamp<std::size_t>(std::bit_ceil(Dispatch::poolSize() + 1u), 1, 16);
+    std::vector<std::size_t> bounds;
+    for (std::size_t i = 0; i <= slices; ++i)
+        bounds.push_back(total * i / slices);
+    Dispatch::parallelFor(slices, [&](std::size_t i) {
+        std::sort(
+            from.begin() + std::ptrdiff_t(bounds[i]), from.begin() + std::ptrdiff_t(bounds[i + 1]), before);
+    });
+    if (slices > 1)
+        to.resize(total);
+    for (std::size_t width = 1; width < slices; width *= 2) {
+        if (cancelled.load())
+            return std::nullopt;
+        Dispatch::parallelFor(slices / (2 * width), [&](std::size_t pair) {
+            const auto a = from.begin() + std::ptrdiff_t(bounds[2 * width * pair]);
+            const auto b = from.begin() + std::ptrdiff_t(bounds[2 * width * pair + width]);
+            const auto c = from.begin() + std::ptrdiff_t(bounds[2 * width * (pair + 1)]);
+            std::merge(a, b, b, c, to.begin() + (a - from.begin()), before);
+        });
+        from.swap(to);
+    }
+    if (cancelled.load())
+        return std::nullopt;
+    found.items.resize(total);
+    std::transform(from.begin(), from.end(), found.items.begin(), [](const Hit& hit) { return hit.node; });
+    return found;
+}
+
+} // namespace
+
 std::optional<NameSearch::Found> NameSearch::run(
     const FileNode* root, const std::atomic<bool>& cancelled) const
 {
     Found found;
     if (!root)
         return found;
-    // Split the tree into subtrees of at most 1/kChunks of its items, checking the
-    // folders above them on the way.
-    std::vector<Chunk> chunks;
+    // Split the tree into runs of children holding about 1/kChunks of its items each,
+    // checking on the way the folders too large to be inside one.
     const std::int64_t limit = std::max<std::int64_t>(1, root->fileCount / std::int64_t(kChunks));
-    std::vector<Chunk> stack = { Chunk { root, false } };
-    while (!stack.empty()) {
-        const Chunk at = stack.back();
-        stack.pop_back();
-        for (const FileNode* child : at.top->children()) {
-            if (child->flags.contains(NodeFlags::Pseudo))
-                continue;
-            if (child->fileCount <= limit || !child->hasChildren()) {
-                chunks.push_back(Chunk { child, at.covered });
+    auto large = [limit](const FileNode* node) { return node->fileCount > limit && node->hasChildren(); };
+    std::vector<Chunk> chunks;
+    Partial top;
+    std::vector<std::pair<const FileNode*, bool>> folders = { { root, false } };
+    while (!folders.empty()) {
+        const auto [folder, covered] = folders.back();
+        folders.pop_back();
+        const std::span<FileNode* const> children = folder->children();
+        std::size_t begin = 0;
+        std::int64_t weight = 0;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const FileNode* child = children[i];
+            if (!large(child) || child->flags.contains(NodeFlags::Pseudo)) {
+                weight += std::int64_t(child->fileCount) + 1;
+                if (weight >= limit) {
+                    chunks.push_back({ folder, begin, i + 1, covered });
+                    begin = i + 1;
+                    weight = 0;
+                }
                 continue;
             }
-            bool covered = at.covered;
-            if (matches(child->name())) {
-                found.items.push_back(child);
+            if (begin < i)
+                chunks.push_back({ folder, begin, i, covered });
+            begin = i + 1;
+            weight = 0;
+            const bool matched = matches(child->name());
+            if (matched) {
+                top.hits.push_back(hitOf(child));
                 if (!covered)
-                    found.size += child->size;
-                covered = true;
+                    top.size += child->size;
             }
-            stack.push_back(Chunk { child, covered });
+            folders.emplace_back(child, covered || matched);
         }
+        if (begin < children.size())
+            chunks.push_back({ folder, begin, children.size(), covered });
     }
 
     std::vector<Partial> partials(chunks.size());
@@ -144,39 +380,14 @@ std::optional<NameSearch::Found> NameSearch::run(
             stopped.store(true, std::memory_order_relaxed);
             return;
         }
-        Partial& out = partials[index];
-        // Depth-first with an explicit stack: trees may be deeper than a thread's stack.
-        std::vector<Chunk> todo = { chunks[index] };
-        while (!todo.empty()) {
-            const Chunk at = todo.back();
-            todo.pop_back();
-            bool covered = at.covered;
-            if (!at.top->flags.contains(NodeFlags::Pseudo) && matches(at.top->name())) {
-                out.items.push_back(at.top);
-                if (!covered)
-                    out.size += at.top->size;
-                covered = true;
-            }
-            for (const FileNode* child : at.top->children())
-                todo.push_back(Chunk { child, covered });
-        }
+        const Chunk& chunk = chunks[index];
+        walk(*this, chunk.parent->children().subspan(chunk.begin, chunk.end - chunk.begin), chunk.covered,
+            partials[index]);
     });
     if (stopped.load() || cancelled.load())
         return std::nullopt;
-    std::size_t total = found.items.size();
-    for (const Partial& p : partials)
-        total += p.items.size();
-    found.items.reserve(total);
-    for (Partial& p : partials) {
-        found.items.insert(found.items.end(), p.items.begin(), p.items.end());
-        found.size += p.size;
-    }
-    // Ties by name bytes: child order's normalised comparison costs too much over many
-    // thousands of results of equal size.
-    std::sort(found.items.begin(), found.items.end(), [](const FileNode* a, const FileNode* b) {
-        return a->size != b->size ? a->size > b->size : a->name() < b->name();
-    });
-    return found;
+    partials.push_back(std::move(top));
+    return order(partials, cancelled);
 }
 
 NameSearch::Found NameSearch::runSerially(const FileNode* root) const

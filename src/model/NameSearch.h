@@ -42,8 +42,11 @@ public:
 private:
     enum class Mode { Substring, Glob, Regex };
     Mode m_mode = Mode::Substring;
-    std::string m_folded; // the query, ASCII letters lowered
+    std::string m_folded; // the query, case-folded (only ASCII letters lowered when it is ASCII)
+    // A substring: the folded query is ASCII. A glob: the query is. Then an ASCII name is
+    // matched without decoding it.
     bool m_asciiOnly = true;
+    std::string m_literal; // bytes every ASCII name a glob matches holds, lowered; maybe none
     QRegularExpression m_regex;
 };
 

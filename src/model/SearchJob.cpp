@@ -31,8 +31,7 @@ QString SearchJob::start(const FileNode* root, const QString& query, bool regula
         if (!found)
             return;
         auto result = std::make_shared<Result>();
-        result->items = std::make_shared<const std::unordered_set<const FileNode*>>(
-            found->items.begin(), found->items.end());
+        result->items = std::make_shared<const NodeSet>(found->items);
         result->found = std::move(*found);
         Dispatch::postToMain([self, flag, result = std::shared_ptr<const Result>(std::move(result))] {
             // A change of the tree since may have freed what it names.

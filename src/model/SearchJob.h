@@ -2,12 +2,12 @@
 #pragma once
 
 #include "model/NameSearch.h"
+#include "model/NodeSet.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
-#include <unordered_set>
 
 class FileNode;
 class TallyfernDocument;
@@ -24,7 +24,7 @@ class SearchJob : public QObject {
 public:
     struct Result {
         NameSearch::Found found;
-        std::shared_ptr<const std::unordered_set<const FileNode*>> items; // the same nodes, for look-ups
+        std::shared_ptr<const NodeSet> items; // the same nodes, for look-ups
     };
 
     explicit SearchJob(TallyfernDocument& document, QObject* parent = nullptr);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/NodeSet.h"
 #include "model/RGB.h"
 #include "scan/FileNode.h"
 #include "treemap/CancelToken.h"
@@ -12,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 // Paints a tree as cushion-shaded rectangles. A plain value built afresh for each render.
@@ -25,7 +25,7 @@ struct TreemapRenderer {
     std::optional<std::int32_t> highlightKind = std::nullopt;
     // Items whose leaves keep their colours while every other leaf is dimmed, as for a
     // highlighted kind (a folder lights everything inside it); null for none.
-    std::shared_ptr<const std::unordered_set<const FileNode*>> highlightItems;
+    std::shared_ptr<const NodeSet> highlightItems;
     // Set: leaves are coloured by their age at this time (seconds since 1970) on the
     // palette's age scale, instead of by kind.
     std::optional<std::int64_t> ageReference = std::nullopt;

@@ -65,7 +65,7 @@ void TreemapView::setHighlightKind(std::optional<std::int32_t> kind)
     setNeedsRender();
 }
 
-void TreemapView::setHighlightItems(std::shared_ptr<const std::unordered_set<const FileNode*>> items)
+void TreemapView::setHighlightItems(std::shared_ptr<const NodeSet> items)
 {
     if (items == m_highlightItems)
         return;

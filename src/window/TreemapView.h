@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/NodeSet.h"
 #include "model/RGB.h"
 #include "scan/FileNode.h"
 #include "treemap/CancelToken.h"
@@ -13,7 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 class QMenu;
@@ -67,7 +67,7 @@ public:
     void setHighlightKind(std::optional<std::int32_t> kind);
     // Items lit among dimmed others, as for a highlighted kind; null for none. Asks for a
     // render only when the set changes.
-    void setHighlightItems(std::shared_ptr<const std::unordered_set<const FileNode*>> items);
+    void setHighlightItems(std::shared_ptr<const NodeSet> items);
     // Colours leaves by the age of their modification time instead of by kind; the ages
     // are taken at the moment it is switched on.
     void setColorByAge(bool on);
@@ -129,7 +129,7 @@ private:
     std::vector<RGB> m_colors;
     bool m_showPackageContents = false;
     std::optional<std::int32_t> m_highlightKind;
-    std::shared_ptr<const std::unordered_set<const FileNode*>> m_highlightItems;
+    std::shared_ptr<const NodeSet> m_highlightItems;
     std::optional<std::int64_t> m_ageReference; // seconds since 1970 the ages count from
     std::vector<FileNode*> m_selection;
     QImage m_image;

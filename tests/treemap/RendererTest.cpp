@@ -157,7 +157,7 @@ TEST(Renderer, ACancelledTokenYieldsNoImageBeforeOrAfterTheJobsRun)
     EXPECT_GT(finished.load(), 255u);
 }
 
-using Items = std::unordered_set<const FileNode*>;
+using Items = NodeSet;
 
 QImage lit(const FileNode* root, std::shared_ptr<const Items> items, std::optional<std::int32_t> kind = {})
 {
