@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr std::size_t kBufferBytes = std::size_t(1) << 20;
+constexpr std::size_t kBufferBytes = ScanSink::kRoomBytes;
 // Compressed input comes in these; a load should not pay for large ones in its memory.
 constexpr std::size_t kInputBytes = std::size_t(256) << 10;
 // Plain output below this much per compressed byte is never a bomb, however small the file.

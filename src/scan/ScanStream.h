@@ -46,6 +46,16 @@ public:
             flushBuffer();
         *m_cursor++ = c;
     }
+    // Where the next `size` bytes (at most kRoomBytes) may be written directly; advance()
+    // then takes what was used. Lets a caller format in place, without a copy.
+    static constexpr std::size_t kRoomBytes = std::size_t(1) << 20;
+    [[nodiscard]] char* room(std::size_t size)
+    {
+        if (size > std::size_t(m_end - m_cursor))
+            flushBuffer();
+        return m_cursor;
+    }
+    void advance(char* to) { m_cursor = to; }
 
     // Ends the stream, makes it durable and puts it in place. False (and error()) when
     // any step failed; the chosen name then still holds what it held before.
