@@ -17,9 +17,8 @@ namespace {
 
 constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
 
-// One info object as read; what the file leaves out keeps these defaults.
+// One info object as read, but for its name; what the file leaves out keeps these defaults.
 struct Info {
-    std::string name;
     bool hasName = false;
     std::uint64_t asize = 0;
     std::uint64_t dsize = 0;
@@ -116,6 +115,7 @@ public:
 private:
     Key readKey();
     std::uint32_t readTime();
+    // Into `info` and m_name.
     void readInfo(Info& info);
     void readMetadata(ScanMetadata& metadata);
 
@@ -125,6 +125,7 @@ private:
         std::size_t firstChild; // index into m_children
         std::uint64_t dev;
     };
+    // The entry just read (`info` and m_name), checked.
     FileNode* makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder);
     void closeFolder();
 
@@ -140,29 +141,19 @@ private:
     std::uint64_t m_logicalTotal = 0;
     std::uint64_t m_entries = 0;
     std::string m_key;
+    std::string m_name; // the name of the entry being read, its buffer kept from entry to entry
     std::string m_scratch;
     // Last, so that it stops (and lets go of the tree) before anything else goes.
     FolderFinisher m_finisher;
 };
 
-// The keys every entry has are matched in the buffer as they stand; others are read.
+// Keys are looked at in the buffer as they stand; one with an escape (or split by the
+// buffer's end) is read out.
 Key Parser::readKey()
 {
-    m_json.nextToken();
-    switch (m_json.lookAhead(1)) {
-    case 'n':
-        if (m_json.consume("\"name\":"))
-            return Key::Name;
-        break;
-    case 'a':
-        if (m_json.consume("\"asize\":"))
-            return Key::Asize;
-        break;
-    case 'd':
-        if (m_json.consume("\"dsize\":"))
-            return Key::Dsize;
-        break;
-    }
+    std::string_view key;
+    if (m_json.nextToken() == '"' && m_json.takePlainKey(key))
+        return keyOf(key);
     m_json.readString(m_key, 64);
     m_json.expect(':');
     return keyOf(m_key);
@@ -181,11 +172,7 @@ std::uint32_t Parser::readTime()
 
 void Parser::readInfo(Info& info)
 {
-    // The name's buffer is kept from entry to entry.
-    std::string name = std::move(info.name);
     info = Info();
-    info.name = std::move(name);
-    info.name.clear();
     m_json.expect('{');
     if (m_json.nextToken() == '}') {
         m_json.skip();
@@ -194,7 +181,7 @@ void Parser::readInfo(Info& info)
     for (;;) {
         switch (readKey()) {
         case Key::Name:
-            m_json.readString(info.name, FileNode::kMaxNameLength);
+            m_json.readString(m_name, FileNode::kMaxNameLength);
             info.hasName = true;
             break;
         case Key::Asize:
@@ -288,18 +275,12 @@ void Parser::readMetadata(ScanMetadata& metadata)
 
 FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder)
 {
-    const std::string_view name = info.name;
-    // One pass for both bytes: names are short and there are millions.
-    bool slash = false, nul = false;
-    for (const char c : name) {
-        slash |= c == '/';
-        nul |= c == '\0';
-    }
-    if (nul)
+    const std::string_view name = m_name;
+    if (std::memchr(name.data(), '\0', name.size()))
         m_json.fail("a name holding a NUL byte");
     if (parent) {
-        if (name.empty() || name == "." || name == ".." || slash)
-            m_json.fail("an invalid name \"" + info.name + "\" (empty, \".\", \"..\" or holding '/')");
+        if (name.empty() || name == "." || name == ".." || std::memchr(name.data(), '/', name.size()))
+            m_json.fail("an invalid name \"" + m_name + "\" (empty, \".\", \"..\" or holding '/')");
     } else if (name.empty()) {
         m_json.fail("the scanned folder has no name");
     }

@@ -2,6 +2,7 @@
 #include "scan/ScanWriter.h"
 
 #include "platform/VolumeFacts.h"
+#include "scan/JsonBytes.h"
 #include "scan/ScanStream.h"
 
 #include <algorithm>
@@ -19,25 +20,6 @@
 
 namespace {
 
-// Bytes that a JSON string cannot hold as they are: the quote, the backslash and control
-// characters.
-constexpr auto kNeedsEscape = [] {
-    std::array<bool, 256> escape {};
-    for (int c = 0; c < 256; ++c)
-        escape[std::size_t(c)] = c < 0x20 || c == '"' || c == '\\';
-    return escape;
-}();
-
-// Whether any of 8 bytes needs an escape (exact, no false alarms), checked all at once:
-// millions of names, nearly all plain.
-bool anyNeedsEscape(std::uint64_t word)
-{
-    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-    const auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
-    const std::uint64_t below20 = (word - ones * 0x20) & ~word & highs;
-    return (below20 | hasZero(word ^ (ones * '"')) | hasZero(word ^ (ones * '\\'))) != 0;
-}
-
 // At most this many bytes out per byte in.
 constexpr std::size_t kEscapedBytesPerByte = 6;
 
@@ -50,38 +32,42 @@ char* putEscaped(char* out, const char* bytes, std::size_t size)
     // Bytes from here on went out as they are, so that output and input run in step.
     const char* plainFrom = bytes;
     for (;;) {
-        for (std::uint64_t word; end - bytes >= 8; bytes += 8, out += 8) {
-            std::memcpy(&word, bytes, 8);
-            if (anyNeedsEscape(word))
+        // Whole words go out as they are; one holding a byte to escape, up to that byte.
+        bool marked = false;
+        for (; end - bytes >= 8; bytes += 8, out += 8) {
+            std::memcpy(out, bytes, 8);
+            if (const std::uint64_t mask = JsonBytes::notPlainMask(JsonBytes::load(bytes))) {
+                const std::size_t plain = JsonBytes::firstMarked(mask);
+                bytes += plain;
+                out += plain;
+                marked = true;
                 break;
-            std::memcpy(out, &word, 8);
+            }
         }
-        const std::size_t left = std::size_t(end - bytes);
-        if (left < 8) {
+        if (!marked) {
             // The rest as one word, read overlapping what went before: the last 8 bytes,
             // or for a short string its first and last 4.
-            std::uint64_t word;
+            const std::size_t left = std::size_t(end - bytes);
             if (end - plainFrom >= 8) {
-                std::memcpy(&word, end - 8, 8);
-                if (!anyNeedsEscape(word)) {
-                    std::memcpy(out + left - 8, &word, 8);
+                if (!JsonBytes::notPlainMask(JsonBytes::load(end - 8))) {
+                    std::memcpy(out + left - 8, end - 8, 8);
                     return out + left;
                 }
             } else if (left >= 4) {
                 std::uint32_t first, last;
                 std::memcpy(&first, bytes, 4);
                 std::memcpy(&last, end - 4, 4);
-                if (!anyNeedsEscape(first | std::uint64_t(last) << 32)) {
+                if (!JsonBytes::notPlainMask(first | std::uint64_t(last) << 32)) {
                     std::memcpy(out, &first, 4);
                     std::memcpy(out + left - 4, &last, 4);
                     return out + left;
                 }
             }
+            while (bytes != end && JsonBytes::kPlain[static_cast<unsigned char>(*bytes)])
+                *out++ = *bytes++;
+            if (bytes == end)
+                return out;
         }
-        while (bytes != end && !kNeedsEscape[static_cast<unsigned char>(*bytes)])
-            *out++ = *bytes++;
-        if (bytes == end)
-            return out;
         const auto c = static_cast<unsigned char>(*bytes++);
         plainFrom = bytes;
         *out++ = '\\';
