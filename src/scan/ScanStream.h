@@ -79,6 +79,7 @@ private:
     std::string m_path;
     std::string m_tempPath;
     int m_fd = -1;
+    std::uint64_t m_written = 0; // bytes given to the file so far
     bool m_committed = false;
     std::unique_ptr<Codec> m_codec;
     std::unique_ptr<char[]> m_buffer;
