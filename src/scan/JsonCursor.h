@@ -52,6 +52,10 @@ public:
     }
     // Passes over the byte peek() returned.
     void skip() { ++m_p; }
+    // The next 8 bytes as JsonBytes::load() gives them when the buffer holds them, else 0
+    // (which no text is), to match known text at once; pass() then goes over what matched.
+    [[nodiscard]] std::uint64_t peekWord() const { return m_end - m_p >= 8 ? JsonBytes::load(m_p) : 0; }
+    void pass(std::size_t bytes) { m_p += bytes; }
     // The next byte that is not white space, not consumed.
     int nextToken()
     {

@@ -3,6 +3,7 @@
 
 #include "scan/FolderFinisher.h"
 #include "scan/InodeKey.h"
+#include "scan/JsonBytes.h"
 #include "scan/JsonCursor.h"
 #include "scan/ScanStream.h"
 
@@ -99,6 +100,42 @@ Key keyOf(std::string_view key)
     }
 }
 
+struct NameBytes {
+    bool slash = false;
+    bool nul = false;
+};
+
+// Which of the two bytes a name may not hold it holds: 8 bytes at a time (the last word
+// overlapping the one before), for millions of names.
+NameBytes nameBytes(std::string_view name)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    std::uint64_t slash = 0, nul = 0;
+    const auto take = [&](std::uint64_t word) {
+        const auto zeros = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+        slash |= zeros(word ^ (ones * '/'));
+        nul |= zeros(word);
+    };
+    const char* bytes = name.data();
+    const std::size_t size = name.size();
+    if (size >= 8) {
+        for (std::size_t i = 0; i + 8 < size; i += 8)
+            take(JsonBytes::load(bytes + i));
+        take(JsonBytes::load(bytes + size - 8));
+    } else if (size >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, bytes, 4);
+        std::memcpy(&last, bytes + size - 4, 4);
+        take(first | std::uint64_t(last) << 32);
+    } else {
+        for (std::size_t i = 0; i < size; ++i) {
+            slash |= bytes[i] == '/';
+            nul |= bytes[i] == '\0';
+        }
+    }
+    return NameBytes { slash != 0, nul != 0 };
+}
+
 class Parser {
 public:
     Parser(ScanSource& source, const std::atomic<bool>* cancel, std::atomic<std::int64_t>* entriesRead)
@@ -151,8 +188,35 @@ private:
 // buffer's end) is read out.
 Key Parser::readKey()
 {
+    // The keys of nearly every entry, with their quotes and colon, are matched as one word.
+    struct Common {
+        std::uint64_t word;
+        std::uint64_t mask;
+        std::size_t length;
+        Key key;
+    };
+    static constexpr auto common = [](std::string_view text, Key key) {
+        std::uint64_t word = 0;
+        for (std::size_t i = text.size(); i-- > 0;)
+            word = word << 8 | static_cast<unsigned char>(text[i]);
+        return Common { word, ~std::uint64_t(0) >> (64 - 8 * text.size()), text.size(), key };
+    };
+    static constexpr Common kCommon[] = {
+        common("\"name\":", Key::Name),
+        common("\"asize\":", Key::Asize),
+        common("\"dsize\":", Key::Dsize),
+        common("\"mtime\":", Key::Mtime),
+    };
+    m_json.nextToken();
+    const std::uint64_t word = m_json.peekWord();
+    for (const Common& c : kCommon) {
+        if ((word & c.mask) == c.word) {
+            m_json.pass(c.length);
+            return c.key;
+        }
+    }
     std::string_view key;
-    if (m_json.nextToken() == '"' && m_json.takePlainKey(key))
+    if (m_json.takePlainKey(key))
         return keyOf(key);
     m_json.readString(m_key, 64);
     m_json.expect(':');
@@ -276,10 +340,11 @@ void Parser::readMetadata(ScanMetadata& metadata)
 FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder)
 {
     const std::string_view name = m_name;
-    if (std::memchr(name.data(), '\0', name.size()))
+    const NameBytes bytes = nameBytes(name);
+    if (bytes.nul)
         m_json.fail("a name holding a NUL byte");
     if (parent) {
-        if (name.empty() || name == "." || name == ".." || std::memchr(name.data(), '/', name.size()))
+        if (name.empty() || name == "." || name == ".." || bytes.slash)
             m_json.fail("an invalid name \"" + m_name + "\" (empty, \".\", \"..\" or holding '/')");
     } else if (name.empty()) {
         m_json.fail("the scanned folder has no name");
