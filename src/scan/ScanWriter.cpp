@@ -201,8 +201,8 @@ std::uint64_t nonNegative(std::int64_t value)
 constexpr std::size_t kEntryBytes = 256;
 static_assert(FileNode::kMaxNameLength * kEscapedBytesPerByte + kEntryBytes <= ScanSink::kRoomBytes);
 
-// One info object, opened by `open` ("[{" for a folder, "{" otherwise) and closed, written
-// in place: millions of entries, so no temporaries and one check for room each.
+// One info object, after a '[' for a folder, written in place: millions of entries, so no
+// temporaries and one check for room each.
 void writeInfo(ScanSink& sink, bool folder, const FileNode& node, const EntryNote* note,
     std::optional<std::uint64_t> device)
 {
@@ -267,8 +267,10 @@ public:
             std::size_t i = slot(note.node);
             while (m_keys[i] && m_keys[i] != note.node)
                 i = (i + 1) & (m_keys.size() - 1);
-            if (!m_keys[i]) // the first note of a node counts, as before
-                m_keys[i] = note.node, m_notes[i] = &note;
+            if (!m_keys[i]) { // the first note of a node counts
+                m_keys[i] = note.node;
+                m_notes[i] = &note;
+            }
         }
     }
 
