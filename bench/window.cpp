@@ -7,14 +7,15 @@
 // work to the repainted view: the Trash of one file (a workspace that moves nothing, so
 // the tree on disk stays as generated) and the rescan of the folder whose subtree holds
 // closest to 10,000 files; beside them a full reset of the outline that opens the same
-// rows again, as a model without edits in place must. A bare scan of the same folder in
+// rows again, as a model without edits in place must; and the switch to apparent sizes
+// and back (View > Show Apparent Sizes), each to the repainted treemap. A bare scan of the same folder in
 // the same run is printed beside them, and `tallyfern --scan` (PEER) for scan_ratio,
 // the window's scan (start to installed tree) over the command line's. The last line is
 // the summary:
 // Then, in one more window, the folder nearest 10,000 files is rescanned 100 times
 // (Rescan Selected Folder) and the growth of the process's resident memory is measured.
 // window: max_stall_ms=S expand_ms=E first_image_ms=F trash_ms=T rescan_ms=R reset_ms=Z scan_ratio=Q
-//         rescan_growth_pct=G
+//         rescan_growth_pct=G apparent_ms=A
 //
 // window --show PATH [--demo]: opens a window on PATH and stays up (for looking at it);
 // with --demo, once the scan is done, a row two levels down is selected and the second
@@ -141,7 +142,7 @@ struct Run {
     std::int64_t rescanFiles = 0;
 };
 
-Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
+Run measureOnce(const std::string& path, std::vector<double>& expandTimes, std::vector<double>& apparentTimes)
 {
     QElapsedTimer clock;
     clock.start();
@@ -261,6 +262,17 @@ Run measureOnce(const std::string& path, std::vector<double>& expandTimes)
     settle();
     run.resetMs = double(clock.nsecsElapsed() - t0) / 1e6;
 
+    // Apparent sizes on and off, each until the treemap has painted the new image.
+    for (int i = 0; i < 4; ++i) {
+        settle();
+        painted.paintedNs = -1;
+        const qint64 start = clock.nsecsElapsed();
+        window.perform(Command::ShowApparentSizes);
+        while (painted.paintedNs < 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        apparentTimes.push_back(double(painted.paintedNs - start) / 1e6);
+    }
+
     window.close();
     return run;
 }
@@ -363,14 +375,15 @@ double peerScanSeconds(const QString& peer, const std::string& path)
 
 int bench(const std::string& path, int runs, const QString& peer)
 {
-    std::vector<double> stalls, handOvers, images, scans, bare, expands, trashes, rescans, resets, peers;
+    std::vector<double> stalls, handOvers, images, scans, bare, expands, trashes, rescans, resets, peers,
+        apparent;
     std::size_t widest = 0;
     std::int64_t rescanFiles = 0;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(bareScanSeconds(path));
         if (!peer.isEmpty())
             peers.push_back(peerScanSeconds(peer, path));
-        const Run run = measureOnce(path, expands);
+        const Run run = measureOnce(path, expands, apparent);
         trashes.push_back(run.trashMs);
         rescans.push_back(run.rescanMs);
         resets.push_back(run.resetMs);
@@ -396,11 +409,13 @@ int bench(const std::string& path, int runs, const QString& peer)
     const double peerScan = peers.empty() ? median(bare) : median(peers);
     std::printf("tallyfern --scan median %.2f s; the window's scan over it %.2f\n", peerScan,
         median(scans) / peerScan);
+    std::printf("apparent sizes on or off, to the repainted treemap: median %.1f ms over %zu switches\n",
+        median(apparent), apparent.size());
     const double growth = rescanGrowthPct(path, 100);
     std::printf("window: max_stall_ms=%.1f expand_ms=%.1f first_image_ms=%.1f trash_ms=%.1f rescan_ms=%.1f "
-                "reset_ms=%.1f scan_ratio=%.2f rescan_growth_pct=%.1f\n",
+                "reset_ms=%.1f scan_ratio=%.2f rescan_growth_pct=%.1f apparent_ms=%.1f\n",
         median(stalls), median(expands), median(images), median(trashes), median(rescans), median(resets),
-        median(scans) / peerScan, growth);
+        median(scans) / peerScan, growth, median(apparent));
     return 0;
 }
 

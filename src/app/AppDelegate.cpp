@@ -71,13 +71,13 @@ AppDelegate::~AppDelegate()
     delete m_shortcuts.data();
 }
 
-void AppDelegate::open(const std::vector<std::string>& paths)
+void AppDelegate::open(const std::vector<std::string>& paths, const LaunchScanOptions& scan)
 {
     if (paths.empty())
         return;
     m_launchedWithFiles = true;
     for (const std::string& path : paths)
-        openPath(path);
+        openPath(path, scan);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -121,9 +121,10 @@ void AppDelegate::showVolumes()
     m_volumesController->activateWindow();
 }
 
-DocumentWindowController* AppDelegate::openDocument(const std::string& path)
+DocumentWindowController* AppDelegate::openDocument(const std::string& path, const LaunchScanOptions& scan)
 {
-    return adopt(new DocumentWindowController(path, m_environment.documentFacts));
+    return adopt(
+        new DocumentWindowController(path, m_environment.documentFacts, DirectoryReader::system(), scan));
 }
 
 DocumentWindowController* AppDelegate::openSavedScan(const std::string& file)
@@ -132,9 +133,10 @@ DocumentWindowController* AppDelegate::openSavedScan(const std::string& file)
         DocumentWindowController::SavedScanFile { file }, m_environment.documentFacts));
 }
 
-DocumentWindowController* AppDelegate::openPath(const std::string& path)
+DocumentWindowController* AppDelegate::openPath(const std::string& path, const LaunchScanOptions& scan)
 {
-    return ScanReader::isSavedScan(path) ? openSavedScan(path) : openDocument(path);
+    // A saved scan is read, not scanned: the launcher refuses scan options for one.
+    return ScanReader::isSavedScan(path) ? openSavedScan(path) : openDocument(path, scan);
 }
 
 void AppDelegate::openScanFiles()
@@ -282,13 +284,16 @@ QString AppDelegate::shortcutsText()
     QStringList lines {
         tr("Click a block in the treemap to find it in the list; double-click to drill into its "
            "folder. Select a kind in the lower-left table to highlight every file of that kind."),
-        QString(), tr("Space — Quick Look")
+        QString()
     };
     for (const CommandInfo& info : CommandTable::all()) {
         const QList<QKeySequence> keys = info.shortcuts();
         if (keys.isEmpty())
             continue;
         QStringList names;
+        // The views answer Space themselves; it is no shortcut of the command.
+        if (info.command == Command::QuickLook)
+            names << tr("Space");
         for (const QKeySequence& key : keys)
             names << key.toString(QKeySequence::NativeText);
         lines << tr("%1 — %2").arg(names.join(QStringLiteral(" / ")), info.displayText());

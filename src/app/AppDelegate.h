@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/ApplicationActions.h"
+#include "model/ScanPreferences.h"
 #include "platform/VolumeFacts.h"
 #include "volumes/VolumesWindowController.h"
 #include "window/CommandActions.h"
@@ -47,19 +48,19 @@ public:
     ~AppDelegate() override;
 
     // Folders handed over at launch or later; each opens a window, and none opens the
-    // chooser at launch.
-    void open(const std::vector<std::string>& paths);
+    // chooser at launch. `scan` applies to every scan of those windows.
+    void open(const std::vector<std::string>& paths, const LaunchScanOptions& scan = {});
     void applicationDidFinishLaunching();
 
     void showVolumes();
     void openFolder();
-    DocumentWindowController* openDocument(const std::string& path);
+    DocumentWindowController* openDocument(const std::string& path, const LaunchScanOptions& scan = {});
     // A window reading the saved scan in `file`.
     DocumentWindowController* openSavedScan(const std::string& file);
     // File ▸ Open Scan…: saved scans chosen in a panel.
     void openScanFiles();
     // A saved scan (recognised by its content) opens as one; anything else is scanned.
-    DocumentWindowController* openPath(const std::string& path);
+    DocumentWindowController* openPath(const std::string& path, const LaunchScanOptions& scan = {});
     void quit();
 
     void showAbout();

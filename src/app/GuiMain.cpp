@@ -2,7 +2,6 @@
 #include "app/GuiMain.h"
 
 #include "app/AppDelegate.h"
-#include "app/LaunchArguments.h"
 #include "widgets/EnglishPlurals.h"
 
 #include <QApplication>
@@ -14,26 +13,12 @@
 #include <QString>
 #include <QStringList>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
-
-std::string workingFolder()
-{
-    std::vector<char> buffer(4096);
-    while (!::getcwd(buffer.data(), buffer.size())) {
-        if (errno != ERANGE)
-            return "/";
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
-}
 
 // Messages of the toolkit while it connects to the display, held back: when no display
 // can be reached it reports that in several lines and then aborts the process.
@@ -59,7 +44,8 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(int argc, char** argv)
+extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(
+    int argc, char** argv, const LaunchArguments::Launch& launch)
 {
     const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
     QApplication app(argc, argv);
@@ -91,12 +77,7 @@ extern "C" __attribute__((visibility("default"))) int tallyfernGuiMain(int argc,
     QApplication::setWindowIcon(QIcon::fromTheme(
         QStringLiteral("org.tallyfern.Tallyfern"), QIcon(QStringLiteral(":/tallyfern/tallyfern.svg"))));
 
-    // argv after QApplication took its own options out; raw bytes, so that names that
-    // are not UTF-8 reach the scanner intact.
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.emplace_back(argv[i]);
-    delegate.open(LaunchArguments::folders(arguments, workingFolder()));
+    delegate.open(launch.folders, launch.scan);
     delegate.applicationDidFinishLaunching();
     app.exec();
     return 0;

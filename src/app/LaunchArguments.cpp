@@ -2,6 +2,8 @@
 #include "app/LaunchArguments.h"
 
 #include "platform/MountTable.h"
+#include "scan/CliScan.h"
+#include "scan/ScanReader.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -130,9 +132,10 @@ Verdict check(const std::vector<std::string>& arguments)
     // The toolkit's options are written with one dash (-style), ours with two.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
-        "See what fills your disks. Each FOLDER opens a window and is scanned at once; without "
-        "one, the volumes are listed.\n--scan prints the totals of PATH, --export also saves the "
-        "scan to FILE, --load prints the totals of a saved scan; none opens a window."));
+        "See what fills your disks. Each FOLDER opens a window and is scanned at once, leaving "
+        "out what the scan options name; without one, the volumes are listed.\n--scan prints the "
+        "totals of PATH, --export also saves the scan to FILE, --load prints the totals of a saved "
+        "scan; none opens a window."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     for (const Option& entry : kOptions) {
@@ -192,6 +195,60 @@ std::string pathOfFileUrl(std::string_view url)
     if (path.find('\0') != std::string::npos)
         return {};
     return path;
+}
+
+bool plan(const std::vector<std::string>& arguments, const std::string& workingFolder, Launch& launch,
+    std::string& error)
+{
+    // The scan options in the exact shape the windowless modes take them, in order; the
+    // values of other options are skipped, never read as options.
+    std::vector<std::string> scanArguments;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--")
+            break;
+        if (argument.size() < 2 || argument.front() != '-')
+            continue;
+        const std::string_view name = argument.substr(argument.starts_with("--") ? 2 : 1);
+        const std::size_t equals = name.find('=');
+        const std::string_view key = name.substr(0, equals);
+        const Option* option = findOption(key);
+        if (!option || !option->valueName) {
+            if (key == "cross-file-systems")
+                scanArguments.emplace_back("--cross-file-systems");
+            continue;
+        }
+        std::string_view value;
+        if (equals != std::string_view::npos)
+            value = name.substr(equals + 1);
+        else if (i + 1 < arguments.size())
+            value = arguments[++i];
+        if (key == "exclude" || key == "exclude-from") {
+            scanArguments.push_back("--" + std::string(key));
+            scanArguments.emplace_back(value);
+        }
+    }
+    CliScan::ScanOptions options;
+    if (!CliScan::parseScanOptions(
+            std::vector<std::string_view>(scanArguments.begin(), scanArguments.end()), options, error))
+        return false;
+    launch.folders = folders(arguments, workingFolder);
+    launch.scan = { options.excludes.lines(), options.crossFileSystems };
+    if (scanArguments.empty())
+        return true;
+    if (launch.folders.empty()) {
+        error = "--exclude, --exclude-from and --cross-file-systems need a folder to scan";
+        return false;
+    }
+    for (const std::string& folder : launch.folders) {
+        if (ScanReader::isSavedScan(folder)) {
+            error = folder
+                + " is a saved scan: --exclude, --exclude-from and --cross-file-systems apply "
+                  "only to folders that are scanned";
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<std::string> folders(const std::vector<std::string>& arguments, const std::string& workingFolder)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/ScanPreferences.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +24,22 @@ struct Verdict {
 // -platform, ...) and folders; anything else, or an option without its value, is refused.
 [[nodiscard]] Verdict check(const std::vector<std::string>& arguments);
 
-// `arguments` without the program name, after the toolkit took its own options out.
+// What the windows opened at launch show, and how they scan.
+struct Launch {
+    std::vector<std::string> folders; // see folders()
+    LaunchScanOptions scan;
+};
+
+// `arguments` without the program name, check() passed. The folders, and the scan options
+// (--exclude PATTERN, repeatable, --exclude-from FILE, --cross-file-systems) that every
+// scan of their windows uses. False with a one-line reason, before anything is scanned,
+// when a pattern is malformed, a pattern file cannot be read, or scan options come
+// without a folder to scan (none named, or a saved scan among them: its entries are read,
+// not scanned).
+[[nodiscard]] bool plan(const std::vector<std::string>& arguments, const std::string& workingFolder,
+    Launch& launch, std::string& error);
+
+// `arguments` without the program name (the toolkit's options may still be in them).
 // Each folder is made absolute against `workingFolder` and resolved where it exists;
 // names stay bytes. Options and their values are skipped, except after "--". A URL that
 // does not name a local file is left out with a line on standard error.

@@ -115,6 +115,7 @@ QMenuBar* build(CommandActions& commands, ApplicationActions& application)
     view->addAction(doc(Command::ToggleFreeSpace));
     view->addAction(doc(Command::TogglePackageContents));
     view->addAction(doc(Command::ColorByAge));
+    view->addAction(doc(Command::ShowApparentSizes));
     view->addSeparator();
     view->addAction(doc(Command::CustomizeToolbar));
     view->addAction(app(App::FullScreen));

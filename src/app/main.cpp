@@ -4,6 +4,7 @@
 #include "scan/CliScan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
@@ -45,6 +46,17 @@ std::vector<std::string> moduleCandidates(const std::string& folder)
         (here / TALLYFERN_GUI_MODULE_FROM_BINDIR / GuiMain::kModuleName).lexically_normal().string() };
 }
 
+std::string workingFolder()
+{
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
 int fail(const std::string& reason)
 {
     std::fprintf(stderr, "tallyfern: cannot start the window: %s\n", reason.c_str());
@@ -59,8 +71,9 @@ int main(int argc, char** argv)
     if (CliScan::matches(argc, argv))
         return CliScan::run(argc, argv);
     // Help, version and mistyped options are answered here, without a display.
-    const LaunchArguments::Verdict verdict
-        = LaunchArguments::check(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    // Raw bytes, so that names that are not UTF-8 reach the scanner intact.
+    const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+    const LaunchArguments::Verdict verdict = LaunchArguments::check(arguments);
     switch (verdict.action) {
     case LaunchArguments::Verdict::Action::Help:
     case LaunchArguments::Verdict::Action::Version:
@@ -71,6 +84,13 @@ int main(int argc, char** argv)
         return 2;
     case LaunchArguments::Verdict::Action::Open:
         break;
+    }
+    // A malformed pattern stops the launch here: no window, nothing scanned.
+    LaunchArguments::Launch launch;
+    std::string error;
+    if (!LaunchArguments::plan(arguments, workingFolder(), launch, error)) {
+        std::fprintf(stderr, "tallyfern: %s\n", error.c_str());
+        return 2;
     }
 
     const std::vector<std::string> candidates
@@ -85,7 +105,7 @@ int main(int argc, char** argv)
         auto entry = reinterpret_cast<GuiMain::Entry>(::dlsym(module, GuiMain::kEntrySymbol));
         if (!entry)
             return fail(path + " has no entry point " + GuiMain::kEntrySymbol);
-        return entry(argc, argv);
+        return entry(argc, argv, launch);
     }
     return fail(std::string(GuiMain::kModuleName) + " is neither at " + candidates.front() + " nor at "
         + candidates.back());

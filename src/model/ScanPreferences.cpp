@@ -29,7 +29,8 @@ void ScanPreferences::save() const
     settings.setValue(QLatin1String(kCrossKey), crossFileSystems);
 }
 
-std::shared_ptr<const ExcludePatterns> ScanPreferences::compile(QString& problem) const
+std::shared_ptr<const ExcludePatterns> ScanPreferences::compile(
+    QString& problem, const std::vector<std::string>& after) const
 {
     auto patterns = std::make_shared<ExcludePatterns>();
     for (const QString& line : excludes) {
@@ -39,6 +40,13 @@ std::shared_ptr<const ExcludePatterns> ScanPreferences::compile(QString& problem
         if (!patterns->add(line.toStdString(), error)) {
             problem = QCoreApplication::translate("ScanPreferences", "“%1”: %2")
                           .arg(line, QString::fromStdString(error));
+            return nullptr;
+        }
+    }
+    for (const std::string& line : after) {
+        std::string error;
+        if (!patterns->add(line, error)) {
+            problem = QString::fromLocal8Bit(error);
             return nullptr;
         }
     }

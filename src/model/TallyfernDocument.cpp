@@ -2,6 +2,7 @@
 #include "model/TallyfernDocument.h"
 
 #include "model/Palette.h"
+#include "model/SizeSwap.h"
 #include "platform/DisplayName.h"
 #include "platform/MountTable.h"
 #include "scan/ScanReader.h"
@@ -66,12 +67,16 @@ bool TallyfernDocument::save(const ScanMetadata& metadata, ScanSink& sink) const
     std::vector<EntryNote> notes = m_tree.notes;
     for (const Splice& splice : m_splices)
         notes.insert(notes.end(), splice.notes.begin(), splice.notes.end());
-    return ScanWriter::write(m_tree.root, notes, metadata, sink);
+    return ScanWriter::write(m_tree.root, notes, metadata, sink, m_apparent);
 }
 
 void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFacts>& facts)
 {
     m_installing = true;
+    // A scan arrives with allocated sizes; swapped first, so that the kind totals counted
+    // below are of the sizes shown.
+    if (m_apparent)
+        SizeSwap::swapSubtree(tree.root);
     // The kind totals of the whole tree are counted on the same walk: a second walk over
     // a million nodes that no cache holds costs a good part of the first.
     std::vector<KindStat> totals;
@@ -90,7 +95,7 @@ void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFac
         const std::int64_t free
             = std::max<std::int64_t>(facts->important.value_or(facts->available.value_or(0)), 0);
         const std::int64_t total = *facts->total;
-        const std::int64_t scanned = std::max<std::int64_t>(m_tree.root->size, 0);
+        const std::int64_t scanned = std::max<std::int64_t>(allocatedSize(*m_tree.root), 0);
         // Written so that no subtraction can overflow, whatever the figures.
         const std::int64_t unseen = total > scanned && total - scanned > free ? total - scanned - free : 0;
         m_freeNode = m_extraArena.make(
@@ -223,7 +228,7 @@ void TallyfernDocument::removeChildAt(FileNode* parent, std::size_t index)
 void TallyfernDocument::attachPseudoNodes()
 {
     FileNode* root = m_tree.root;
-    if (!root)
+    if (!root || m_apparent)
         return;
     bool added = false;
     for (FileNode* item : { m_freeNode, m_otherNode }) {
@@ -297,8 +302,8 @@ void TallyfernDocument::propagate(
     FileNode* from, std::int64_t size, std::int64_t logical, std::int64_t count, std::uint32_t newest)
 {
     for (FileNode* node = from; node; node = node->parent) {
-        node->size += size;
-        node->logicalSize += logical;
+        node->size = FileNode::addSizes(node->size, size);
+        node->logicalSize = FileNode::addSizes(node->logicalSize, logical);
         node->fileCount = FileNode::clampCount(node->fileCount + count);
         node->mtime = std::max(node->mtime, newest);
         if (TreeObserver* watcher = observer())
@@ -317,6 +322,9 @@ void TallyfernDocument::replaceContents(FileNode* node, FileTree rescanned)
     if (!node || !fresh || !root || !isInTree(node))
         return;
     m_splices.reserve(m_splices.size() + 1); // before any change, so that the record cannot fail after it
+    // A rescan arrives with allocated sizes.
+    if (m_apparent)
+        SizeSwap::swapSubtree(fresh);
     const bool isRoot = node == root;
     const bool pseudoAttached = isRoot
         && ((m_freeNode && m_freeNode->parent == root) || (m_otherNode && m_otherNode->parent == root));
@@ -444,6 +452,31 @@ bool TallyfernDocument::removeNode(FileNode* node)
     if (m_kindScope)
         rankKinds();
     return true;
+}
+
+void TallyfernDocument::setApparentSizes(bool on)
+{
+    FileNode* root = m_tree.root;
+    if (on == m_apparent || !root) {
+        m_apparent = on;
+        return;
+    }
+    // The kind totals are counted afresh on the same walk: a second one over a million
+    // nodes would cost about as much again.
+    SizeSwap::KindCount count { focus && isInTree(focus) ? focus : root, showPackageContents, {} };
+    if (on)
+        detachPseudoNodes();
+    SizeSwap::swapSubtree(root, &count);
+    m_apparent = on;
+    if (!on && showFreeSpace)
+        attachPseudoNodes();
+    count.totals.resize(std::max(count.totals.size(), std::size_t(m_kinds.count())));
+    for (std::size_t i = 0; i < count.totals.size(); ++i)
+        count.totals[i].kind = std::int32_t(i);
+    m_kindTotals = std::move(count.totals);
+    m_kindScope = count.scope;
+    m_kindScopeShowsPackages = showPackageContents;
+    rankKinds();
 }
 
 bool TallyfernDocument::isInTree(const FileNode* node) const

@@ -91,6 +91,20 @@ public:
     // counts as part of the tree. Returns false when it has no parent or is not among
     // its children.
     bool removeNode(FileNode* node);
+    // Whether every node's `size` holds its logical bytes (and `logicalSize` its allocated
+    // ones) rather than the other way round. Views read `size` alone, so they follow.
+    [[nodiscard]] bool showsApparentSizes() const { return m_apparent; }
+    // Swaps the two sizes of every node (on the pool's threads) and re-sorts every folder;
+    // without a tree, the next install takes the setting. The pseudo items leave the tree
+    // while logical sizes show: a volume's free space is allocated space, which logical
+    // sizes cannot be set beside. The kind totals of the focus are counted afresh. Callers
+    // that add sizes to the tree (propagate) pass deltas of the fields as they stand.
+    void setApparentSizes(bool on);
+    // The node's allocated bytes, whichever size shows: what the disk gets back when it goes.
+    [[nodiscard]] std::int64_t allocatedSize(const FileNode& node) const
+    {
+        return m_apparent ? node.logicalSize : node.size;
+    }
     // Per-kind totals of the focus (or the root) and the colours by rank.
     void computeKindStats();
     // True when the kind totals describe `scope` as the tree is now: removeNode and
@@ -155,6 +169,9 @@ private:
     FileNode** m_rootArray = nullptr; // last children array made by appendToRoot
     std::size_t m_rootArrayCapacity = 0;
     TreeObserver* m_observer = nullptr;
+    // See showsApparentSizes(). Set on the main thread while no scan runs, so the scan
+    // thread's install reads it safely.
+    bool m_apparent = false;
     bool m_installing = false; // install() tells no observer: the tree is new to everyone
     std::unique_ptr<SerialQueue> m_renderQueue;
 };

@@ -245,6 +245,24 @@ bool ExcludePatterns::add(std::string_view pattern, std::string& error)
     return addLine(pattern, error);
 }
 
+namespace {
+
+// No path is longer, so neither is a useful pattern; the cap keeps a file that never ends
+// a line (a device, a binary read by mistake) from taking all memory.
+constexpr std::size_t kLongestLine = 4096;
+
+// The next line without its newline; stops one byte past the cap.
+bool readLine(std::istream& in, std::string& line)
+{
+    line.clear();
+    char c = 0;
+    while (line.size() <= kLongestLine && in.get(c) && c != '\n')
+        line.push_back(c);
+    return !line.empty() || c == '\n';
+}
+
+} // namespace
+
 bool ExcludePatterns::addFile(const std::string& path, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
@@ -254,7 +272,12 @@ bool ExcludePatterns::addFile(const std::string& path, std::string& error)
     }
     ExcludePatterns copy = *this;
     std::string line;
-    for (std::size_t number = 1; std::getline(in, line); ++number) {
+    for (std::size_t number = 1; readLine(in, line); ++number) {
+        if (line.size() > kLongestLine) {
+            error = path + ":" + std::to_string(number) + ": a line longer than "
+                + std::to_string(kLongestLine) + " bytes is no pattern";
+            return false;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const std::string_view text = withoutTrailingSpaces(line);
@@ -313,6 +336,7 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
         m_namePatterns.add(index, pattern.prefix);
     }
     m_patterns.push_back(std::move(pattern));
+    m_lines.emplace_back(line);
     return true;
 }
 

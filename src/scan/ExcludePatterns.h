@@ -33,6 +33,8 @@ public:
     [[nodiscard]] std::size_t size() const { return m_patterns.size(); }
     // True when some pattern needs the path below the root, not only the name.
     [[nodiscard]] bool needsPaths() const { return m_pathPatterns.last >= 0; }
+    // Every pattern in order, as add() takes it: adding them again gives the same set.
+    [[nodiscard]] const std::vector<std::string>& lines() const { return m_lines; }
 
     // `folder` is the path of the entry's folder below the root ("" for the root
     // itself), read only when needsPaths().
@@ -78,6 +80,7 @@ private:
         std::string_view folder, std::string_view name, bool isFolder, int above) const;
 
     std::vector<Pattern> m_patterns;
+    std::vector<std::string> m_lines; // parallel to m_patterns
     // Name patterns without wildcards, by name: the latest index of each kind.
     std::unordered_map<std::string, Latest, Hash, std::equal_to<>> m_literal;
     // "*.ext"-shaped name patterns, by the text after their last '.'.

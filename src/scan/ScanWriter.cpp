@@ -204,7 +204,7 @@ static_assert(FileNode::kMaxNameLength * kEscapedBytesPerByte + kEntryBytes <= S
 // One info object, after a '[' for a folder, written in place: millions of entries, so no
 // temporaries and one check for room each.
 void writeInfo(ScanSink& sink, bool folder, const FileNode& node, const EntryNote* note,
-    std::optional<std::uint64_t> device)
+    std::optional<std::uint64_t> device, bool swapped)
 {
     const std::string_view name = node.name();
     char* out = sink.room(name.size() * kEscapedBytesPerByte + kEntryBytes);
@@ -229,8 +229,10 @@ void writeInfo(ScanSink& sink, bool folder, const FileNode& node, const EntryNot
     } else {
         const bool hardLink = note && note->linkCount >= 2;
         // Every link carries its sizes: readers count each (dev, ino) once themselves.
-        const std::uint64_t logical = nonNegative(hardLink ? note->logical : node.logicalSize);
-        const std::uint64_t allocated = nonNegative(hardLink ? note->allocated : node.size);
+        const std::int64_t nodeLogical = swapped ? node.size : node.logicalSize;
+        const std::int64_t nodeAllocated = swapped ? node.logicalSize : node.size;
+        const std::uint64_t logical = nonNegative(hardLink ? note->logical : nodeLogical);
+        const std::uint64_t allocated = nonNegative(hardLink ? note->allocated : nodeAllocated);
         if (logical)
             out = putNumber(put(out, ",\"asize\":"), logical);
         if (allocated)
@@ -331,8 +333,8 @@ bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink)
     return write(tree.root, tree.notes, metadata, sink);
 }
 
-bool write(
-    const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata, ScanSink& sink)
+bool write(const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata,
+    ScanSink& sink, bool sizesSwapped)
 {
     sink.write("[1,2,{\"progname\":", 17);
     writeString(sink, metadata.progname);
@@ -374,7 +376,7 @@ bool write(
     // Nodes lie where the scan made them, not in the order written: ask for them early.
     constexpr std::size_t kPrefetchAhead = 4;
     std::vector<Frame> stack;
-    writeInfo(sink, true, *root, nullptr, rootDevice);
+    writeInfo(sink, true, *root, nullptr, rootDevice, sizesSwapped);
     stack.push_back(Frame { root->children(), 0 });
     while (!stack.empty() && sink.ok()) {
         Frame& top = stack.back();
@@ -391,10 +393,10 @@ bool write(
         const EntryNote* note = noteIndex.find(child);
         sink.write(",\n", 2);
         if (child->isDirectory() && !child->flags.contains(NodeFlags::Excluded)) {
-            writeInfo(sink, true, *child, note, std::nullopt);
+            writeInfo(sink, true, *child, note, std::nullopt, sizesSwapped);
             stack.push_back(Frame { child->children(), 0 });
         } else {
-            writeInfo(sink, false, *child, note, deviceOf(note));
+            writeInfo(sink, false, *child, note, deviceOf(note), sizesSwapped);
         }
     }
     sink.write("]\n", 2);

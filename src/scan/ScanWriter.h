@@ -37,8 +37,9 @@ namespace ScanWriter {
 // Streams `tree` into `sink` without copying it; pseudo items are left out. Returns
 // sink.ok(); the caller commits.
 bool write(const FileTree& tree, const ScanMetadata& metadata, ScanSink& sink);
-// The same for a tree whose notes are kept apart from its arena.
-bool write(
-    const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata, ScanSink& sink);
+// The same for a tree whose notes are kept apart from its arena. `sizesSwapped`: each
+// node's `size` holds its logical bytes and `logicalSize` its allocated ones.
+bool write(const FileNode* root, std::span<const EntryNote> notes, const ScanMetadata& metadata,
+    ScanSink& sink, bool sizesSwapped = false);
 
 } // namespace ScanWriter

@@ -24,4 +24,5 @@ enum class Command {
     Find,
     Preferences,
     ColorByAge,
+    ShowApparentSizes,
 };

@@ -37,7 +37,7 @@ public:
     // Re-validates whenever `document` reports a change of its command state.
     void watch(DocumentWindowController* document);
 
-    static constexpr std::size_t kCount = std::size_t(Command::ColorByAge) + 1;
+    static constexpr std::size_t kCount = std::size_t(Command::ShowApparentSizes) + 1;
 
 private:
     void trigger(Command command);

@@ -77,6 +77,9 @@ const CommandInfo kTable[] = {
     { Command::ColorByAge, nullptr, QT_TRANSLATE_NOOP("Command", "Color by Age"), nullptr,
         QT_TRANSLATE_NOOP("Command", "Colour the treemap by how long ago each item was modified"), {},
         nullptr, nullptr, true },
+    { Command::ShowApparentSizes, nullptr, QT_TRANSLATE_NOOP("Command", "Show Apparent Sizes"), nullptr,
+        QT_TRANSLATE_NOOP("Command", "Show the bytes the files hold instead of the space they take on disk"),
+        { kCtrl | kShift | Qt::Key_A }, nullptr, nullptr, true },
 };
 
 QString translated(const char* text)

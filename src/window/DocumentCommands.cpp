@@ -64,7 +64,8 @@ bool DocumentCommands::canPerform(Command command, const View& view) const
     case Command::OpenTerminal:
         return terminalFolder(view) != nullptr && fileAccessBlocker(command, view).isEmpty();
     case Command::ToggleFreeSpace:
-        return m_document.freeNode() != nullptr;
+        return m_document.freeNode() != nullptr && !m_document.showsApparentSizes();
+    case Command::ShowApparentSizes:
     case Command::TogglePackageContents:
     case Command::CustomizeToolbar:
     case Command::Find:
@@ -126,6 +127,9 @@ QString DocumentCommands::disabledReason(Command command, const View& view) cons
 {
     if (QString blocker = fileAccessBlocker(command, view); !blocker.isEmpty())
         return blocker;
+    if (command == Command::ToggleFreeSpace && m_document.freeNode() && m_document.showsApparentSizes())
+        return QCoreApplication::translate("DocumentCommands",
+            "Free space is space on disk: it shows beside allocated sizes, not apparent ones");
     if (command != Command::OpenTerminal || canPerform(command, view) || view.scanning || !m_document.root())
         return {};
     return QCoreApplication::translate(
@@ -147,11 +151,14 @@ bool DocumentCommands::isChecked(Command command, const View& view) const
     case Command::ToggleFreeSpace:
         // While a scan installs its tree the free-space item is the scan thread's; the
         // command is disabled then, and a document without the item has no checkmark.
-        return !view.scanning && m_document.showFreeSpace && m_document.freeNode();
+        return !view.scanning && m_document.showFreeSpace && m_document.freeNode()
+            && !m_document.showsApparentSizes();
     case Command::TogglePackageContents:
         return m_document.showPackageContents;
     case Command::ColorByAge:
         return view.colorByAge;
+    case Command::ShowApparentSizes:
+        return m_document.showsApparentSizes(); // set on this thread only, and kept through scans
     default:
         return false;
     }

@@ -188,7 +188,7 @@ void DocumentWindowController::moveToTrash()
         return;
     std::int64_t total = 0;
     for (const FileNode* node : nodes)
-        total += node->size;
+        total += m_disk->allocatedSize(*node);
 
     auto* alert = new QMessageBox(this);
     alert->setIcon(QMessageBox::Warning);

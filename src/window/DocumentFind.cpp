@@ -7,6 +7,9 @@
 #include "model/ScanJob.h"
 #include "model/ScanPreferences.h"
 #include "model/TallyfernDocument.h"
+#include "widgets/CellPaint.h"
+#include "widgets/EnglishPlurals.h"
+#include "widgets/Fmt.h"
 #include "window/FileOutlineModel.h"
 #include "window/FileOutlineView.h"
 #include "window/FindPanel.h"
@@ -16,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSplitter>
+#include <QToolButton>
 #include <QTreeView>
 
 void DocumentWindowController::buildFindPanel()
@@ -131,7 +135,7 @@ void DocumentWindowController::selectNodes(const std::vector<FileNode*>& nodes)
 
 void DocumentWindowController::showPreferences()
 {
-    auto* dialog = new PreferencesDialog(ScanPreferences::load(), this);
+    auto* dialog = new PreferencesDialog(ScanPreferences::load(), m_launchScan, this);
     dialog->setObjectName(QStringLiteral("preferences"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
@@ -145,14 +149,43 @@ bool DocumentWindowController::applyScanPreferences()
 {
     const ScanPreferences preferences = ScanPreferences::load();
     QString problem;
-    std::shared_ptr<const ExcludePatterns> patterns = preferences.compile(problem);
-    m_scanJob->setOptions(patterns, preferences.crossFileSystems);
-    if (!patterns) {
+    std::shared_ptr<const ExcludePatterns> patterns = preferences.compile(problem, m_launchScan.excludes);
+    const bool keptUsable = patterns != nullptr;
+    // The command line's patterns were checked at launch: a broken kept list leaves them in force.
+    if (!keptUsable) {
+        QString unused;
+        patterns = ScanPreferences {}.compile(unused, m_launchScan.excludes);
+    }
+    m_scanJob->setOptions(patterns, preferences.crossFileSystems || m_launchScan.crossFileSystems);
+    if (!keptUsable) {
         auto* box = new QMessageBox(QMessageBox::Warning, tr("Exclude patterns not used"),
             tr("The kept exclude patterns cannot be used: %1.").arg(problem), QMessageBox::Ok, this);
-        box->setInformativeText(tr("Nothing is left out of scans until the list is mended in Preferences."));
+        box->setInformativeText(m_launchScan.excludes.empty()
+                ? tr("Nothing is left out of scans until the list is mended in Preferences.")
+                : tr("Only the patterns from the command line are left out of scans until the list is "
+                     "mended in Preferences."));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
-    return patterns != nullptr;
+    return keptUsable;
+}
+
+QWidget* DocumentWindowController::launchScanButton()
+{
+    auto* button = new QToolButton;
+    button->setObjectName(QStringLiteral("launchScan"));
+    button->setAutoRaise(true);
+    button->setFont(CellPaint::uiFont(11));
+    QStringList parts;
+    if (const auto count = std::int64_t(m_launchScan.excludes.size()))
+        parts << tr("%1 excludes from the command line", nullptr, EnglishPlurals::numerus(count))
+                     .arg(Fmt::count(count));
+    if (m_launchScan.crossFileSystems)
+        parts << tr("crossing file systems");
+    button->setText(parts.join(QStringLiteral(" · ")));
+    button->setToolTip(tr("Given on the command line for this window and used by all its scans, on top "
+                          "of the preferences; not saved. Click to see them."));
+    button->setVisible(!m_launchScan.empty());
+    connect(button, &QToolButton::clicked, this, &DocumentWindowController::showPreferences);
+    return button;
 }

@@ -113,7 +113,9 @@ void DocumentWindowController::buildMainView()
     for (int c = 0; c < FileOutlineModel::ColumnCount; ++c)
         header->resizeSection(c, kOutlineColumns[c].width);
     // The name column takes what the window gains or loses; the others keep their width.
-    header->setSectionResizeMode(FileOutlineModel::Name, QHeaderView::Stretch);
+    m_outlineView->setFillColumn(FileOutlineModel::Name,
+        std::max(kOutlineColumns[FileOutlineModel::Name].minimum,
+            16 * m_outlineView->fontMetrics().averageCharWidth()));
     connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int width) {
         const int minimum = kOutlineColumns[section].minimum;
         if (width < minimum && header->sectionResizeMode(section) == QHeaderView::Interactive)
@@ -233,6 +235,7 @@ void DocumentWindowController::buildMainView()
     m_summaryLabel->setPalette(secondary);
     m_summaryLabel->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusLabel, 1);
+    statusLayout->addWidget(launchScanButton());
     statusLayout->addWidget(m_warningButton);
     statusLayout->addWidget(m_summaryLabel);
 
@@ -395,8 +398,10 @@ void DocumentWindowController::updateSummary()
     const FileNode* root = m_disk->root();
     if (!root)
         return;
-    const QString totals = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount))
-                               .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    QString totals = tr("%1 files · %2", nullptr, EnglishPlurals::numerus(root->fileCount))
+                         .arg(Fmt::count(root->fileCount), Fmt::bytes(m_disk->scannedBytes()));
+    if (m_disk->showsApparentSizes())
+        totals += tr(" · apparent sizes");
     const QString seconds = QString::asprintf("%.1f", m_disk->scanDuration);
     if (const std::optional<SavedScanOrigin>& origin = m_disk->savedOrigin) {
         QString text = tr("%1 · saved scan %2 · read in %3 s").arg(totals, savedScanSource(*origin), seconds);
@@ -440,7 +445,8 @@ QString DocumentWindowController::describe(const FileNode* node) const
             + tr("%1 files", nullptr, EnglishPlurals::numerus(node->fileCount))
                   .arg(Fmt::count(node->fileCount));
     else if (node->logicalSize != node->size)
-        text += tr(" (%1 logical)").arg(Fmt::bytes(node->logicalSize));
+        text += (m_disk->showsApparentSizes() ? tr(" (%1 allocated)") : tr(" (%1 logical)"))
+                    .arg(Fmt::bytes(node->logicalSize));
     if (node->flags.contains(NodeFlags::Unreadable))
         text += kDot + tr("could not be read");
     return text;

@@ -130,6 +130,9 @@ void DocumentWindowController::perform(Command command)
     case Command::ColorByAge:
         setColorByAge(!m_treemapView->colorsByAge());
         break;
+    case Command::ShowApparentSizes:
+        toggleApparentSizes();
+        break;
     }
 }
 
@@ -248,6 +251,16 @@ void DocumentWindowController::togglePackageContents()
     m_treemapView->setShowPackageContents(show);
     // Folders open or close all over the tree: one layout change for the outline.
     mutate([disk, outline, show] { outline->relayout([disk, show] { disk->showPackageContents = show; }); });
+}
+
+void DocumentWindowController::toggleApparentSizes()
+{
+    const bool on = !m_disk->showsApparentSizes();
+    TallyfernDocument* disk = m_disk.get();
+    FileOutlineModel* outline = m_outlineModel;
+    // Every folder may reorder: one layout change for the outline, which keeps each row's
+    // node, so expansion and selection stay.
+    mutate([disk, outline, on] { outline->relayout([disk, on] { disk->setApparentSizes(on); }); });
 }
 
 void DocumentWindowController::outlineDoubleClicked(const QModelIndex& index)

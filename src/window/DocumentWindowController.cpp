@@ -41,25 +41,26 @@ QString fileNameOf(const std::string& path)
 
 } // namespace
 
-DocumentWindowController::DocumentWindowController(
-    const std::string& path, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
-    : DocumentWindowController(path, std::move(volumeFacts), reader, nullptr)
+DocumentWindowController::DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
+    const DirectoryReader& reader, LaunchScanOptions launchScan)
+    : DocumentWindowController(path, std::move(volumeFacts), reader, nullptr, std::move(launchScan))
 {
 }
 
 DocumentWindowController::DocumentWindowController(
     SavedScanFile file, VolumeFactsProvider volumeFacts, const DirectoryReader& reader)
-    : DocumentWindowController(file.path, std::move(volumeFacts), reader, &file.path)
+    : DocumentWindowController(file.path, std::move(volumeFacts), reader, &file.path, {})
 {
 }
 
 DocumentWindowController::DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
-    const DirectoryReader& reader, const std::string* savedScan)
+    const DirectoryReader& reader, const std::string* savedScan, LaunchScanOptions launchScan)
     // Until the saved scan is in, the document knows only the file: the system's display
     // name of it would be that of a file, not of a scanned folder.
     : m_disk(std::make_shared<TallyfernDocument>(
         path, std::move(volumeFacts), savedScan ? fileNameOf(path) : QString()))
     , m_scanJob(new ScanJob(m_disk, reader, this))
+    , m_launchScan(std::move(launchScan))
     , m_commands(*m_disk)
 {
     connect(m_scanJob, &ScanJob::finished, this, &DocumentWindowController::scanFinished);

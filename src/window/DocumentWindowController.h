@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/ScanPreferences.h"
 #include "model/SearchJob.h"
 #include "platform/DirectoryReader.h"
 #include "platform/VolumeFacts.h"
@@ -54,9 +55,10 @@ class DocumentWindowController : public QMainWindow, public TreemapViewDelegate 
     Q_OBJECT
 public:
     // `path`: absolute path of the folder or volume to scan. Starts the scan at once,
-    // listing folders through `reader` (which outlives the window).
+    // listing folders through `reader` (which outlives the window); every scan of the
+    // window applies `launchScan` on top of the preferences.
     explicit DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts = {},
-        const DirectoryReader& reader = DirectoryReader::system());
+        const DirectoryReader& reader = DirectoryReader::system(), LaunchScanOptions launchScan = {});
     // A saved scan to read instead of a folder to scan.
     struct SavedScanFile {
         std::string path;
@@ -78,7 +80,7 @@ public:
     // Commands (enum in src/window/Command.h). canPerform(std::nullopt) answers "any command at all".
     bool canPerform(std::optional<Command> command) const;
     void perform(Command command);
-    bool isChecked(Command command) const; // checkmarks of ToggleFreeSpace / TogglePackageContents
+    bool isChecked(Command command) const; // checkmarks of the commands that switch a view
     // Why a disabled command cannot act here, for its tooltip; empty when no reason needs
     // telling.
     QString disabledReason(Command command) const;
@@ -117,7 +119,7 @@ protected:
 
 private:
     DocumentWindowController(const std::string& path, VolumeFactsProvider volumeFacts,
-        const DirectoryReader& reader, const std::string* savedScan);
+        const DirectoryReader& reader, const std::string* savedScan, LaunchScanOptions launchScan);
     // Views and scan lifecycle (DocumentWindowController.cpp, DocumentViews.cpp)
     void loadSavedScan();
     void buildMainView();
@@ -170,6 +172,8 @@ private:
     // Gives the scan job the patterns and options of the preferences; false, after telling
     // the user, when the kept patterns do not compile (then none apply).
     bool applyScanPreferences();
+    // For the status bar: what the command line adds to the scans (hidden when nothing).
+    QWidget* launchScanButton();
     QIcon icon(const FileNode* node);
 
     // Runs `body`, which changes the tree, while nothing else reads it; then brings the
@@ -189,6 +193,7 @@ private:
     void collapseSubfolders();
     void toggleFreeSpace();
     void togglePackageContents();
+    void toggleApparentSizes();
     void outlineDoubleClicked(const QModelIndex& index);
     void revealInFileManager();
     void openItem();
@@ -214,6 +219,7 @@ private:
     // Owned jointly with a running scan thread, which installs into it.
     std::shared_ptr<TallyfernDocument> m_disk;
     ScanJob* m_scanJob = nullptr; // a child; deleted first of all, which ends its thread
+    const LaunchScanOptions m_launchScan; // from the command line; shown, never saved
     DocumentCommands m_commands;
     QTimer* m_progressTimer = nullptr;
     bool m_loading = false; // the running "scan" reads a saved scan

@@ -11,7 +11,9 @@
 #include "window/WindowPlacement.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QHeaderView>
+#include <QLocale>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -107,6 +109,13 @@ void DocumentWindowController::fitColumnsToContents()
         FileOutlineModel::Count, widthFor(header, FileOutlineModel::Count, outlineMetrics, counts));
     header->resizeSection(FileOutlineModel::Kind,
         widthFor(header, FileOutlineModel::Kind, outlineMetrics, { tr("Document (no extension)") }));
+    // Every month (names differ in width), with wide digits, in the user's short format.
+    QStringList times;
+    for (int month = 1; month <= 12; ++month)
+        times << QLocale().toString(
+            QDateTime(QDate(2000, month, 28), QTime(20, 58, 58)), QLocale::ShortFormat);
+    header->resizeSection(
+        FileOutlineModel::Modified, widthFor(header, FileOutlineModel::Modified, outlineMetrics, times));
 
     const QFontMetrics kindsMetrics(m_kindsTable->font());
     QHeaderView* kinds = m_kindsTable->horizontalHeader();

@@ -2,13 +2,47 @@
 #include "window/FileOutlineView.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
+
+#include <algorithm>
 
 FileOutlineView::FileOutlineView(QWidget* parent)
     : QTreeView(parent)
 {
+}
+
+void FileOutlineView::setFillColumn(int column, int minimum)
+{
+    m_fillColumn = column;
+    m_fillMinimum = minimum;
+    header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section != m_fillColumn)
+            fill();
+    });
+    fill();
+}
+
+void FileOutlineView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    fill();
+}
+
+void FileOutlineView::fill()
+{
+    if (m_fillColumn < 0 || m_filling)
+        return;
+    const QScopedValueRollback guard(m_filling, true);
+    int others = 0;
+    for (int c = 0; c < header()->count(); ++c)
+        if (c != m_fillColumn && !header()->isSectionHidden(c))
+            others += header()->sectionSize(c);
+    header()->resizeSection(m_fillColumn, std::max(m_fillMinimum, viewport()->width() - others));
 }
 
 void FileOutlineView::followEdit(const std::function<void()>& edit)

@@ -30,8 +30,21 @@ public:
     // layout still pending at the next paint would paint the outline twice.
     void followEdit(const std::function<void()>& edit);
 
+    // `column` takes the width the others leave, but never less than `minimum`: below
+    // that the view scrolls sideways rather than eliding every name. A width the user
+    // drags it to holds until the view or another column is resized.
+    void setFillColumn(int column, int minimum);
+
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void fill();
+
+    int m_fillColumn = -1;
+    int m_fillMinimum = 0;
+    bool m_filling = false;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/PreferencesDialog.h"
 
+#include "platform/DisplayName.h"
 #include "widgets/CellPaint.h"
 
 #include <QCheckBox>
@@ -9,7 +10,45 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget* parent)
+#include <algorithm>
+
+namespace {
+
+// What the command line adds for the window, read only: it looks like the dialog, not like
+// the list to edit, and stays a few lines high, scrolling beyond.
+QWidget* launchSection(const LaunchScanOptions& launch)
+{
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(
+        new QLabel(PreferencesDialog::tr("From the command line, for this window only (not saved):")));
+    if (!launch.excludes.empty()) {
+        QStringList lines;
+        for (const std::string& line : launch.excludes)
+            lines << DisplayName::decode(line);
+        auto* given = new QPlainTextEdit(lines.join(QLatin1Char('\n')));
+        given->setObjectName(QStringLiteral("launchExcludes"));
+        given->setReadOnly(true);
+        given->setLineWrapMode(QPlainTextEdit::NoWrap);
+        QPalette flat = given->palette();
+        flat.setColor(QPalette::Base, flat.color(QPalette::Window));
+        given->setPalette(flat);
+        const int shown = int(std::min<qsizetype>(lines.size(), 4));
+        given->setFixedHeight(given->fontMetrics().lineSpacing() * shown + 4 * given->frameWidth()
+            + int(given->document()->documentMargin() * 2));
+        layout->addWidget(given);
+    }
+    if (launch.crossFileSystems)
+        layout->addWidget(
+            new QLabel(PreferencesDialog::tr("Other local file systems mounted inside are scanned.")));
+    return section;
+}
+
+} // namespace
+
+PreferencesDialog::PreferencesDialog(
+    const ScanPreferences& preferences, const LaunchScanOptions& launch, QWidget* parent)
     : QDialog(parent)
     , m_patterns(new QPlainTextEdit)
     , m_cross(new QCheckBox(tr("Scan other local file systems mounted inside the folder")))
@@ -22,7 +61,7 @@ PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget
     intro->setWordWrap(true);
     m_patterns->setObjectName(QStringLiteral("excludePatterns"));
     m_patterns->setPlainText(preferences.excludes.join(QLatin1Char('\n')));
-    m_patterns->setPlaceholderText(QStringLiteral("node_modules\n*.o\nshare/doc/"));
+    m_patterns->setPlaceholderText(tr("For example:\nnode_modules\n*.o\nshare/doc/"));
     m_patterns->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_cross->setObjectName(QStringLiteral("crossFileSystems"));
     m_cross->setChecked(preferences.crossFileSystems);
@@ -43,6 +82,8 @@ PreferencesDialog::PreferencesDialog(const ScanPreferences& preferences, QWidget
     layout->addWidget(m_problem);
     layout->addWidget(m_cross);
     layout->addWidget(network);
+    if (!launch.empty())
+        layout->addWidget(launchSection(launch));
     layout->addWidget(buttons);
     resize(520, 420);
 }

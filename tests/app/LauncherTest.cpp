@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 namespace {
@@ -84,14 +85,19 @@ TEST(Launcher, ScanModeNeedsNoWindowSystemAndTheWindowNeedsItsModule)
         bare.remove(QString::fromLatin1(name));
     QProcessEnvironment dead = bare;
     dead.insert(QStringLiteral("DISPLAY"), QStringLiteral(":93")); // nothing listens there
-    const std::tuple<QString, QProcessEnvironment, int> cases[]
-        = { { QStringLiteral("--help"), bare, 0 }, { QStringLiteral("--bogus"), bare, 2 },
-              { QStringLiteral("/tmp"), bare, 1 }, { QStringLiteral("/tmp"), dead, 1 } };
-    for (const auto& [argument, env, status] : cases) {
-        const Outcome o = run(app, { argument }, env);
-        EXPECT_EQ(o.exitCode, status) << argument.toStdString() << o.err.toStdString();
+    // Scan options that cannot apply are refused before the display is even looked for:
+    // a malformed pattern, no folder to scan, a saved scan (read, not scanned).
+    const QString saved = dir.filePath(QStringLiteral("saved.json"));
+    QFile(saved).open(QIODevice::WriteOnly);
+    const std::tuple<QStringList, QProcessEnvironment, int> cases[]
+        = { { { "--help" }, bare, 0 }, { { "--bogus" }, bare, 2 }, { { "/tmp" }, bare, 1 },
+              { { "/tmp" }, dead, 1 }, { { "/tmp", "--exclude", "a[b" }, bare, 2 },
+              { { "--exclude", "x" }, bare, 2 }, { { saved, "--cross-file-systems" }, bare, 2 } };
+    for (const auto& [arguments, env, status] : cases) {
+        const Outcome o = run(app, arguments, env);
+        EXPECT_EQ(o.exitCode, status) << arguments.join(' ').toStdString() << o.err.toStdString();
         if (status == 0)
-            EXPECT_TRUE(!o.out.isEmpty() && o.err.isEmpty()) << argument.toStdString();
+            EXPECT_TRUE(!o.out.isEmpty() && o.err.isEmpty()) << arguments.join(' ').toStdString();
         else
             EXPECT_TRUE(o.out.isEmpty() && o.err.startsWith("tallyfern: ") && o.err.count('\n') == 1)
                 << o.err.toStdString();
@@ -135,7 +141,7 @@ TEST(LaunchArguments, FileUrlsDecodeToBytesAndOnlyLocalOnesCount)
         { "file:///home/ann/My%20Files", "/home/ann/My Files" },
         { "file:///tmp/caf%E9", "/tmp/caf\xe9" }, // not UTF-8: byte for byte
         { "file:///tmp/100%", "/tmp/100%" }, // stray percent kept
-        { "file:///tmp/a%2", "/tmp/a%2" }, // cut escape kept
+        { "file:///tmp/a%zz", "/tmp/a%zz" }, // not an escape: kept
         { "file:///tmp/a%0Ab", "/tmp/a\nb" }, // newline in a name
         { "file:///tmp/q?x=1#f", "/tmp/q" },
         { "file://server/share", "" }, // not local
@@ -171,4 +177,24 @@ TEST(LaunchArguments, PathsAndUrlsBecomeAbsoluteResolvedFoldersInOrder)
         expected);
     EXPECT_TRUE(LaunchArguments::folders({}, root).empty());
     fs::remove_all(root);
+}
+
+// Scan options beside folder arguments, read in order in every form the parser accepts.
+TEST(LaunchArguments, ScanOptionsAreReadInOrderBesideTheFolders)
+{
+    QTemporaryDir dir;
+    const std::string list = dir.filePath(QStringLiteral("list")).toStdString();
+    std::ofstream(list) << "# skipped\n*.o  \n\n!keep.o\n";
+    LaunchArguments::Launch launch;
+    std::string error;
+    // The value of another option is no option; after "--" everything is a folder.
+    ASSERT_TRUE(
+        LaunchArguments::plan({ "src", "--exclude", "node_modules", "-title", "--exclude", "-exclude-from",
+                                  list, "--exclude=share/doc", "--cross-file-systems", "--", "--exclude" },
+            "/", launch, error))
+        << error;
+    EXPECT_EQ(
+        launch.scan.excludes, (std::vector<std::string> { "node_modules", "*.o", "!keep.o", "share/doc" }));
+    EXPECT_TRUE(launch.scan.crossFileSystems);
+    EXPECT_EQ(launch.folders, (std::vector<std::string> { "/src", "/--exclude" }));
 }

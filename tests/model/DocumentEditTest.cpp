@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -67,16 +68,17 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
     TreeBuilder builder("/data");
     std::vector<FileNode*> folders { builder.root() };
     std::vector<FileNode*> files;
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 20'000; ++i) {
         FileNode* parent = folders[random() % folders.size()];
-        // Few distinct sizes, so that many ties are broken by name.
-        const bool isFolder = random() % 4 == 0;
+        // Few distinct sizes, so that many ties are broken by name; folders named .app are packages.
+        const bool isFolder = random() % 6 == 0;
         const std::string name
-            = "n" + std::to_string(random() % 50) + (isFolder ? 'd' : '.') + std::to_string(i);
+            = "n" + std::to_string(random() % 50) + "-" + std::to_string(i) + (isFolder ? ".app" : ".txt");
         if (isFolder)
             folders.push_back(builder.folder(parent, name));
         else
-            files.push_back(builder.file(parent, name, std::int64_t(random() % 8) * 512));
+            files.push_back(builder.file(
+                parent, name, std::int64_t(random() % 8) * 512, std::int64_t(random() % 6) * 1000));
     }
     TallyfernDocument doc("/data", noVolume(), "data");
     doc.install(builder.finish());
@@ -94,6 +96,30 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
         }
         ASSERT_EQ(treeFaults(doc.root()), "") << "step " << step;
     }
+    // Apparent sizes (swapped on several threads at this size, kinds counted on the way
+    // below a focus) and back give the same tree.
+    const std::vector<std::string> before = snapshot(doc.root());
+    doc.focus = doc.root()->child(0);
+    doc.setApparentSizes(true);
+    EXPECT_EQ(treeFaults(doc.root()), "");
+    const std::vector<KindStat> counted = doc.kindStats;
+    doc.computeKindStats();
+    EXPECT_EQ(doc.kindStats, counted);
+    doc.setApparentSizes(false);
+    EXPECT_EQ(snapshot(doc.root()), before);
+}
+
+// Sparse files can claim exabytes: an edit that would pass the largest size stays at it.
+TEST(DocumentEdit, SizesPastTheLargestStayAtIt)
+{
+    TreeBuilder builder("/data");
+    FileNode* huge = builder.file(builder.folder(builder.root(), "f"), "a", std::int64_t(1) << 62);
+    builder.file(builder.root(), "b", std::int64_t(1) << 61);
+    TallyfernDocument doc("/data", noVolume(), "data");
+    doc.install(builder.finish());
+    doc.propagate(huge, std::int64_t(1) << 62, std::int64_t(1) << 62, 0);
+    EXPECT_EQ(std::pair(doc.root()->size, doc.root()->logicalSize),
+        std::pair(std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max()));
 }
 
 TEST(DocumentEdit, RescanKeepsThePackageFlagAndTheRootKeepsItsPseudoItems)

@@ -121,7 +121,8 @@ TEST(ExcludePatterns, MalformedPatternsAreRefusedWithAReasonAndExitStatusTwo)
     for (const std::vector<std::string>& args :
         std::vector<std::vector<std::string>> { { "--scan", dir.path(), "--exclude", "[x" },
             { "--export", dir / "out.json", dir.path(), "--exclude" },
-            { "--scan", dir.path(), "--exclude-from", dir / "missing" } }) {
+            { "--scan", dir.path(), "--exclude-from", dir / "missing" },
+            { "--scan", dir.path(), "--exclude-from", "/dev/zero" } }) { // a line that never ends
         std::vector<std::string> argv = { tallyfernBinary() };
         argv.insert(argv.end(), args.begin(), args.end());
         int status = 0;

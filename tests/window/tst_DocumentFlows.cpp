@@ -5,6 +5,8 @@
 // DocumentCommandsTest.
 #include "model/ScanPreferences.h"
 #include "model/TallyfernDocument.h"
+#include "model/support/Volumes.h"
+#include "widgets/Fmt.h"
 #include "widgets/ItemRoles.h"
 #include "window/CommandActions.h"
 #include "window/FileOutlineModel.h"
@@ -29,6 +31,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QThreadPool>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
@@ -104,6 +107,7 @@ private slots:
     void typedQueriesFindWhatFindFindsAndAChosenResultFollowsTheTrash();
     void headerClicksSortAndKeepTiesSelectionAndEdits();
     void preferencesRefuseAMalformedPatternAndApplyToRescansWithDates();
+    void commandLineExcludesHoldForScanAndRescansAndAreNotSaved();
 
     void trashMovesWhatItCanAndTheViewsFollow()
     {
@@ -246,6 +250,39 @@ private slots:
         window().perform(Command::TogglePackageContents);
         QCOMPARE(zoomRoot(), node(""));
         QVERIFY(!m_fixture->indexOf(node("Tool.app/Contents")).isValid());
+    }
+
+    // View > Show Apparent Sizes by its key, and back: the pseudo items (allocated space)
+    // leave and return, the selection stays, and the Trash still states what the disk frees.
+    void apparentSizesSwitchEveryViewAndBack()
+    {
+        std::int64_t logical = 0; // what the files hold, by an independent walk
+        for (const auto& entry : fs::recursive_directory_iterator(m_fixture->path("")))
+            logical += entry.is_regular_file() ? std::int64_t(entry.file_size()) : 0;
+        FileNode* report = node("docs/report.pdf");
+        m_fixture->selectRows({ report });
+        QAbstractItemModel* outline = window().outlineView()->model();
+        const auto label = [&](const char* name) { return window().findChild<QLabel*>(name)->text(); };
+        for (const bool apparent : { true, false }) {
+            press(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_A);
+            QCOMPARE(m_actions->action(Command::ShowApparentSizes)->isChecked(), apparent);
+            QVERIFY(label("summary").contains("apparent sizes") == apparent
+                && label("status").contains("allocated)") == apparent);
+            QCOMPARE(window().canPerform(Command::ToggleFreeSpace), !apparent);
+            const QModelIndex top = outline->index(0, FileOutlineModel::Size);
+            QCOMPARE(top.data().toString(), Fmt::bytes(apparent ? logical : 100'000'000));
+            QCOMPARE(
+                outline->index(0, 0, top.siblingAtColumn(0)).data().toString().endsWith(" Space"), !apparent);
+            QCOMPARE(window().selectedNodes(), std::vector<FileNode*> { report });
+            if (apparent) {
+                struct stat held { };
+                QVERIFY(::stat(m_fixture->path("docs/report.pdf").c_str(), &held) == 0);
+                window().perform(Command::MoveToTrash);
+                const auto* question = window().findChild<QMessageBox*>(QStringLiteral("trashConfirmation"));
+                QVERIFY(question && question->informativeText().contains(Fmt::bytes(held.st_blocks * 512)));
+                QVERIFY(m_fixture->answerTrash(QStringLiteral("Cancel")));
+            }
+        }
     }
 
     void clickingABlock80000LevelsDeepSelectsItWithoutFreezing()
@@ -443,12 +480,46 @@ void DocumentFlowsTest::preferencesRefuseAMalformedPatternAndApplyToRescansWithD
     window().outlineView()->expand(m_fixture->indexOf(node("docs")));
     window().outlineView()->expand(m_fixture->indexOf(node("many")));
     QVERIFY(excludedRow("many/f01.log") && excludedRow("docs/deep") && node("many")->size == 0);
-    // A folder rescan leaves out what the whole scan did, paths included.
-    m_fixture->selectRows({ node("docs") });
-    window().perform(Command::Rescan);
-    QTRY_VERIFY(window().canPerform(Command::Rescan));
-    window().outlineView()->expand(m_fixture->indexOf(node("docs")));
-    QVERIFY(excludedRow("docs/deep") && !node("docs/report.pdf")->flags.contains(NodeFlags::Excluded));
+}
+
+// Excludes from the command line hold, on top of the kept ones, for the scan and its
+// rescans, and are shown but never saved.
+void DocumentFlowsTest::commandLineExcludesHoldForScanAndRescansAndAreNotSaved()
+{
+    FolderFixture folder;
+    for (const char* file : { "data.bin", "sub/keep.bin", "sub/skip/big.bin" })
+        folder.write(file, 64'000);
+    ScanPreferences { { "data.bin" }, false }.save();
+    std::unique_ptr<DocumentWindowController> window
+        = shownWithTree(std::make_unique<DocumentWindowController>(folder.root(), noVolume(),
+            DirectoryReader::system(), LaunchScanOptions { { "sub/skip/" }, false }));
+    QVERIFY(window);
+    const auto node = [&](const char* relative) { return nodeAt(window->disk().root(), relative); };
+    // Only sub/keep.bin counts: the kept list leaves out data.bin, the command line sub/skip.
+    const auto onlyKeepCounts = [&] {
+        const FileNode* root = node("");
+        return root->fileCount == 1 && root->size == node("sub/keep.bin")->size && root->size > 0
+            && node("data.bin")->flags.contains(NodeFlags::Excluded)
+            && node("sub/skip")->flags.contains(NodeFlags::Excluded);
+    };
+    QVERIFY(onlyKeepCounts());
+
+    auto* button = window->findChild<QToolButton*>(QStringLiteral("launchScan"));
+    QVERIFY(button && button->isVisible() && button->text().contains("from the command line"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    auto* dialog = window->findChild<QDialog*>(QStringLiteral("preferences"));
+    QCOMPARE(
+        dialog->findChild<QPlainTextEdit*>(QStringLiteral("launchExcludes"))->toPlainText(), "sub/skip/");
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QCOMPARE(ScanPreferences::load().excludes, QStringList { "data.bin" });
+
+    // New bytes below the excluded folder stay out of a rescan of the folder above it,
+    // where the pattern's path starts above the rescanned root.
+    folder.write("sub/skip/more.bin", 64'000);
+    window->selectNodes({ node("sub") });
+    window->perform(Command::Rescan);
+    QTRY_VERIFY(window->canPerform(Command::Rescan));
+    QVERIFY(onlyKeepCounts());
 }
 
 QTEST_MAIN(DocumentFlowsTest)

@@ -573,8 +573,16 @@ private slots:
         folder.write("a.bin", 4096);
         auto first = openScanned(folder.root());
         QVERIFY(first);
+        // A date fits its column whole.
+        QHeaderView* header = first->outlineView()->header();
+        const QModelIndex time = first->outlineView()->model()->index(0, FileOutlineModel::Modified);
+        QVERIFY(header->fontMetrics().horizontalAdvance(time.data().toString())
+            < header->sectionSize(time.column()));
         // What the user changed comes back in the next window.
         first->resize(740, 440);
+        // Narrow, the view scrolls sideways rather than squeezing the names.
+        QTRY_VERIFY(header->sectionSize(FileOutlineModel::Name)
+            > header->fontMetrics().horizontalAdvance(QStringLiteral("twelve chars")));
         first->move(20, 10);
         first->outlineView()->header()->resizeSection(FileOutlineModel::Size, 111);
         first->close();
