@@ -2,6 +2,7 @@
 #include "scan/JsonCursor.h"
 
 #include "scan/FileNode.h"
+#include "scan/JsonBytes.h"
 #include "scan/ScanStream.h"
 
 #include <array>
@@ -18,14 +19,6 @@ namespace {
 constexpr std::size_t kBufferBytes = std::size_t(256) << 10;
 constexpr std::size_t kMaxSkippedDepth = 1000;
 
-// Bytes that stand for themselves inside a string: not a quote, a backslash or a control
-// character.
-constexpr auto kPlainByte = [] {
-    std::array<bool, 256> plain {};
-    for (int c = 0x20; c < 256; ++c)
-        plain[std::size_t(c)] = c != '"' && c != '\\';
-    return plain;
-}();
 void appendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {
@@ -192,12 +185,10 @@ void JsonCursor::readString(std::string& out, std::size_t limit)
         if (m_p == m_end && !refill())
             fail("the file ends early (truncated?) inside a string");
         // The plain run up to the next quote, escape or control character.
-        char* run = m_p;
-        while (run != m_end && kPlainByte[static_cast<unsigned char>(*run)])
-            ++run;
+        char* run = m_p + (JsonBytes::plainEnd(m_p, m_end) - m_p);
         if (out.size() + std::size_t(run - m_p) > limit)
             fail("a string longer than " + std::to_string(limit) + " bytes");
-        out.append(m_p, run);
+        out.append(m_p, std::size_t(run - m_p));
         m_p = run;
         if (m_p == m_end)
             continue;
@@ -270,7 +261,7 @@ void JsonCursor::readString(std::string& out, std::size_t limit)
     }
 }
 
-std::uint64_t JsonCursor::readWhole(const char* what, std::uint64_t largest)
+std::uint64_t JsonCursor::readWholeCarefully(const char* what, std::uint64_t largest)
 {
     int c = nextToken();
     if (c == '-')

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "scan/JsonBytes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -50,6 +52,10 @@ public:
     }
     // Passes over the byte peek() returned.
     void skip() { ++m_p; }
+    // The next 8 bytes as JsonBytes::load() gives them when the buffer holds them, else 0
+    // (which no text is), to match known text at once; pass() then goes over what matched.
+    [[nodiscard]] std::uint64_t peekWord() const { return m_end - m_p >= 8 ? JsonBytes::load(m_p) : 0; }
+    void pass(std::size_t bytes) { m_p += bytes; }
     // The next byte that is not white space, not consumed.
     int nextToken()
     {
@@ -61,32 +67,59 @@ public:
         }
     }
 
-    // Passes over `text` (a literal) when the buffer holds it next; false, with nothing
-    // consumed, when it does not or when it straddles the buffer's end.
-    template <std::size_t N> bool consume(const char (&text)[N])
-    {
-        if (std::size_t(m_end - m_p) < N - 1 || std::memcmp(m_p, text, N - 1) != 0)
-            return false;
-        m_p += N - 1;
-        return true;
-    }
-    // The byte `ahead` places past the next one, or -1 when the buffer does not hold it.
-    [[nodiscard]] int lookAhead(std::size_t ahead) const
-    {
-        return std::size_t(m_end - m_p) > ahead ? static_cast<unsigned char>(m_p[ahead]) : -1;
-    }
-
     [[noreturn]] static void fail(const std::string& what) { throw Error { what }; }
     // Fails saying what was wanted and what came instead.
     [[noreturn]] void unexpected(const char* wanted);
     void expect(char wanted);
     // A string of at most `limit` bytes into `out`.
     void readString(std::string& out, std::size_t limit);
+    // The next string and the ':' right after it, when the buffer holds both and the string
+    // is at most 7 plain bytes (as every key of an entry but a rare few): `key` then views
+    // the buffer, until the next read. False, with nothing consumed, otherwise.
+    [[nodiscard]] bool takePlainKey(std::string_view& key)
+    {
+        if (m_end - m_p < 10 || *m_p != '"')
+            return false;
+        const std::uint64_t mask = JsonBytes::notPlainMask(JsonBytes::load(m_p + 1));
+        if (!mask)
+            return false;
+        const std::size_t length = JsonBytes::firstMarked(mask);
+        if (m_p[length + 1] != '"' || m_p[length + 2] != ':')
+            return false;
+        key = std::string_view(m_p + 1, length);
+        m_p += length + 3;
+        return true;
+    }
     // A whole number from 0 to 2^63-1; `what` names it in messages.
     std::uint64_t readSize(const char* what) { return readWhole(what, kLargestSize); }
     static constexpr std::uint64_t kLargestSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
     // A whole number from 0 to `largest`.
-    std::uint64_t readWhole(const char* what, std::uint64_t largest);
+    std::uint64_t readWhole(const char* what, std::uint64_t largest)
+    {
+        // Nearly always the number and what follows are in the buffer, and fewer than 20
+        // digits cannot overflow: then up to 8 digits at a time. Anything else (a sign,
+        // a fraction, the buffer's end, a failure) takes the careful way.
+        constexpr std::ptrdiff_t kWords = 3, kSafeDigits = 19;
+        const int c = nextToken();
+        if (c >= '0' && c <= '9' && m_end - m_p >= 8 * kWords) {
+            const char* p = m_p;
+            std::uint64_t value = 0;
+            for (std::ptrdiff_t word = 0; word < kWords; ++word) {
+                const JsonBytes::Digits digits = JsonBytes::leadingDigits(JsonBytes::load(p));
+                if (p - m_p + std::ptrdiff_t(digits.count) > kSafeDigits)
+                    break;
+                value = value * JsonBytes::kPowersOfTen[digits.count] + digits.value;
+                p += digits.count;
+                if (digits.count < 8) {
+                    if (*p == '.' || *p == 'e' || *p == 'E' || value > largest)
+                        break;
+                    m_p += p - m_p;
+                    return value;
+                }
+            }
+        }
+        return readWholeCarefully(what, largest);
+    }
     bool readBool();
     // Any value, nesting tracked on the heap.
     void skipValue();
@@ -95,6 +128,7 @@ private:
     bool refill();
     void expectWord(const char* rest);
     void skipNumber();
+    std::uint64_t readWholeCarefully(const char* what, std::uint64_t largest);
 
     ScanSource& m_source;
     struct ReadAhead;

@@ -3,6 +3,7 @@
 
 #include "scan/FolderFinisher.h"
 #include "scan/InodeKey.h"
+#include "scan/JsonBytes.h"
 #include "scan/JsonCursor.h"
 #include "scan/ScanStream.h"
 
@@ -17,9 +18,8 @@ namespace {
 
 constexpr std::uint64_t kMaxSize = std::uint64_t(std::numeric_limits<std::int64_t>::max());
 
-// One info object as read; what the file leaves out keeps these defaults.
+// One info object as read, but for its name; what the file leaves out keeps these defaults.
 struct Info {
-    std::string name;
     bool hasName = false;
     std::uint64_t asize = 0;
     std::uint64_t dsize = 0;
@@ -100,6 +100,42 @@ Key keyOf(std::string_view key)
     }
 }
 
+struct NameBytes {
+    bool slash = false;
+    bool nul = false;
+};
+
+// Which of the two bytes a name may not hold it holds: 8 bytes at a time (the last word
+// overlapping the one before), for millions of names.
+NameBytes nameBytes(std::string_view name)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    std::uint64_t slash = 0, nul = 0;
+    const auto take = [&](std::uint64_t word) {
+        const auto zeros = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+        slash |= zeros(word ^ (ones * '/'));
+        nul |= zeros(word);
+    };
+    const char* bytes = name.data();
+    const std::size_t size = name.size();
+    if (size >= 8) {
+        for (std::size_t i = 0; i + 8 < size; i += 8)
+            take(JsonBytes::load(bytes + i));
+        take(JsonBytes::load(bytes + size - 8));
+    } else if (size >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, bytes, 4);
+        std::memcpy(&last, bytes + size - 4, 4);
+        take(first | std::uint64_t(last) << 32);
+    } else {
+        for (std::size_t i = 0; i < size; ++i) {
+            slash |= bytes[i] == '/';
+            nul |= bytes[i] == '\0';
+        }
+    }
+    return NameBytes { slash != 0, nul != 0 };
+}
+
 class Parser {
 public:
     Parser(ScanSource& source, const std::atomic<bool>* cancel, std::atomic<std::int64_t>* entriesRead)
@@ -116,6 +152,7 @@ public:
 private:
     Key readKey();
     std::uint32_t readTime();
+    // Into `info` and m_name.
     void readInfo(Info& info);
     void readMetadata(ScanMetadata& metadata);
 
@@ -125,6 +162,7 @@ private:
         std::size_t firstChild; // index into m_children
         std::uint64_t dev;
     };
+    // The entry just read (`info` and m_name), checked.
     FileNode* makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder);
     void closeFolder();
 
@@ -140,29 +178,46 @@ private:
     std::uint64_t m_logicalTotal = 0;
     std::uint64_t m_entries = 0;
     std::string m_key;
+    std::string m_name; // the name of the entry being read, its buffer kept from entry to entry
     std::string m_scratch;
     // Last, so that it stops (and lets go of the tree) before anything else goes.
     FolderFinisher m_finisher;
 };
 
-// The keys every entry has are matched in the buffer as they stand; others are read.
+// Keys are looked at in the buffer as they stand; one with an escape (or split by the
+// buffer's end) is read out.
 Key Parser::readKey()
 {
+    // The keys of nearly every entry, with their quotes and colon, are matched as one word.
+    struct Common {
+        std::uint64_t word;
+        std::uint64_t mask;
+        std::size_t length;
+        Key key;
+    };
+    static constexpr auto common = [](std::string_view text, Key key) {
+        std::uint64_t word = 0;
+        for (std::size_t i = text.size(); i-- > 0;)
+            word = word << 8 | static_cast<unsigned char>(text[i]);
+        return Common { word, ~std::uint64_t(0) >> (64 - 8 * text.size()), text.size(), key };
+    };
+    static constexpr Common kCommon[] = {
+        common("\"name\":", Key::Name),
+        common("\"asize\":", Key::Asize),
+        common("\"dsize\":", Key::Dsize),
+        common("\"mtime\":", Key::Mtime),
+    };
     m_json.nextToken();
-    switch (m_json.lookAhead(1)) {
-    case 'n':
-        if (m_json.consume("\"name\":"))
-            return Key::Name;
-        break;
-    case 'a':
-        if (m_json.consume("\"asize\":"))
-            return Key::Asize;
-        break;
-    case 'd':
-        if (m_json.consume("\"dsize\":"))
-            return Key::Dsize;
-        break;
+    const std::uint64_t word = m_json.peekWord();
+    for (const Common& c : kCommon) {
+        if ((word & c.mask) == c.word) {
+            m_json.pass(c.length);
+            return c.key;
+        }
     }
+    std::string_view key;
+    if (m_json.takePlainKey(key))
+        return keyOf(key);
     m_json.readString(m_key, 64);
     m_json.expect(':');
     return keyOf(m_key);
@@ -181,11 +236,7 @@ std::uint32_t Parser::readTime()
 
 void Parser::readInfo(Info& info)
 {
-    // The name's buffer is kept from entry to entry.
-    std::string name = std::move(info.name);
     info = Info();
-    info.name = std::move(name);
-    info.name.clear();
     m_json.expect('{');
     if (m_json.nextToken() == '}') {
         m_json.skip();
@@ -194,7 +245,7 @@ void Parser::readInfo(Info& info)
     for (;;) {
         switch (readKey()) {
         case Key::Name:
-            m_json.readString(info.name, FileNode::kMaxNameLength);
+            m_json.readString(m_name, FileNode::kMaxNameLength);
             info.hasName = true;
             break;
         case Key::Asize:
@@ -288,18 +339,13 @@ void Parser::readMetadata(ScanMetadata& metadata)
 
 FileNode* Parser::makeNode(Info& info, FileNode* parent, std::uint64_t dev, bool folder)
 {
-    const std::string_view name = info.name;
-    // One pass for both bytes: names are short and there are millions.
-    bool slash = false, nul = false;
-    for (const char c : name) {
-        slash |= c == '/';
-        nul |= c == '\0';
-    }
-    if (nul)
+    const std::string_view name = m_name;
+    const NameBytes bytes = nameBytes(name);
+    if (bytes.nul)
         m_json.fail("a name holding a NUL byte");
     if (parent) {
-        if (name.empty() || name == "." || name == ".." || slash)
-            m_json.fail("an invalid name \"" + info.name + "\" (empty, \".\", \"..\" or holding '/')");
+        if (name.empty() || name == "." || name == ".." || bytes.slash)
+            m_json.fail("an invalid name \"" + m_name + "\" (empty, \".\", \"..\" or holding '/')");
     } else if (name.empty()) {
         m_json.fail("the scanned folder has no name");
     }

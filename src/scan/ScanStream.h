@@ -46,6 +46,16 @@ public:
             flushBuffer();
         *m_cursor++ = c;
     }
+    // Where the next `size` bytes (at most kRoomBytes) may be written directly; advance()
+    // then takes what was used. Lets a caller format in place, without a copy.
+    static constexpr std::size_t kRoomBytes = std::size_t(1) << 20;
+    [[nodiscard]] char* room(std::size_t size)
+    {
+        if (size > std::size_t(m_end - m_cursor))
+            flushBuffer();
+        return m_cursor;
+    }
+    void advance(char* to) { m_cursor = to; }
 
     // Ends the stream, makes it durable and puts it in place. False (and error()) when
     // any step failed; the chosen name then still holds what it held before.
@@ -69,6 +79,7 @@ private:
     std::string m_path;
     std::string m_tempPath;
     int m_fd = -1;
+    std::uint64_t m_written = 0; // bytes given to the file so far
     bool m_committed = false;
     std::unique_ptr<Codec> m_codec;
     std::unique_ptr<char[]> m_buffer;
