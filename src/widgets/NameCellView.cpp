@@ -20,7 +20,12 @@ void NameCellView::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     CellPaint::drawBackground(painter, option);
+    // Deep in a tree the indentation can leave the cell no room: nothing may spill into
+    // the next column.
+    if (option.rect.width() <= 0)
+        return;
     painter->save();
+    painter->setClipRect(option.rect, Qt::IntersectClip);
     const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull())
         icon.paint(painter, iconRect(option.rect));
