@@ -326,11 +326,13 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
     if (isPath) {
         m_pathPatterns.add(index, pattern.prefix);
     } else if (text.find_first_of("*?[\\") == std::string_view::npos) {
+        m_literalKeys.add(pattern.glob);
         Latest& latest = m_literal[pattern.glob];
         (pattern.folderOnly ? latest.folderOnly : latest.any) = index;
     } else if (text.size() > 1 && text.front() == '*'
         && text.find_first_of("*?[\\", 1) == std::string_view::npos
         && text.find('.') != std::string_view::npos) {
+        m_suffixKeys.add(text.substr(text.rfind('.') + 1));
         m_suffix[std::string(text.substr(text.rfind('.') + 1))].push_back(index);
     } else {
         m_namePatterns.add(index, pattern.prefix);
@@ -408,13 +410,13 @@ bool ExcludePatterns::excludes(std::string_view folder, std::string_view name, b
     if (m_patterns.empty())
         return false;
     int best = -1;
-    if (!m_literal.empty()) {
+    if (m_literalKeys.mayHold(name)) {
         if (const auto it = m_literal.find(name); it != m_literal.end())
             best = std::max(it->second.any, isFolder ? it->second.folderOnly : -1);
     }
     if (!m_suffix.empty()) {
         const std::size_t dot = name.rfind('.');
-        if (dot != std::string_view::npos) {
+        if (dot != std::string_view::npos && m_suffixKeys.mayHold(name.substr(dot + 1))) {
             if (const auto it = m_suffix.find(name.substr(dot + 1)); it != m_suffix.end()) {
                 for (auto i = it->second.rbegin(); i != it->second.rend() && *i > best; ++i) {
                     const Pattern& p = m_patterns[std::size_t(*i)];

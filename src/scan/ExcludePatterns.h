@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -69,6 +70,20 @@ private:
         // a text starting with `first` may match; else `above`.
         template <typename Matches> int latest(unsigned char first, int above, Matches&& matches) const;
     };
+    // A bit per (length, first and last byte) of a map's keys: most names are told apart
+    // from every key without hashing them.
+    struct KeyFilter {
+        std::bitset<4096> bits;
+        static std::size_t slot(std::string_view key)
+        {
+            return key.empty() ? 0
+                               : (key.size() * 131 + static_cast<unsigned char>(key.front()) * 31
+                                     + static_cast<unsigned char>(key.back()))
+                    & 4095;
+        }
+        void add(std::string_view key) { bits.set(slot(key)); }
+        [[nodiscard]] bool mayHold(std::string_view key) const { return bits.test(slot(key)); }
+    };
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
@@ -85,6 +100,8 @@ private:
     std::unordered_map<std::string, Latest, Hash, std::equal_to<>> m_literal;
     // "*.ext"-shaped name patterns, by the text after their last '.'.
     std::unordered_map<std::string, std::vector<int>, Hash, std::equal_to<>> m_suffix;
+    KeyFilter m_literalKeys;
+    KeyFilter m_suffixKeys;
     FirstByteIndex m_namePatterns; // every other name pattern
     FirstByteIndex m_pathPatterns;
 };
