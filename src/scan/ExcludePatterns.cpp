@@ -2,6 +2,7 @@
 #include "scan/ExcludePatterns.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -342,25 +343,69 @@ bool ExcludePatterns::addLine(std::string_view line, std::string& error)
     return true;
 }
 
+// The bytes of `first`, then those of `second`, joined by '/' when both are given (as a
+// path joins a folder and a name).
+ExcludePatterns::Head ExcludePatterns::Head::of(std::string_view first, std::string_view second)
+{
+    Head head;
+    if (std::endian::native == std::endian::little && first.size() >= 8) {
+        std::memcpy(&head.word, first.data(), 8); // byte i at bits 8i, as below
+        head.mask = ~std::uint64_t(0);
+        return head;
+    }
+    int shift = 0;
+    const auto put = [&](std::string_view bytes) {
+        for (std::size_t i = 0; i < bytes.size() && shift < 64; ++i, shift += 8) {
+            head.word |= std::uint64_t(static_cast<unsigned char>(bytes[i])) << shift;
+            head.mask |= std::uint64_t(0xff) << shift;
+        }
+    };
+    put(first);
+    if (!first.empty() && !second.empty())
+        put("/");
+    put(second);
+    return head;
+}
+
 void ExcludePatterns::FirstByteIndex::add(int index, std::string_view prefix)
 {
-    (prefix.empty() ? open : byByte[static_cast<unsigned char>(prefix.front())]).push_back(index);
+    const Entry entry { index, Head::of(prefix) };
     last = index;
+    if (prefix.empty()) {
+        open.push_back(entry);
+        return;
+    }
+    Bucket& bucket = byByte[static_cast<unsigned char>(prefix.front())];
+    if (bucket.entries.empty()) {
+        bucket.shared = entry.head;
+    } else {
+        for (int shift = 0; shift < 64; shift += 8) {
+            const std::uint64_t byte = std::uint64_t(0xff) << shift;
+            if (!(entry.head.mask & byte) || ((entry.head.word ^ bucket.shared.word) & byte)) {
+                bucket.shared.mask &= ~byte;
+                bucket.shared.word &= ~byte;
+            }
+        }
+    }
+    bucket.entries.push_back(entry);
 }
 
 // Both lists ascend; they are walked down together, latest first, as one list would be.
 template <typename Matches>
-int ExcludePatterns::FirstByteIndex::latest(unsigned char first, int above, Matches&& matches) const
+int ExcludePatterns::FirstByteIndex::latest(std::uint64_t head, int above, Matches&& matches) const
 {
-    const std::vector<int>& some = byByte[first];
+    static const std::vector<Entry> none;
+    const Bucket& bucket = byByte[head & 0xff];
+    const std::vector<Entry>& some = bucket.shared.mayStart(head) ? bucket.entries : none;
     auto a = some.rbegin(), b = open.rbegin();
     for (;;) {
-        const int x = a != some.rend() ? *a : -1;
-        const int y = b != open.rend() ? *b : -1;
+        const int x = a != some.rend() ? a->index : -1;
+        const int y = b != open.rend() ? b->index : -1;
         const int next = std::max(x, y);
         if (next <= above)
             return above;
-        if (matches(next))
+        const Entry& entry = x > y ? *a : *b;
+        if (entry.head.mayStart(head) && matches(next))
             return next;
         ++(x > y ? a : b);
     }
@@ -368,8 +413,7 @@ int ExcludePatterns::FirstByteIndex::latest(unsigned char first, int above, Matc
 
 int ExcludePatterns::latestNameMatch(std::string_view name, bool isFolder, int above) const
 {
-    const unsigned char first = name.empty() ? 0 : static_cast<unsigned char>(name.front());
-    return m_namePatterns.latest(first, above, [&](int index) {
+    return m_namePatterns.latest(Head::of(name).word, above, [&](int index) {
         const Pattern& p = m_patterns[std::size_t(index)];
         return (isFolder || !p.folderOnly) && name.starts_with(p.prefix) && match(p.glob, name);
     });
@@ -388,9 +432,7 @@ int ExcludePatterns::latestPathMatch(
             && name.starts_with(prefix.substr(folder.size() + 1));
     };
     std::string path;
-    const std::string_view start = folder.empty() ? name : folder;
-    const unsigned char first = start.empty() ? 0 : static_cast<unsigned char>(start.front());
-    return m_pathPatterns.latest(first, above, [&](int index) {
+    return m_pathPatterns.latest(Head::of(folder, name).word, above, [&](int index) {
         const Pattern& p = m_patterns[std::size_t(index)];
         if ((!isFolder && p.folderOnly) || !startsAs(p.prefix))
             return false;

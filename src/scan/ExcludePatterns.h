@@ -4,6 +4,7 @@
 #include <array>
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -58,17 +59,34 @@ private:
         int any = -1;
         int folderOnly = -1;
     };
+    // Up to eight leading bytes of a text as one word, and which of them count: a
+    // pattern's literal start is compared with a text in one step, before any string
+    // is read. A necessary test only: equal heads still need the full comparison.
+    struct Head {
+        std::uint64_t word = 0;
+        std::uint64_t mask = 0;
+        static Head of(std::string_view first, std::string_view second = {});
+        [[nodiscard]] bool mayStart(std::uint64_t text) const { return (text & mask) == word; }
+    };
     // Pattern indexes grouped by the first byte of their literal start: a text is tried
     // only against the patterns it could match at all.
     struct FirstByteIndex {
-        std::vector<int> open; // patterns whose literal start is empty
-        std::array<std::vector<int>, 256> byByte;
+        struct Entry {
+            int index;
+            Head head;
+        };
+        struct Bucket {
+            std::vector<Entry> entries;
+            Head shared; // the head bytes all entries agree on: one test can pass them all over
+        };
+        std::vector<Entry> open; // patterns whose literal start is empty
+        std::array<Bucket, 256> byByte;
         int last = -1; // the latest index held
 
         void add(int index, std::string_view prefix);
         // The latest index above `above` for which `matches` holds, among the patterns
-        // a text starting with `first` may match; else `above`.
-        template <typename Matches> int latest(unsigned char first, int above, Matches&& matches) const;
+        // a text with head `head` may match; else `above`.
+        template <typename Matches> int latest(std::uint64_t head, int above, Matches&& matches) const;
     };
     // A bit per (length, first and last byte) of a map's keys: most names are told apart
     // from every key without hashing them.

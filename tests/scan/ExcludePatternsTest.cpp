@@ -78,7 +78,8 @@ TEST(ExcludePatterns, AgreeWithGitCheckIgnore)
         { "*bar" }, { "src/*.cpp" }, { "*/gen" }, { "[[:digit:]]*" }, { "[[:alpha:]].c" }, { "lib/z.*" },
         { "b**" }, { "*" }, { "*", "!*/" }, { "*.log", "!a.log" }, { "doc", "!doc/old.log" },
         { "lib/*", "!lib/build" }, { "*.gz", "!z.tar.gz", "*.tar.*" }, { "a*", "!*c", "a?c", "!?b*" },
-        { "x/*", "!**/q.txt", "x/q*", "!*/y" }, { "build", "!build/", "lib/" }, { "trail\\ " } };
+        { "x/*", "!**/q.txt", "x/q*", "!*/y" }, { "build", "!build/", "lib/" }, { "trail\\ " },
+        { "lib/build/k*", "src/gen/d*", "src/m*", "abc*", "a.*", "readme.m?" } };
     TempDir repo;
     const std::set<std::string> paths = allPaths();
     makeFixture(repo.path());
