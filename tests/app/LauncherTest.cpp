@@ -65,8 +65,9 @@ TEST(Launcher, ScanModeNeedsNoWindowSystemAndTheWindowNeedsItsModule)
         for (const bool broken : { false, true }) {
             QFile::remove(module);
             QFile file(module);
-            if (broken)
+            if (broken) {
                 ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a library\n") > 0);
+            }
             file.close();
             const Outcome failed = run(copy, arguments);
             SCOPED_TRACE(arguments.join(' ').toStdString());
@@ -130,8 +131,9 @@ TEST(LaunchArguments, OptionsAreJudgedBeforeAnyWindow)
         const LaunchArguments::Verdict verdict = LaunchArguments::check(c.arguments);
         EXPECT_EQ(verdict.action, c.action) << c.arguments.front();
         EXPECT_NE(verdict.text.find(c.mentions), std::string::npos) << verdict.text;
-        if (c.action == Action::Refuse)
+        if (c.action == Action::Refuse) {
             EXPECT_EQ(verdict.text.find('\n'), std::string::npos) << verdict.text;
+        }
     }
 }
 

@@ -72,8 +72,8 @@ TEST(DocumentEdit, RandomEditsKeepEveryTotalAndOrderExact)
         FileNode* parent = folders[random() % folders.size()];
         // Few distinct sizes, so that many ties are broken by name; folders named .app are packages.
         const bool isFolder = random() % 6 == 0;
-        const std::string name
-            = "n" + std::to_string(random() % 50) + "-" + std::to_string(i) + (isFolder ? ".app" : ".txt");
+        const std::string name = std::to_string(random() % 50).insert(0, 1, 'n') + "-" + std::to_string(i)
+            + (isFolder ? ".app" : ".txt");
         if (isFolder)
             folders.push_back(builder.folder(parent, name));
         else

@@ -23,7 +23,7 @@ TEST(PathExtension, FollowsTheUsableExtensionRules)
     };
     for (const auto& [name, expected] : cases) {
         const std::optional<QString> e = KindRegistry::pathExtension(name);
-        EXPECT_EQ(e ? "[" + e->toStdString() + "]" : "none", expected) << "name: " << name;
+        EXPECT_EQ(e ? e->toStdString().insert(0, 1, '[') + "]" : "none", expected) << "name: " << name;
     }
 }
 
@@ -135,7 +135,7 @@ TEST(ClassifyWalk, KeptKindsMatchTheRegistry)
     std::vector<std::string> names { "a.zzq", "B.ZZQ", "c.zzr", "noext", "Makefile", ".hidden", "x.tar.gz",
         "caf\xc3\xa9.\xc3\xa9t\xc3\xa9", "bad.\xff", "v.1", "v.1a", "long.abcdefghijklm", "run" };
     for (int i = 0; i < 600; ++i)
-        names.push_back("f" + std::to_string(i) + ".x" + std::to_string(i % 300));
+        names.push_back(std::to_string(i).insert(0, 1, 'f') + ".x" + std::to_string(i % 300));
     for (int i = 0; i < 600; ++i)
         names.push_back(names[std::size_t(i * 7919 % 600 + 13)]);
     KindRegistry plain;

@@ -92,8 +92,9 @@ TEST(KindStats, RanksBySizeWithTiesInIdentifierOrderAndColoursByRank)
         (std::vector<KindStat> { { kc, 20, 1 }, { kb, 10, 1 }, { ka, 10, 1 } }));
     ASSERT_EQ(doc.colors.size(), std::size_t(doc.kinds().count()));
     for (std::size_t rank = 0; rank < doc.kindStats.size(); ++rank) {
-        if (rank > 0 && doc.kindStats[rank].size == doc.kindStats[rank - 1].size)
+        if (rank > 0 && doc.kindStats[rank].size == doc.kindStats[rank - 1].size) {
             EXPECT_LT(doc.kindStats[rank - 1].kind, doc.kindStats[rank].kind) << "rank " << rank;
+        }
         EXPECT_EQ(doc.colors[std::size_t(doc.kindStats[rank].kind)],
             rank < palette.size() ? palette[rank] : Palette::kUnranked)
             << "rank " << rank;

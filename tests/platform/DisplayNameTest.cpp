@@ -14,8 +14,9 @@ TEST(DisplayName, RootHomePlainFoldersAndBytesThatAreNotUtf8)
     EXPECT_TRUE(root == QSysInfo::prettyProductName() || root == "Computer") << root.toStdString();
     EXPECT_EQ(DisplayName::of("//"), root);
     const std::string home = QDir::homePath().toStdString();
-    if (home != "/")
+    if (home != "/") {
         EXPECT_TRUE(DisplayName::of(home) == "Home" && DisplayName::of(home + "/") == "Home");
+    }
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string folder = dir.path().toStdString() + "/Projects";

@@ -256,8 +256,9 @@ TEST_F(VolumeTrashTest, OnlyRealPrivateFoldersOfTheUserAreEverUsed)
                       fs::perms::owner_all | fs::perms::sticky_bit, fs::perms::owner_all };
             if (put < Put::File)
                 fs::permissions(at, modes[static_cast<int>(put)]);
-            if (put == Put::Foreign)
+            if (put == Put::Foreign) {
                 ASSERT_EQ(::chown(at.c_str(), 4242, 4242), 0);
+            }
         }
         writeFile(top() / "private/secret.txt", "secret");
 

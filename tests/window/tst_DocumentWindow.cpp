@@ -121,7 +121,7 @@ void grow(TreeBuilder& builder, FileNode* folder, std::mt19937_64& rng, int dept
 {
     const int items = int(rng() % 6);
     for (int i = 0; i < items; ++i) {
-        const std::string name = "n" + std::to_string(rng() % 1000) + "_" + std::to_string(i);
+        const std::string name = std::to_string(rng() % 1000).insert(0, 1, 'n') + "_" + std::to_string(i);
         if (depth > 0 && rng() % 3 == 0) {
             FileNode* sub = builder.folder(folder, rng() % 7 == 0 ? name + ".app" : name);
             grow(builder, sub, rng, depth - 1);
