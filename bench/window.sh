@@ -4,7 +4,7 @@
 # while the scan runs (lateness of a 10 ms timer), the time to expand the outline row of
 # the folder with the most children, and the time from the scan's hand-over to the first
 # treemap image on screen; a bare scan of the same tree in the same run beside them.
-# Usage: scripts/bench window [PATH] [RUNS]   (default: the generated tree, made once; 3 runs)
+# Usage: scripts/bench window [PATH] [RUNS]   (default: the generated tree, made once; 5 runs)
 # Then, with the widest folder open, the Trash of one file, the rescan of a folder of about
 # 10,000 files and a full reset of the outline (trash_ms, rescan_ms, reset_ms), and the
 # window's scan over `tallyfern --scan` of the same tree (scan_ratio); last, the switch to
@@ -35,4 +35,4 @@ fi
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 # Warm the caches once, then measure.
 "$BUILD_DIR/tallyfern" --scan "$target" >/dev/null 2>&1 || true
-exec "$BUILD_DIR/bench/window" --bench "$target" "${2:-3}" "$BUILD_DIR/tallyfern"
+exec "$BUILD_DIR/bench/window" --bench "$target" "${2:-5}" "$BUILD_DIR/tallyfern"
