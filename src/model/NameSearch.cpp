@@ -40,15 +40,6 @@ bool isAscii(std::string_view text)
     return true;
 }
 
-void prefetch(const FileNode* node)
-{
-    // The fields and the start of the name; a folder's children link just before them
-    // is read for one node in twenty.
-    const char* at = reinterpret_cast<const char*>(node);
-    __builtin_prefetch(at);
-    __builtin_prefetch(at + 48);
-}
-
 // A result while the search runs: what orders it, held beside the node so that sorting
 // rarely reads a node (a cache miss each).
 struct Hit {
@@ -254,7 +245,7 @@ void walk(const NameSearch& search, std::span<FileNode* const> children, bool co
     };
     auto enter = [](std::span<FileNode* const> nodes, bool covered) {
         for (std::size_t i = 0; i < std::min(kAhead, nodes.size()); ++i)
-            prefetch(nodes[i]);
+            nodes[i]->prefetch();
         return Frame { nodes.data(), nodes.data() + nodes.size(), covered };
     };
     std::vector<Frame> stack = { enter(children, covered) };
@@ -266,7 +257,7 @@ void walk(const NameSearch& search, std::span<FileNode* const> children, bool co
         }
         const FileNode* node = *frame.next++;
         if (frame.end - frame.next > std::ptrdiff_t(kAhead))
-            prefetch(frame.next[kAhead]);
+            frame.next[kAhead]->prefetch();
         if (node->flags.contains(NodeFlags::Pseudo))
             continue;
         bool below = frame.covered;

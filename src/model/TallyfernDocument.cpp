@@ -117,6 +117,9 @@ void TallyfernDocument::installWith(FileTree tree, const std::optional<VolumeFac
 
 namespace {
 
+// Children asked for ahead of the one being classified.
+constexpr std::size_t kClassifyAhead = 8;
+
 // What the kind totals count: files, and packages as one item while their contents are
 // hidden. Pseudo items never.
 bool countsAsLeaf(const FileNode* node, bool showPackageContents)
@@ -167,6 +170,8 @@ void TallyfernDocument::classify(FileNode* node, std::vector<KindStat>* totals)
             stack.pop_back();
             continue;
         }
+        if (top.next + kClassifyAhead < top.folder->childCount())
+            top.folder->child(top.next + kClassifyAhead)->prefetch();
         FileNode* child = top.folder->child(top.next++);
         const bool counted = top.counted && !child->flags.contains(NodeFlags::Pseudo);
         if (child->flags.contains(NodeFlags::Directory)) {

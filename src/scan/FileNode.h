@@ -36,6 +36,15 @@ public:
     FileNode& operator=(const FileNode&) = delete;
 
     [[nodiscard]] std::string_view name() const { return { nameBytes(), m_nameLength }; }
+    // Asks for the fields and the start of the name ahead of use: nodes are reached
+    // through pointers, and a walk that waits for each one is bound by memory. (A
+    // folder's children link, just before the node, is read for few nodes.)
+    void prefetch() const
+    {
+        const char* at = reinterpret_cast<const char*>(this);
+        __builtin_prefetch(at);
+        __builtin_prefetch(at + 48);
+    }
 
     [[nodiscard]] std::span<FileNode* const> children() const
     {
