@@ -386,7 +386,7 @@ bool write(const FileNode* root, std::span<const EntryNote> notes, const ScanMet
             continue;
         }
         if (top.next + kPrefetchAhead < top.children.size())
-            __builtin_prefetch(top.children[top.next + kPrefetchAhead]);
+            top.children[top.next + kPrefetchAhead]->prefetch();
         const FileNode* child = top.children[top.next++];
         if (child->flags.contains(NodeFlags::Pseudo))
             continue;
